@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Korvane and generates the example site.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/setup.sh"
+cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$root/build/release" -j "$(nproc)"
+if [ -x "$root/build/release/src/cli/korvane-cli" ]; then
+  "$root/build/release/src/cli/korvane-cli" generate "$root/build/release/examples/bookshop.kvn"
+else
+  echo "Korvane is built; the command-line tool that generates the example site comes next."
+fi

@@ -1,0 +1,43 @@
+// The database engine as the rest of Korvane sees it: a connection that runs
+// SQL into snapshots and lists its tables and stored queries. Backends: SQLite
+// files, Access files (read into an in-memory SQLite database) and ODBC data
+// sources. One object is one connection; use it from one thread at a time.
+#pragma once
+
+#include "data/engine/record_set.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korvane::data {
+
+class database {
+public:
+    database() = default;
+    database(const database&) = delete;
+    database& operator=(const database&) = delete;
+    virtual ~database() = default;
+
+    // Runs sql and fetches every row. On failure returns nullptr and sets
+    // error to the engine's description of what went wrong.
+    virtual std::unique_ptr<record_set> open_record_set(const std::string& sql,
+                                                        std::string& error) = 0;
+
+    // Every table name (system tables included), in the engine's order.
+    virtual bool table_names(std::vector<std::string>& names, std::string& error) = 0;
+    // Every stored query (view) name, in the engine's order.
+    virtual bool query_names(std::vector<std::string>& names, std::string& error) = 0;
+
+    // Releases the connection; a second close does nothing.
+    virtual bool close(std::string& error) = 0;
+};
+
+// Opens a database file by what it is (SQLite or Access), read-only.
+std::unique_ptr<database> open_database_file(const std::string& path, std::string& error);
+
+// Opens an ODBC data source: a DSN name, or a whole connection string when the
+// name holds "=".
+std::unique_ptr<database> open_odbc_source(const std::string& name, std::string& error);
+
+}  // namespace korvane::data

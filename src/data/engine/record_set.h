@@ -1,0 +1,54 @@
+// A read-only snapshot of a query's result: every row is fetched when it is
+// opened, so it can be counted and walked in both directions without the
+// database. Backends fill one; the generator and the windows read it.
+#pragma once
+
+#include "data/engine/db_value.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane::data {
+
+class record_set {
+public:
+    explicit record_set(std::vector<std::string> field_names);
+
+    // Filling, by the backend that ran the query: one add_row per row, with
+    // exactly field_count() values in result order.
+    void add_row(std::vector<db_value> values);
+    void reserve_rows(std::size_t rows);
+
+    // The engine's operations. The cursor starts on the first row (when there
+    // is one). move_last fails on an empty result, as the engine's MoveLast
+    // does; move_next may step past the last row, after which there is no
+    // current row.
+    bool move_first();
+    bool move_next();
+    bool move_last();
+    std::int64_t record_count() const { return static_cast<std::int64_t>(row_count_); }
+    bool has_current_row() const { return cursor_ < row_count_; }
+    void close();
+
+    int field_count() const { return static_cast<int>(names_.size()); }
+    const std::vector<std::string>& field_names() const { return names_; }
+
+    // Index of a field, the name compared without regard to ASCII case; -1
+    // when the result has no such field.
+    int field_index(std::string_view name) const;
+
+    // The value of a field in the current row; nullptr when there is no such
+    // field or no current row.
+    const db_value* value(int field) const;
+    const db_value* value(std::string_view name) const { return value(field_index(name)); }
+
+private:
+    std::vector<std::string> names_;
+    std::vector<db_value> cells_;  // row-major
+    std::size_t row_count_ = 0;
+    std::size_t cursor_ = 0;
+};
+
+}  // namespace korvane::data

@@ -1,0 +1,38 @@
+// Picks the backend by what a database file is, not by its name.
+#include "data/access/access_database.h"
+#include "data/odbc/odbc_database.h"
+#include "data/sqlite/sqlite_database.h"
+
+#include <array>
+#include <cstring>
+#include <fstream>
+
+namespace korvane::data {
+
+std::unique_ptr<database> open_database_file(const std::string& path, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = "Could not find file '" + path + "'.";
+        return nullptr;
+    }
+    std::array<char, 32> head{};
+    file.read(head.data(), head.size());
+    const auto got = static_cast<std::size_t>(file.gcount());
+
+    if (got >= 16 && std::memcmp(head.data(), "SQLite format 3", 16) == 0) {
+        return open_sqlite_file(path, error);
+    }
+    // Jet (.mdb) and ACE (.accdb) files name their engine at offset 4.
+    if (got >= 19 && (std::memcmp(head.data() + 4, "Standard Jet DB", 15) == 0 ||
+                      std::memcmp(head.data() + 4, "Standard ACE DB", 15) == 0)) {
+        return open_access_file(path, error);
+    }
+    error = "'" + path + "' is neither an SQLite database nor an Access database file.";
+    return nullptr;
+}
+
+std::unique_ptr<database> open_odbc_source(const std::string& name, std::string& error) {
+    return open_odbc_connection(name, error);
+}
+
+}  // namespace korvane::data

@@ -1,0 +1,165 @@
+#include "data/settings.h"
+
+#include "data/engine/database.h"
+#include "data/text_helpers.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QSaveFile>
+#include <QString>
+#include <QStringDecoder>
+
+#include <charconv>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+namespace {
+
+constexpr int max_settings_lines = 31;
+
+// Windows-1252 code points of 0x80..0x9F; the other bytes are Latin-1.
+constexpr char16_t cp1252_high[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::string decode_settings_bytes(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringConverter::Utf8);
+    QString text = utf8(bytes);
+    if (utf8.hasError()) {
+        text.clear();
+        text.reserve(bytes.size());
+        for (char byte : bytes) {
+            const auto b = static_cast<unsigned char>(byte);
+            text += (b >= 0x80 && b < 0xA0) ? QChar(cp1252_high[b - 0x80]) : QChar(b);
+        }
+    }
+    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+    return text.toStdString();
+}
+
+// Lines end at CR, CRLF or LF; a terminator at the very end adds no line.
+std::vector<std::string> split_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
+    }
+    return lines;
+}
+
+// The whole text as a 16-bit integer, blanks around it allowed and a fraction
+// rounded to even; nullopt for anything else.
+std::optional<std::int16_t> strict_int16(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return std::nullopt;
+    const auto last = text.find_last_not_of(' ');
+    std::string_view number(text.data() + first, last - first + 1);
+    if (!number.empty() && number.front() == '+') number.remove_prefix(1);
+    double value = 0.0;
+    auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (ec != std::errc{} || end != number.data() + number.size()) return std::nullopt;
+    return round_to_int16(value);
+}
+
+}  // namespace
+
+void reset_settings(GenerationSettings& settings) { settings = GenerationSettings{}; }
+
+void reset_settings(std::unique_ptr<data::database>& database,
+                    std::unique_ptr<data::record_set>& result, GenerationSettings& settings) {
+    result.reset();
+    if (database) {
+        std::string ignored;
+        database->close(ignored);
+    }
+    database.reset();
+    reset_settings(settings);
+}
+
+bool settings_are_complete(const GenerationSettings& s) {
+    return s.database_type != -1 && !s.database_name.empty() && s.main_type != -1 &&
+           !s.main_name.empty() && !s.template_field.empty() && !s.generated_field.empty();
+}
+
+bool write_settings_file(const GenerationSettings& s, std::string& error) {
+    const std::string text = "db_type=" + std::to_string(s.database_type) + "\r\n" +
+                             "db_name=" + s.database_name + "\r\n" +
+                             "main_type=" + std::to_string(s.main_type) + "\r\n" +
+                             "main_name=" + s.main_name + "\r\n" +
+                             "template_field=" + s.template_field + "\r\n" +
+                             "generated_field=" + s.generated_field + "\r\n" +
+                             "template_path=" + s.template_path + "\r\n" +
+                             "generated_path=" + s.generated_path + "\r\n";
+    QSaveFile file(QString::fromStdString(s.filename));
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString().toStdString();
+        return false;
+    }
+    const qint64 size = static_cast<qint64>(text.size());
+    if (file.write(text.data(), size) != size || !file.commit()) {
+        error = file.errorString().toStdString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+std::int16_t read_settings_file(GenerationSettings& s, const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return -1;
+
+    const auto lines = split_lines(decode_settings_bytes(bytes));
+    int count = 0;
+    for (const auto& line : lines) {
+        if (++count > max_settings_lines) return -1;
+        std::string key, value;
+        split_setting_line(line, key, value);
+        if (key == "db_type") {
+            const auto number = leading_number_value(value);
+            const auto type = number ? round_to_int16(*number) : std::nullopt;
+            if (!type) return -1;
+            s.database_type = *type;
+        } else if (key == "db_name") {
+            s.database_name = value;
+        } else if (key == "main_type") {
+            const auto type = strict_int16(value);
+            if (!type) return -1;
+            s.main_type = *type;
+        } else if (key == "main_name") {
+            s.main_name = value;
+        } else if (key == "template_field") {
+            s.template_field = value;
+        } else if (key == "generated_field") {
+            s.generated_field = value;
+        } else if (key == "template_path") {
+            s.template_path = value;
+        } else if (key == "generated_path") {
+            s.generated_path = value;
+        }
+    }
+    if (count > 0) s.filename = path;
+    return static_cast<std::int16_t>(count);
+}
+
+void split_setting_line(const std::string& line, std::string& key, std::string& value) {
+    const auto p = line.find('=');
+    if (p == std::string::npos) {
+        key.clear();
+        value.clear();
+        return;
+    }
+    key = line.substr(0, p);
+    value = line.substr(p + 1);
+}
+
+}  // namespace korvane

@@ -1,0 +1,52 @@
+// Small text and path functions shared by the windows, the data access and
+// the generator.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+// The text after the last "/" or "\"; "" when the path holds neither.
+std::string file_name_of_path(const std::string& path);
+
+// 1-based position of the last occurrence of search that starts at or before
+// start (start -1: the end of text); -1 when there is none or start is beyond
+// the text.
+int find_last_occurrence(int start, const std::string& text, const std::string& search);
+
+// Every occurrence of search, left to right, replaced.
+std::string replace_all_text(const std::string& search, const std::string& replacement,
+                             const std::string& text);
+
+// True when the path names an existing file or folder; a path ending in "/"
+// must be a folder. False on any error.
+bool path_exists(const std::string& path);
+
+// The SQL of the main result: a table or query name becomes "select * from
+// name; " (the name in backquotes when it holds "." or a blank), a statement
+// is used as it is; "" for any other main_type.
+std::string build_main_sql(int main_type, const std::string& main_name);
+
+// Index of the first entry equal to text (case counts), or -1.
+int find_list_entry(const std::string& text, const std::vector<std::string>& entries);
+
+// Removes the entries beginning with "MSys" (case counts).
+void remove_system_tables(std::vector<std::string>& entries);
+
+// The number value of the longest leading part of text that reads as a
+// decimal number: blanks, tabs and line feeds are skipped anywhere, then an
+// optional sign, digits with at most one ".", an optional exponent. 0 when
+// nothing reads as a number; nullopt when the number is beyond a double.
+std::optional<double> leading_number_value(std::string_view text);
+
+// ASCII-only case folding.
+std::string lower_case(std::string_view text);
+
+// Halves to the even neighbour; nullopt outside the 16-bit signed range.
+std::optional<std::int16_t> round_to_int16(double value);
+
+}  // namespace korvane

@@ -1,0 +1,2 @@
+#include "template/template_engine.h"
+// Implementation in progress.

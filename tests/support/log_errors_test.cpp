@@ -1,0 +1,32 @@
+#include "ui/support/log_errors.h"
+
+#include <gtest/gtest.h>
+
+namespace korvane {
+namespace {
+
+TEST(log_errors, lines_arrive_in_order_and_a_second_run_starts_empty) {
+    memory_error_list list;
+    log_errors report;
+    report.set_error_list(&list);
+    report.clear_error_list();
+    report.add_error_line("Problem running SQL for MAIN table:");
+    report.add_error_line("    SQL: select");
+    report.add_blank_error_line();
+    EXPECT_EQ(list.lines(),
+              (std::vector<std::string>{"Problem running SQL for MAIN table:", "    SQL: select", ""}));
+
+    report.clear_error_list();
+    EXPECT_TRUE(list.lines().empty());
+}
+
+TEST(log_errors, without_a_list_nothing_happens) {
+    log_errors report;
+    report.add_error_line("lost");
+    report.add_blank_error_line();
+    report.clear_error_list();
+    EXPECT_EQ(report.error_list(), nullptr);
+}
+
+}  // namespace
+}  // namespace korvane
