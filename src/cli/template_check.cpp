@@ -1,0 +1,378 @@
+#include "cli/template_check.h"
+
+#include "data/text_helpers.h"
+
+#include <array>
+#include <string_view>
+
+namespace korvane::cli {
+namespace {
+
+constexpr std::string_view open_marker = "<!--";
+constexpr std::string_view close_marker = "-->";
+
+struct known_tag {
+    std::string_view name;
+    tag_kind kind;
+};
+
+constexpr std::array<known_tag, 9> known_tags{{
+    {"TODAYS DATE", tag_kind::todays_date},
+    {"MAIN_FIELD", tag_kind::main_field},
+    {"REPEAT_FIELD", tag_kind::repeat_field},
+    {"REPEAT", tag_kind::repeat},
+    {"REPEAT ELSE", tag_kind::repeat_else},
+    {"END REPEAT", tag_kind::end_repeat},
+    {"START IF", tag_kind::start_if},
+    {"ELSE", tag_kind::else_tag},
+    {"END IF", tag_kind::end_if},
+}};
+
+const known_tag* find_known(std::string_view name) {
+    for (const auto& t : known_tags) {
+        if (t.name == name) return &t;
+    }
+    return nullptr;
+}
+
+std::string trim_blanks(std::string_view s) {
+    const auto first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    const auto last = s.find_last_not_of(" \t");
+    return std::string(s.substr(first, last - first + 1));
+}
+
+std::string upper_ascii(std::string_view s) {
+    std::string u(s);
+    for (char& c : u) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return u;
+}
+
+// The tag a comment that is not one was probably meant to be, or nullptr.
+const known_tag* meant_tag(std::string_view name) {
+    return find_known(upper_ascii(trim_blanks(name)));
+}
+
+// The name part of a comment's text (after "<!--"): up to the first "=" or
+// the closing marker, whichever comes first.
+std::string_view name_part(std::string_view after_open) {
+    const auto stop = std::min(after_open.find('='), after_open.find(close_marker));
+    return after_open.substr(0, stop);
+}
+
+std::string tag_text(std::string_view name) { return "<!--" + std::string(name) + "-->"; }
+
+class walker {
+public:
+    walker(const std::string& file, const std::vector<std::string>& lines, template_outline& outline)
+        : file_(file), lines_(lines), outline_(outline) {}
+
+    std::vector<finding> run() {
+        std::size_t line = 0, column = 0;
+        while (line < lines_.size()) {
+            const std::string& text = lines_[line];
+            const auto open = text.find(open_marker, column);
+            if (open == std::string::npos) {
+                ++line;
+                column = 0;
+                continue;
+            }
+            const std::string_view rest = std::string_view(text).substr(open);
+            const auto close = rest.find(close_marker);
+            if (close == std::string_view::npos) {
+                skip_unclosed_comment(line, open);
+                if (!advance_past_close(line, column, open + open_marker.size())) break;
+                continue;
+            }
+            const std::string_view tag = rest.substr(0, close + close_marker.size());
+            on_tag(static_cast<int>(line), static_cast<int>(open), tag);
+            column = open + tag.size();
+        }
+        for (auto it = stack_.rbegin(); it != stack_.rend(); ++it) {
+            const auto& t = outline_.tags[static_cast<std::size_t>(*it)];
+            add(t.line, t.column,
+                t.kind == tag_kind::repeat
+                    ? "repeating section is never closed: <!--END REPEAT--> is missing, so its first "
+                      "row runs to the end of the template"
+                    : "conditional section is never closed: <!--END IF--> is missing");
+        }
+        return std::move(findings_);
+    }
+
+private:
+    void add(int line, int column, std::string message) {
+        findings_.push_back({file_, line + 1, column + 1, std::move(message)});
+    }
+
+    // A comment whose closing marker is on a later line is copied as text up
+    // to the next "-->", tags inside it included.
+    void skip_unclosed_comment(std::size_t line, std::size_t open) {
+        const std::string_view after = std::string_view(lines_[line]).substr(open + open_marker.size());
+        if (const known_tag* meant = meant_tag(name_part(after)); meant && !after.empty()) {
+            add(static_cast<int>(line), static_cast<int>(open),
+                "the closing \"-->\" of this " + tag_text(meant->name) +
+                    " tag is not on its line, so it is copied to the page as a comment");
+        }
+    }
+
+    bool advance_past_close(std::size_t& line, std::size_t& column, std::size_t from) {
+        const int start_line = static_cast<int>(line);
+        for (; line < lines_.size(); ++line, from = 0) {
+            const auto close = lines_[line].find(close_marker, from);
+            // Tags swallowed by the comment never reach the generator.
+            const auto hidden = lines_[line].find(open_marker, from);
+            if (hidden != std::string::npos && (close == std::string::npos || hidden < close) &&
+                static_cast<int>(line) != start_line) {
+                const auto after = std::string_view(lines_[line]).substr(hidden + open_marker.size());
+                if (meant_tag(name_part(after))) {
+                    add(static_cast<int>(line), static_cast<int>(hidden),
+                        "this tag is inside a comment opened on line " + std::to_string(start_line + 1) +
+                            " that is not closed on its line; it is copied as text");
+                }
+            }
+            if (close != std::string::npos) {
+                column = close + close_marker.size();
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void on_tag(int line, int column, std::string_view tag) {
+        // As the generator splits it: the name runs to the first "=".
+        const std::string_view inner = tag.substr(4, tag.size() - 7);
+        const auto eq = inner.find('=');
+        const std::string_view name = eq == std::string_view::npos ? inner : inner.substr(0, eq);
+        const std::string parameter(eq == std::string_view::npos ? std::string_view{} : inner.substr(eq + 1));
+
+        const known_tag* known = find_known(name);
+        if (!known) {
+            if (const known_tag* meant = meant_tag(name)) {
+                const bool case_only = trim_blanks(name) == std::string(name);
+                add(line, column,
+                    "\"" + std::string(tag) + "\" is not a tag (" +
+                        (case_only ? "tag names are upper case" : "no blanks around the tag name") +
+                        "; did you mean " + tag_text(meant->name) +
+                        "?) and is copied to the page as a comment");
+            }
+            return;
+        }
+        const int index = static_cast<int>(outline_.tags.size());
+        outline_.tags.push_back({known->kind, line, column, column + static_cast<int>(tag.size()),
+                                 parameter, innermost_repeat()});
+        switch (known->kind) {
+            case tag_kind::todays_date:
+                break;
+            case tag_kind::main_field:
+            case tag_kind::repeat_field: {
+                const bool main = known->kind == tag_kind::main_field;
+                if (!main && innermost_repeat() < 0) {
+                    add(line, column,
+                        "REPEAT_FIELD outside any repeating section always gives the not-found text");
+                }
+                outline_.fields.push_back({main, field_name_of_parameter(parameter), line, column,
+                                           innermost_repeat()});
+                break;
+            }
+            case tag_kind::repeat:
+                check_references(line, column, parameter);
+                if (repeat_depth() >= 6) {
+                    add(line, column,
+                        "repeating sections nest deeper than six here; the generator skips this "
+                        "section when it has rows");
+                }
+                open_section(index);
+                break;
+            case tag_kind::start_if:
+                check_condition(line, column, parameter);
+                check_references(line, column, parameter);
+                open_section(index);
+                break;
+            case tag_kind::repeat_else:
+            case tag_kind::end_repeat:
+                close_or_divide(index, tag_kind::repeat);
+                break;
+            case tag_kind::else_tag:
+            case tag_kind::end_if:
+                close_or_divide(index, tag_kind::start_if);
+                break;
+        }
+    }
+
+    void open_section(int index) {
+        const auto& t = outline_.tags[static_cast<std::size_t>(index)];
+        // The generator counts nesting per line: a second opener of the same
+        // kind on one line is counted once.
+        for (std::size_t i = 0; i + 1 < outline_.tags.size(); ++i) {
+            const auto& other = outline_.tags[i];
+            if (other.kind == t.kind && other.line == t.line) {
+                add(t.line, t.column,
+                    "two " + std::string(t.kind == tag_kind::repeat ? "repeating" : "conditional") +
+                        " sections open on one line; the generator counts nesting per line and will "
+                        "close them in the wrong place: put each opening tag on a line of its own");
+                break;
+            }
+        }
+        stack_.push_back(index);
+        else_seen_.push_back(false);
+    }
+
+    void close_or_divide(int index, tag_kind opener) {
+        const auto& t = outline_.tags[static_cast<std::size_t>(index)];
+        const bool closing = t.kind == tag_kind::end_repeat || t.kind == tag_kind::end_if;
+        const std::string what = tag_text(t.kind == tag_kind::repeat_else ? "REPEAT ELSE"
+                                          : t.kind == tag_kind::end_repeat ? "END REPEAT"
+                                          : t.kind == tag_kind::else_tag   ? "ELSE"
+                                                                           : "END IF");
+        if (stack_.empty()) {
+            add(t.line, t.column,
+                what + " has no section to belong to; at the top of a page it ends the page here");
+            return;
+        }
+        const auto& top = outline_.tags[static_cast<std::size_t>(stack_.back())];
+        if (top.kind != opener) {
+            add(t.line, t.column,
+                what + " stands inside the " +
+                    (top.kind == tag_kind::repeat ? "repeating" : "conditional") +
+                    " section opened on line " + std::to_string(top.line + 1) +
+                    ", which it ends early: sections must not overlap");
+            // Recover as the author meant: close down to the matching section.
+            for (std::size_t i = stack_.size(); i-- > 0;) {
+                if (outline_.tags[static_cast<std::size_t>(stack_[i])].kind == opener) {
+                    if (closing) {
+                        stack_.resize(i);
+                        else_seen_.resize(i);
+                    }
+                    return;
+                }
+            }
+            return;
+        }
+        if (closing) {
+            stack_.pop_back();
+            else_seen_.pop_back();
+        } else if (else_seen_.back()) {
+            add(t.line, t.column, "a second " + what + " in one section ends the section's first part");
+        } else {
+            else_seen_.back() = true;
+        }
+    }
+
+    void check_condition(int line, int column, const std::string& condition) {
+        if (condition.empty()) {
+            add(line, column, "empty condition: the section is left out and reported");
+            return;
+        }
+        // The operators are looked for in this order; the first found wins.
+        for (std::string_view op : {"<>", "<", ">", "=="}) {
+            const auto at = condition.find(op);
+            if (at == std::string::npos) continue;
+            const std::string left = condition.substr(0, at);
+            const std::string right = condition.substr(at + op.size());
+            if ((!left.empty() && (left.back() == ' ' || left.back() == '\t')) ||
+                (!right.empty() && (right.front() == ' ' || right.front() == '\t'))) {
+                add(line, column,
+                    "blanks around the operator \"" + std::string(op) +
+                        "\" belong to the operands" +
+                        (op == "==" || op == "<>" ? ", so equal values compare as different"
+                                                  : ", so special words like number_of_records stop working"));
+            }
+            if ((op == "<" || op == ">") && !right.empty() && right.front() == '=') {
+                add(line, column,
+                    "\"" + std::string(op) + "=\" is not an operator: the condition compares with \"" +
+                        right + "\"");
+            }
+            return;
+        }
+        add(line, column,
+            "the condition has none of the operators <>, <, >, == (to compare for equality write "
+            "==): the section is left out and reported");
+    }
+
+    // #--MAIN_FIELD=...--# and #--REPEAT_FIELD=...--# inside a parameter.
+    void check_references(int line, int column, const std::string& text) {
+        std::size_t from = 0;
+        while (true) {
+            const auto open = text.find("#--", from);
+            if (open == std::string::npos) return;
+            const auto close = text.find("--#", open + 3);
+            if (close == std::string::npos) {
+                add(line, column,
+                    "a field reference opened with \"#--\" has no closing \"--#\"; the text is cut "
+                    "there");
+                return;
+            }
+            const std::string reference = text.substr(open + 3, close - open - 3);
+            const auto eq = reference.find('=');
+            const std::string name = eq == std::string::npos ? reference : reference.substr(0, eq);
+            const std::string parameter = eq == std::string::npos ? "" : reference.substr(eq + 1);
+            if (name == "MAIN_FIELD" || name == "REPEAT_FIELD") {
+                const bool main = name == "MAIN_FIELD";
+                if (!main && innermost_repeat() < 0) {
+                    add(line, column,
+                        "#--REPEAT_FIELD=...--# outside any repeating section always gives the "
+                        "not-found text");
+                }
+                outline_.fields.push_back({main, field_name_of_parameter(parameter), line, column,
+                                           innermost_repeat()});
+            } else {
+                add(line, column,
+                    "the field reference \"#--" + reference +
+                        "--#\" names neither MAIN_FIELD nor REPEAT_FIELD and is removed");
+            }
+            from = close + 3;
+        }
+    }
+
+    int innermost_repeat() const {
+        for (auto it = stack_.rbegin(); it != stack_.rend(); ++it) {
+            if (outline_.tags[static_cast<std::size_t>(*it)].kind == tag_kind::repeat) return *it;
+        }
+        return -1;
+    }
+
+    int repeat_depth() const {
+        int depth = 0;
+        for (int i : stack_) depth += outline_.tags[static_cast<std::size_t>(i)].kind == tag_kind::repeat;
+        return depth;
+    }
+
+    const std::string& file_;
+    const std::vector<std::string>& lines_;
+    template_outline& outline_;
+    std::vector<finding> findings_;
+    std::vector<int> stack_;        // open sections, as tag indices
+    std::vector<bool> else_seen_;   // per open section
+};
+
+}  // namespace
+
+std::string format_finding(const finding& f) {
+    return f.file + ":" + std::to_string(f.line) + ":" + std::to_string(f.column) +
+           ": warning: " + f.message;
+}
+
+std::vector<finding> check_template_lines(const std::string& file,
+                                          const std::vector<std::string>& lines,
+                                          template_outline& outline) {
+    return walker(file, lines, outline).run();
+}
+
+}  // namespace korvane::cli
+
+namespace korvane::cli {
+
+// TODO(generator): use the generator's own option reader once it lands.
+std::string field_name_of_parameter(const std::string& parameter) {
+    const std::string lowered = lower_case(parameter);
+    const auto at = lowered.find("field:=");
+    if (at == std::string::npos) return parameter;
+    std::string rest = lowered.substr(at + 7);
+    const auto comma = rest.find(',');
+    if (comma != std::string::npos) rest.resize(comma);
+    return rest.empty() ? parameter : rest;
+}
+
+}  // namespace korvane::cli
