@@ -46,4 +46,11 @@ void remove_system_tables(list_port& list);
 void list_fields(const data::record_set& result, list_port& list);
 std::int16_t find_list_entry(const std::string& text, const list_port& list);
 
+// The shared text and path functions belong to the module too.
+using korvane::build_main_sql;
+using korvane::file_name_of_path;
+using korvane::find_last_occurrence;
+using korvane::path_exists;
+using korvane::replace_all_text;
+
 }  // namespace korvane::global
