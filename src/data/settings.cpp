@@ -39,22 +39,6 @@ std::string decode_settings_bytes(const QByteArray& bytes) {
     return text.toStdString();
 }
 
-// Lines end at CR, CRLF or LF; a terminator at the very end adds no line.
-std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const auto end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
-    }
-    return lines;
-}
-
 // The whole text as a 16-bit integer, blanks around it allowed and a fraction
 // rounded to even; nullopt for anything else.
 std::optional<std::int16_t> strict_int16(const std::string& text) {

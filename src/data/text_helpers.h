@@ -43,6 +43,10 @@ void remove_system_tables(std::vector<std::string>& entries);
 // nothing reads as a number; nullopt when the number is beyond a double.
 std::optional<double> leading_number_value(std::string_view text);
 
+// Lines ending at CR, CRLF or LF, without their terminators; a terminator at
+// the very end adds no empty line.
+std::vector<std::string> split_lines(const std::string& text);
+
 // ASCII-only case folding.
 std::string lower_case(std::string_view text);
 
