@@ -1,0 +1,103 @@
+#include "cli/settings_check.h"
+
+#include "sqlite_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace korvane::cli {
+namespace {
+
+using test::make_sqlite_file;
+using test::temp_folder;
+using test::write_file;
+
+class settings_check : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(dir_.dir() / "templates");
+        std::filesystem::create_directories(dir_.dir() / "site");
+        ASSERT_TRUE(make_sqlite_file(dir_.path("shop.sqlite"),
+                                     "CREATE TABLE pages (id INTEGER, template TEXT, file TEXT, title TEXT);"
+                                     "INSERT INTO pages VALUES (1, 'good.html', 'site/a.html', 'A'),"
+                                     " (2, 'bad.html', 'site/b.html', 'B'), (3, 'gone.html', 'nowhere/c.html', 'C'),"
+                                     " (4, 'good.html', 'site/d.html', 'D');"
+                                     "CREATE TABLE lines (page INTEGER, name TEXT);"
+                                     "INSERT INTO lines VALUES (1, 'x'), (2, 'y');"));
+        write_file(dir_.path("templates/good.html"),
+                   "<h1><!--MAIN_FIELD=title--></h1>\r\n"
+                   "<!--REPEAT=select name from lines where page=#--MAIN_FIELD=id--#-->\r\n"
+                   "<li><!--REPEAT_FIELD=name--></li>\r\n"
+                   "<!--END REPEAT-->\r\n");
+        write_file(dir_.path("templates/bad.html"),
+                   "<h1><!--MAIN_FIELD=headline--></h1>\n"
+                   "<!--REPEAT=select name from nolines where page=#--MAIN_FIELD=id--#-->\n"
+                   "<!--END REPEAT-->\n"
+                   "<!--REPEAT=select name from lines-->\n"
+                   "<!--REPEAT_FIELD=title--><!--END REPEAT-->\n");
+    }
+
+    std::string settings(const std::string& body) {
+        write_file(dir_.path("site.kvn"), body);
+        return dir_.path("site.kvn");
+    }
+
+    static std::string all(const check_outcome& o) {
+        std::string text;
+        for (const auto& f : o.findings) text += format_finding(f) + "\n";
+        return text;
+    }
+
+    temp_folder dir_;
+};
+
+constexpr const char* complete =
+    "db_type=0\r\ndb_name=shop.sqlite\r\nmain_type=0\r\nmain_name=pages\r\n"
+    "template_field=template\r\ngenerated_field=file\r\ntemplate_path=templates/\r\ngenerated_path=\r\n";
+
+TEST_F(settings_check, finds_every_planted_mistake_and_nothing_in_a_good_template) {
+    const auto outcome = check_settings_file(settings(complete), 32767);
+    ASSERT_TRUE(outcome.settings_read);
+    const std::string text = all(outcome);
+    const std::string bad = dir_.path("templates/bad.html");
+    EXPECT_NE(text.find(bad + ":1:5: warning: MAIN_FIELD 'headline' is not a field of the main result"),
+              std::string::npos) << text;
+    EXPECT_NE(text.find(bad + ":2:1: warning: the section's SQL fails: no such table: nolines"),
+              std::string::npos) << text;
+    EXPECT_NE(text.find(bad + ":5:1: warning: REPEAT_FIELD 'title' is not a field of its section's result"),
+              std::string::npos) << text;
+    EXPECT_NE(text.find("site.kvn:5:1: warning: main row 3 names the template"), std::string::npos) << text;
+    EXPECT_NE(text.find("which does not exist"), std::string::npos) << text;
+    EXPECT_NE(text.find("site.kvn:8:1: warning: main row 3 writes"), std::string::npos) << text;
+    EXPECT_EQ(text.find("good.html:"), std::string::npos) << text;
+    EXPECT_EQ(outcome.findings.size(), 5u) << text;
+}
+
+TEST_F(settings_check, settings_that_cannot_lead_to_a_run) {
+    EXPECT_FALSE(check_settings_file(dir_.path("absent.kvn"), 32767).settings_read);
+
+    auto text = all(check_settings_file(settings("db_type=0\r\ndb_name=shop.sqlite\r\n"), 32767));
+    EXPECT_NE(text.find("site.kvn:1:1: warning: the settings are incomplete: the main type"), std::string::npos) << text;
+
+    text = all(check_settings_file(settings("db_type=0\r\ndb_name=other.sqlite\r\nmain_type=0\r\n"
+                                            "main_name=pages\r\ntemplate_field=t\r\ngenerated_field=f\r\n"),
+                                   32767));
+    EXPECT_NE(text.find("site.kvn:2:1: warning: the database does not open"), std::string::npos) << text;
+
+    text = all(check_settings_file(settings("db_type=0\r\ndb_name=shop.sqlite\r\nmain_type=2\r\n"
+                                            "main_name=select * from nowhere\r\ntemplate_field=t\r\n"
+                                            "generated_field=f\r\n"),
+                                   32767));
+    EXPECT_NE(text.find("site.kvn:4:1: warning: the main SQL fails"), std::string::npos) << text;
+
+    text = all(check_settings_file(settings("db_type=0\r\ndb_name=shop.sqlite\r\nmain_type=0\r\n"
+                                            "main_name=pages\r\ntemplate_field=layout\r\ngenerated_field=file\r\n"),
+                                   32767));
+    EXPECT_NE(text.find("site.kvn:5:1: warning: 'layout' is not a field of the main result"), std::string::npos)
+        << text;
+
+    text = all(check_settings_file(settings(complete), 3));
+    EXPECT_NE(text.find("more than 3"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace korvane::cli
