@@ -210,8 +210,8 @@ db_value money_value(const std::string& written) {
     return db_value::from_text(negative ? "-" + digits : digits, value_kind::decimal);
 }
 
-// Reals come as text (QSql::HighPrecision, so that decimals keep every digit);
-// read them without the locale.
+// Reals come as doubles; should a driver hand one over as text, it is read
+// without the locale.
 template <typename T>
 db_value real_value(const QVariant& v, bool single) {
     T number{};
@@ -354,7 +354,6 @@ private:
         QSqlQuery query(db_);
         // Some drivers (MDBTools) cannot scroll; the snapshot makes up for it.
         query.setForwardOnly(true);
-        query.setNumericalPrecisionPolicy(QSql::HighPrecision);
         if (!query.exec(QString::fromUtf8(sql))) {
             error = describe(query.lastError(), "The SQL statement failed.");
             return nullptr;
@@ -370,16 +369,23 @@ private:
         field_names.reserve(static_cast<std::size_t>(columns));
         classes.reserve(static_cast<std::size_t>(columns));
         for (int i = 0; i < columns; ++i) {
-            field_names.push_back(utf8(record.fieldName(i)));
-            classes.push_back(classify(record.field(i), column_type_name(query, i)));
+            const QSqlField field = record.field(i);
+            field_names.push_back(utf8(field.name()));
+            const bool floating = field.typeID() == SQL_FLOAT || field.typeID() == SQL_DOUBLE;
+            classes.push_back(classify(field, floating ? column_type_name(query, i) : std::string()));
         }
         auto result = std::make_unique<record_set>(std::move(field_names));
         while (query.next()) {
             std::vector<db_value> row;
             row.reserve(static_cast<std::size_t>(columns));
             for (int i = 0; i < columns; ++i) {
-                row.push_back(query.isNull(i) ? db_value::null_value()
-                                              : convert(query.value(i), classes[static_cast<std::size_t>(i)]));
+                const column_class kind = classes[static_cast<std::size_t>(i)];
+                // QODBC reads a row's cells in order when first asked, with the
+                // policy set at that moment: decimals as the driver's text,
+                // every digit kept; reals as binary doubles, no text between.
+                const bool as_text = kind == column_class::decimal || kind == column_class::money;
+                query.setNumericalPrecisionPolicy(as_text ? QSql::HighPrecision : QSql::LowPrecisionDouble);
+                row.push_back(query.isNull(i) ? db_value::null_value() : convert(query.value(i), kind));
             }
             result->add_row(std::move(row));
         }
