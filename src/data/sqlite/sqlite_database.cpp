@@ -12,8 +12,10 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace korvane::data {
@@ -292,7 +294,9 @@ std::unique_ptr<database> open_sqlite_file(const std::string& path, std::string&
     {
         std::ifstream probe(path, std::ios::binary);
         if (!probe) {
-            error = "Could not find file '" + path + "'.";
+            std::error_code ec;
+            error = std::filesystem::exists(path, ec) ? "Could not read file '" + path + "'."
+                                                      : "Could not find file '" + path + "'.";
             return nullptr;
         }
     }

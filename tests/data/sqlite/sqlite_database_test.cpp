@@ -365,6 +365,17 @@ TEST(sqlite_open, files_that_are_not_sqlite_are_refused_clearly) {
     EXPECT_NE(error, "");
 }
 
+TEST(sqlite_open, write_ahead_log_files_are_read) {
+    temp_folder folder;
+    const std::string path = folder.path("wal.sqlite");
+    ASSERT_TRUE(make_sqlite_file(path, "PRAGMA journal_mode=WAL; CREATE TABLE t (a); INSERT INTO t VALUES (7);"));
+    auto db = open_ok(path);
+    ASSERT_TRUE(db);
+    auto result = query_ok(*db, "SELECT a FROM t");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->value(0)->integer, 7);
+}
+
 TEST(sqlite_open, the_backend_is_chosen_by_content) {
     temp_folder folder;
     const std::string path = folder.path("site.db");
