@@ -384,6 +384,11 @@ std::unique_ptr<record_set> run_sqlite_query(sqlite3* db, const std::string& sql
     }
 
     const int columns = sqlite3_column_count(statement);
+    // BEGIN and the like read nothing but would leave locks held.
+    if (columns == 0) {
+        error = "The statement returns no rows; only queries can be run.";
+        return nullptr;
+    }
     std::vector<std::string> names;
     std::vector<column_class> classes;
     names.reserve(static_cast<std::size_t>(columns));

@@ -313,6 +313,10 @@ TEST_F(sqlite_errors, nothing_can_be_written_through_the_connection) {
     EXPECT_FALSE(std::filesystem::exists(folder_.path("new.sqlite")));
     // A statement that writes but returns rows is refused before it runs.
     EXPECT_NE(query_error(*db_, "INSERT INTO t VALUES (3) RETURNING a"), "");
+    // Statements without rows would change the connection, not the file.
+    EXPECT_NE(query_error(*db_, "BEGIN"), "");
+    EXPECT_NE(query_error(*db_, "PRAGMA query_only = 0"), "");
+    EXPECT_TRUE(query_ok(*db_, "PRAGMA table_info(t)"));
 
     std::string error;
     ASSERT_TRUE(db_->close(error));
