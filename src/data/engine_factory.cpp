@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace korvane::data {
@@ -12,7 +13,9 @@ namespace korvane::data {
 std::unique_ptr<database> open_database_file(const std::string& path, std::string& error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        error = "Could not find file '" + path + "'.";
+        std::error_code ec;
+        error = (std::filesystem::exists(path, ec) ? "Could not read file '" : "Could not find file '") +
+                path + "'.";
         return nullptr;
     }
     std::array<char, 32> head{};
