@@ -1,0 +1,60 @@
+// korvane-cli: generation and template checks without a window, for scripts,
+// scheduled jobs and CI.
+#include "cli/cli_options.h"
+#include "cli/generate_command.h"
+#include "cli/settings_check.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace korvane::cli;
+
+int check_command(const cli_options& options) {
+    const auto outcome = check_settings_file(options.settings_file, options.no_row_limit ? 0 : 32767);
+    if (!outcome.settings_read) {
+        std::fprintf(stderr, "korvane-cli: cannot read the settings file '%s'\n",
+                     options.settings_file.c_str());
+        return exit_settings_unreadable;
+    }
+    for (const auto& f : outcome.findings) std::printf("%s\n", format_finding(f).c_str());
+    return outcome.findings.empty() ? exit_ok : exit_problems;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        // Qt SQL loads its drivers as plugins, which needs an application object.
+        QCoreApplication app(argc, argv);
+        std::vector<std::string> args(argv + 1, argv + argc);
+        std::string error;
+        const auto options = parse_command_line(args, error);
+        if (!options) {
+            std::fprintf(stderr, "korvane-cli: %s\n\n%s", error.c_str(), usage_text());
+            return exit_usage;
+        }
+        switch (options->what) {
+            case command::help:
+                std::fputs(usage_text(), stdout);
+                return exit_ok;
+            case command::version:
+                std::printf("korvane-cli %s\n", KORVANE_VERSION);
+                return exit_ok;
+            case command::check:
+                return check_command(*options);
+            case command::generate:
+                return generate_command(*options);
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "korvane-cli: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "korvane-cli: an unexpected error ended the run\n");
+    }
+    return exit_problems;
+}
