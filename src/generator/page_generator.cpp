@@ -1,0 +1,289 @@
+// The generation run: opening the database and the main result, one page per
+// main row, and the closing lines.
+#include "generator/page_generator.h"
+
+#include "data/global.h"
+#include "data/text_helpers.h"
+
+#include <cmath>
+#include <exception>
+#include <utility>
+
+namespace korvane::generator {
+namespace {
+
+class discarding_error_list final : public error_list_target {
+public:
+    void clear() override {}
+    void add_line(const std::string&) override {}
+};
+
+}  // namespace
+
+page_generator::page_generator(run_options options) : options_(std::move(options)) {
+    if (!options_.clock) options_.clock = system_local_time;
+    if (options_.row_limit <= 0) options_.row_limit = no_row_limit;
+}
+
+page_generator::~page_generator() { close(); }
+
+void page_generator::set_status(const std::string& text) {
+    if (status_label_) status_label_->set_status(text);
+}
+
+void page_generator::pump_events() {
+    if (options_.events) options_.events->process_pending_events();
+}
+
+std::string page_generator::resolved_path(const std::string& path) const {
+    if (path.empty() || options_.base_folder.empty() || path.front() == '/') return path;
+    std::string full = options_.base_folder;
+    if (full.back() != '/') full += '/';
+    full += path;
+    return full;
+}
+
+void page_generator::start_page_generator(status_port& status_label,
+                                          error_list_target& error_list,
+                                          const GenerationSettings& settings) {
+    begin_run(status_label, error_list);
+    generate_pages(settings);
+}
+
+void page_generator::begin_run(status_port& status_label, error_list_target& error_list) {
+    status_label_ = &status_label;
+    report_.set_error_list(&error_list);
+    report_.clear_error_list();
+    report_.add_error_line("Starting Korvane page generator...");
+    report_.add_blank_error_line();
+    set_status("");
+    pump_events();
+}
+
+void page_generator::generate_pages(const GenerationSettings& settings) {
+    if (!open_database(settings)) return;
+    const std::int64_t row_count = open_main_recordset(settings.main_type, settings.main_name);
+    if (row_count > 0) {
+        main_recordset_->move_first();
+        main_row_index_ = 0;
+        discarding_error_list no_list;
+        null_status_port no_status;
+        error_list_target* list = report_.error_list();
+        status_port* status = status_label_;
+        for (std::int64_t row = 1; row <= row_count; ++row) {
+            const page_outcome outcome = generate_row(row, row_count, list ? *list : no_list,
+                                                      status ? *status : no_status);
+            if (outcome == page_outcome::stopped) break;
+        }
+    }
+    finish_run();
+}
+
+bool page_generator::open_database(const GenerationSettings& settings) {
+    close();
+    settings_ = settings;
+    previous_template_file_.clear();
+    template_loaded_ = false;
+    pages_written_ = 0;
+    pages_unchanged_ = 0;
+
+    null_message_port no_messages;
+    message_port& messages = options_.messages ? *options_.messages : no_messages;
+    const std::string name = settings.database_type == 0 ? resolved_path(settings.database_name)
+                                                         : settings.database_name;
+    std::string error;
+    if (global::open_database(database_, settings.database_type, name, messages, &error) == 0) {
+        return true;
+    }
+    database_.reset();
+    report_.add_error_line("Error opening database: ");
+    report_.add_error_line("    " + error);
+    report_.add_error_line("    Database: " + settings.database_name);
+    report_.add_blank_error_line();
+    messages.show_message("Korvane - Database error",
+                          "Problem opening database: " + settings.database_name,
+                          message_icon::critical);
+    pump_events();
+    return false;
+}
+
+void page_generator::use_database(std::unique_ptr<data::database> database,
+                                  const GenerationSettings& settings) {
+    close();
+    settings_ = settings;
+    previous_template_file_.clear();
+    template_loaded_ = false;
+    pages_written_ = 0;
+    pages_unchanged_ = 0;
+    database_ = std::move(database);
+}
+
+std::int64_t page_generator::open_main_recordset(std::int16_t main_type,
+                                                 const std::string& main_name) {
+    if (main_recordset_) main_recordset_->close();
+    main_recordset_.reset();
+    main_row_index_ = -1;
+    main_sql_ = build_main_sql(main_type, main_name);
+
+    std::string error = "No database is open";
+    std::unique_ptr<data::record_set> result;
+    if (database_) result = database_->open_record_set(main_sql_, error);
+    if (!result) {
+        report_.add_error_line("Problem running SQL for MAIN table:");
+        report_.add_error_line("    " + error);
+        report_.add_error_line("    SQL: " + main_sql_);
+        report_.add_blank_error_line();
+        pump_events();
+        return -1;
+    }
+    main_recordset_ = std::move(result);
+    if (!main_recordset_->move_last()) return -1;
+    const std::int64_t count = main_recordset_->record_count();
+    main_row_index_ = count - 1;
+    if (count < 1 || count > options_.row_limit) return -1;
+    return count;
+}
+
+void page_generator::set_main_recordset(std::unique_ptr<data::record_set> result) {
+    main_recordset_ = std::move(result);
+    main_row_index_ = -1;
+}
+
+bool page_generator::move_main_to_row(std::int64_t row_number) {
+    if (!main_recordset_ || row_number < 1) return false;
+    const std::int64_t index = row_number - 1;
+    // Rows come in order (or every n-th on a thread), so stepping forward
+    // from where the result stands is the common case.
+    if (main_row_index_ < 0 || index < main_row_index_) {
+        main_recordset_->move_first();
+        main_row_index_ = 0;
+    }
+    while (main_row_index_ < index) {
+        main_recordset_->move_next();
+        ++main_row_index_;
+    }
+    return main_recordset_->has_current_row();
+}
+
+page_outcome page_generator::generate_row(std::int64_t row_number, std::int64_t row_count,
+                                          error_list_target& report, status_port& status) {
+    error_list_target* const saved_list = report_.error_list();
+    status_port* const saved_status = status_label_;
+    report_.set_error_list(&report);
+    status_label_ = &status;
+
+    page_outcome outcome = page_outcome::skipped;
+    std::string output_file;
+    try {
+        // Reads one field of the main row; false (reported) when it cannot.
+        auto main_field_text = [&](const std::string& field, std::string& text) {
+            const data::db_value* value =
+                move_main_to_row(row_number) ? main_recordset_->value(field) : nullptr;
+            if (!value) {
+                report_.add_error_line("Field not found in MAIN table: " + field);
+                report_.add_error_line("    SQL: " + main_sql_);
+                report_.add_blank_error_line();
+                return false;
+            }
+            text += data::value_to_text(*value);
+            return true;
+        };
+        std::string template_file = settings_.template_path;
+        output_file = settings_.generated_path;
+        if (!main_field_text(settings_.template_field, template_file) ||
+            !main_field_text(settings_.generated_field, output_file)) {
+            outcome = page_outcome::stopped;
+        } else {
+            if (!engine_) engine_ = std::make_unique<template_engine>();
+            if (template_file == previous_template_file_) {
+                engine_->initialise_cursor();
+            } else {
+                template_loaded_ = engine_->load_template(resolved_path(template_file));
+                current_template_file_ = template_file;
+            }
+            previous_template_file_ = template_file;
+
+            if (template_loaded_) {
+                const double percent =
+                    std::nearbyint(static_cast<double>(row_number) /
+                                   static_cast<double>(row_count) * 100.0);
+                set_status(" Generating file, " + file_name_of_path(output_file) + ", " +
+                           std::to_string(static_cast<long long>(percent)) + "% complete");
+                pump_events();
+                std::string error;
+                if (engine_->open_output_file(resolved_path(output_file), error)) {
+                    repeat_level_ = 0;
+                    process_template(*engine_, nullptr);
+                    close_result closed = engine_->close_output_file();
+                    switch (closed.status) {
+                        case close_status::written: outcome = page_outcome::written; break;
+                        case close_status::unchanged: outcome = page_outcome::unchanged; break;
+                        case close_status::failed:
+                        case close_status::not_open:
+                            report_.add_error_line("Error writing file: ");
+                            report_.add_error_line("    " + closed.error);
+                            report_.add_error_line("    File: " + output_file);
+                            report_.add_blank_error_line();
+                            outcome = page_outcome::failed;
+                            break;
+                    }
+                } else {
+                    report_.add_error_line("Error opening file for writing: ");
+                    report_.add_error_line("    " + error);
+                    report_.add_error_line("    File: " + output_file);
+                    report_.add_blank_error_line();
+                }
+            } else {
+                report_.add_error_line("Template does not exist or contains no text ");
+                report_.add_error_line("(check the path and filename):");
+                report_.add_error_line("    Template: " + template_file);
+                report_.add_blank_error_line();
+            }
+            pump_events();
+            pump_events();
+        }
+    } catch (const std::exception& e) {
+        // Out of memory and the like: this page is lost, the run goes on with
+        // a fresh engine (an unfinished page is never written).
+        engine_.reset();
+        previous_template_file_.clear();
+        template_loaded_ = false;
+        try {
+            report_.add_error_line("Error writing file: ");
+            report_.add_error_line(std::string("    ") + e.what());
+            report_.add_error_line("    File: " + output_file);
+            report_.add_blank_error_line();
+        } catch (...) {
+        }
+        outcome = page_outcome::failed;
+    }
+
+    count_page(outcome);
+    report_.set_error_list(saved_list);
+    status_label_ = saved_status;
+    return outcome;
+}
+
+void page_generator::count_page(page_outcome outcome) {
+    if (outcome == page_outcome::written) ++pages_written_;
+    if (outcome == page_outcome::unchanged) ++pages_unchanged_;
+}
+
+void page_generator::finish_run() {
+    close();
+    const std::string count = std::to_string(files_generated());
+    report_.add_error_line("Process complete. " + count + " files generated");
+    set_status(" Process complete!  " + count + " files generated");
+    pump_events();
+}
+
+void page_generator::close() {
+    if (main_recordset_) main_recordset_->close();
+    main_recordset_.reset();
+    main_row_index_ = -1;
+    repeat_recordset_.fill(nullptr);
+    if (database_) global::close_database(database_);
+    database_.reset();
+}
+
+}  // namespace korvane::generator

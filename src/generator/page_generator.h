@@ -1,0 +1,185 @@
+// The page generator `korvane`: one generation run over the rows of the main
+// result, and the interpreter of the template language (field values, today's
+// date, repeating and conditional sections). All state of a run lives in one
+// page_generator, so runs can work side by side, one per thread.
+//
+// The window calls start_page_generator for a whole run. A tool that renders
+// on several threads drives the steps itself: begin_run and open_database on
+// one run object that owns the report, open_database/open_main_recordset on one
+// more object per thread, generate_row per main row into sinks it merges in row
+// order, count_page on the reporting object for each outcome, and finish_run.
+#pragma once
+
+#include "data/engine/database.h"
+#include "data/engine/record_set.h"
+#include "data/ports.h"
+#include "data/settings.h"
+#include "generator/date_text.h"
+#include "generator/tag_text.h"
+#include "template/template_engine.h"
+#include "ui/support/log_errors.h"
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvane::generator {
+
+// The most main rows, and rows of a repeating section, a run takes by default:
+// row numbers were 16-bit.
+inline constexpr std::int64_t classic_row_limit = 32767;
+inline constexpr std::int64_t no_row_limit = std::numeric_limits<std::int64_t>::max();
+
+struct run_options {
+    // Relative database files, templates and output files are taken from
+    // here; "" means the current folder.
+    std::string base_folder;
+    // Today's date for "TODAYS DATE"; empty means the machine's clock.
+    clock_function clock;
+    // A result with more rows than this counts as having none.
+    std::int64_t row_limit = classic_row_limit;
+    // The window's message boxes and event loop; null means none.
+    message_port* messages = nullptr;
+    event_pump* events = nullptr;
+};
+
+enum class page_outcome {
+    written,    // the page was written
+    unchanged,  // the page already held exactly this text
+    skipped,    // no page: template missing or output not opened (reported)
+    failed,     // the finished page could not be written (reported)
+    stopped,    // a field of the main row could not be read (reported); the run ends
+};
+
+class page_generator {
+public:
+    static constexpr int max_repeat_levels = 6;
+
+    explicit page_generator(run_options options = {});
+    ~page_generator();
+    page_generator(const page_generator&) = delete;
+    page_generator& operator=(const page_generator&) = delete;
+
+    // --- A whole run, as the window starts it ---------------------------
+    // Start lines into a cleared list, then generate_pages. settings.filename
+    // is not used.
+    void start_page_generator(status_port& status_label, error_list_target& error_list,
+                              const GenerationSettings& settings);
+    // Open, one page per main row, close.
+    void generate_pages(const GenerationSettings& settings);
+
+    // --- The steps of a run ------------------------------------------------
+    // Keeps the status label and the list, clears the list, writes the start
+    // lines and an empty caption.
+    void begin_run(status_port& status_label, error_list_target& error_list);
+    // Opens the database of the settings and keeps the settings for the rows.
+    // False when it cannot be opened: reported, message shown; the run is over.
+    bool open_database(const GenerationSettings& settings);
+    // For tests and tools: a database already open stands in for the one of
+    // the settings.
+    void use_database(std::unique_ptr<data::database> database, const GenerationSettings& settings);
+    // The row count of the main result, or -1 when there is no row to process
+    // (SQL failed: reported; empty or over the row limit: silent).
+    std::int64_t open_main_recordset(std::int16_t main_type, const std::string& main_name);
+    // Makes the page of one main row (1-based; row_count only for the
+    // percentage). Report lines go to report and captions to status for the
+    // time of this row. Counts the page (count_page).
+    page_outcome generate_row(std::int64_t row_number, std::int64_t row_count,
+                              error_list_target& report, status_port& status);
+    // Adds a page made elsewhere to this run's counters.
+    void count_page(page_outcome outcome);
+    // Closes the main result and the database, writes the completion line and
+    // caption.
+    void finish_run();
+    // Closes the main result and the database without a word.
+    void close();
+
+    std::int64_t pages_written() const { return pages_written_; }
+    std::int64_t pages_unchanged() const { return pages_unchanged_; }
+    // Written and unchanged: every page that is now correct on disk.
+    std::int64_t files_generated() const { return pages_written_ + pages_unchanged_; }
+    const std::string& main_sql() const { return main_sql_; }
+
+    // --- The template language ----------------------------------------------
+    // Writes the template from the cursor to the page until the end, or until
+    // a closing tag of a section, on whose "<!--" the cursor is left.
+    void process_template(template_engine& engine, const data::record_set* section_recordset);
+
+    // The value of a field of the current row of recordset, as page text; the
+    // not-found text when the field, the row or the recordset is missing.
+    std::string field_value(std::string_view parameter, const data::record_set* recordset) const;
+    std::string date_text(std::string_view format) const;
+
+    void process_repeat_section(template_engine& engine, const data::record_set* section_recordset);
+    // Row count of the statement's result (after substitution); -1 when it
+    // could not run (reported), 0 for no rows or more than the row limit.
+    std::int64_t run_repeat_sql(std::string_view statement,
+                                std::unique_ptr<data::record_set>& result,
+                                const data::record_set* section_recordset);
+    void enter_repeat_level(int level, const data::record_set* recordset,
+                            std::int64_t record_number, std::int64_t record_count);
+    const data::record_set* repeat_recordset_at(int level) const;
+    std::string substitute_field_references(std::string_view text,
+                                            const data::record_set* section_recordset) const;
+
+    void process_if_section(template_engine& engine, std::string_view condition,
+                            const data::record_set* section_recordset);
+    // The operand replaced by its value: field references, current_record_num,
+    // number_of_records; anything else as it is.
+    void resolve_operand(std::string& operand, const data::record_set* section_recordset) const;
+
+    // The nesting state, for the conditions and for tests.
+    int repeat_level() const { return repeat_level_; }
+    std::int64_t repeat_record_number(int level) const;
+    std::int64_t repeat_record_count(int level) const;
+    const std::string& current_template_file() const { return current_template_file_; }
+
+    // The main result, for tests and tools that set its row themselves.
+    data::record_set* main_recordset() { return main_recordset_.get(); }
+    void set_main_recordset(std::unique_ptr<data::record_set> result);
+
+private:
+    void append_field_value(std::string& out, std::string_view parameter,
+                            const data::record_set* recordset) const;
+    bool move_main_to_row(std::int64_t row_number);
+    std::string resolved_path(const std::string& path) const;
+    void set_status(const std::string& text);
+    void pump_events();
+    std::int64_t run_repeat_statement(std::string_view statement,
+                                      std::unique_ptr<data::record_set>& result,
+                                      const data::record_set* section_recordset, std::string& sql);
+    // Leaves out a conditional section, both parts, from its opening tag on.
+    void skip_if_section(template_engine& engine);
+    void report_too_deep(std::string_view tag);
+
+    run_options options_;
+    GenerationSettings settings_;
+    log_errors report_;
+    status_port* status_label_ = nullptr;
+
+    std::unique_ptr<data::database> database_;
+    std::unique_ptr<data::record_set> main_recordset_;
+    std::string main_sql_;
+    std::int64_t main_row_index_ = -1;  // 0-based row of main_recordset_, -1 unknown
+
+    std::unique_ptr<template_engine> engine_;
+    std::string previous_template_file_;
+    std::string current_template_file_;
+    bool template_loaded_ = false;
+
+    int repeat_level_ = 0;
+    std::array<std::int64_t, max_repeat_levels + 1> repeat_record_number_{};
+    std::array<std::int64_t, max_repeat_levels + 1> repeat_record_count_{};
+    std::array<const data::record_set*, max_repeat_levels + 1> repeat_recordset_{};
+    int section_depth_ = 0;  // sections of both kinds open around the cursor
+
+    std::int64_t pages_written_ = 0;
+    std::int64_t pages_unchanged_ = 0;
+    std::string scratch_;  // a field value on its way to the page
+};
+
+}  // namespace korvane::generator

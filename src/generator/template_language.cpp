@@ -1,0 +1,372 @@
+// The template language: the tag loop, field values and today's date,
+// repeating sections and conditional sections.
+#include "data/text_helpers.h"
+#include "generator/page_generator.h"
+
+namespace korvane::generator {
+namespace {
+
+constexpr std::string_view tag_open = "<!--";
+constexpr std::string_view tag_close = "-->";
+constexpr std::string_view reference_open = "#--";
+constexpr std::string_view reference_close = "--#";
+constexpr std::string_view repeat_opener = "<!--REPEAT=";
+constexpr std::string_view end_repeat_tag = "<!--END REPEAT-->";
+constexpr std::string_view repeat_else_tag = "<!--REPEAT ELSE-->";
+constexpr std::string_view if_opener = "<!--START IF=";
+constexpr std::string_view end_if_tag = "<!--END IF-->";
+constexpr std::string_view else_tag = "<!--ELSE-->";
+constexpr std::string_view condition_operators = "<> < > ==";
+
+// Sections nest through recursion; this bounds the stack a template can take.
+constexpr int max_section_depth = 1000;
+
+// A value substituted into a statement may itself hold references; these
+// bound what a value that keeps reproducing its own reference can cost.
+constexpr int max_substitutions = 10000;
+constexpr std::size_t max_substituted_size = 1 << 20;
+
+std::string_view tag_name(const template_engine& engine) {
+    std::string_view name, parameter;
+    split_tag(engine.tag_at_cursor(), tag_open, tag_close, name, parameter);
+    return name;
+}
+
+// Kinds whose page text is the stored text itself, so no copy is needed.
+bool text_is_stored(data::value_kind kind) {
+    using data::value_kind;
+    return kind == value_kind::text || kind == value_kind::date || kind == value_kind::time ||
+           kind == value_kind::decimal || kind == value_kind::binary;
+}
+
+}  // namespace
+
+// --- The tag loop ------------------------------------------------------------
+
+void page_generator::process_template(template_engine& engine,
+                                      const data::record_set* section_recordset) {
+    while (!engine.end_of_file()) {
+        if (!engine.output_to_line_containing(tag_open, "", false)) return;
+        std::string_view name, parameter;
+        split_tag(engine.tag_at_cursor(), tag_open, tag_close, name, parameter);
+        if (name == "TODAYS DATE") {
+            engine.output_text(date_text(parameter), false);
+            engine.jump_past_line_containing(tag_close, "", false);
+        } else if (name == "MAIN_FIELD" || name == "REPEAT_FIELD") {
+            scratch_.clear();
+            append_field_value(scratch_, parameter,
+                               name == "MAIN_FIELD" ? main_recordset_.get() : section_recordset);
+            engine.output_text(scratch_, false);
+            engine.jump_past_line_containing(tag_close, "", false);
+        } else if (name == "REPEAT") {
+            process_repeat_section(engine, section_recordset);
+        } else if (name == "START IF") {
+            process_if_section(engine, parameter, section_recordset);
+        } else if (name == "REPEAT ELSE" || name == "END REPEAT" || name == "ELSE" ||
+                   name == "END IF") {
+            // A closing tag ends this body; at the top level it ends the page.
+            return;
+        } else {
+            engine.output_past_line_containing(tag_close, "", false);
+        }
+    }
+}
+
+// --- Values ------------------------------------------------------------------
+
+void page_generator::append_field_value(std::string& out, std::string_view parameter,
+                                        const data::record_set* recordset) const {
+    std::string lowered;
+    std::string_view field = parameter;
+    bool escape = false;
+    // Without ":=" there can be no options: the parameter is the field name.
+    if (parameter.find(":=") != std::string_view::npos) {
+        lowered = lower_case(parameter);
+        const std::string_view option = get_tag_option(lowered, "field");
+        if (!option.empty()) {
+            field = option;
+            escape = get_tag_option(lowered, "escape") == "true";
+        }
+    }
+    const data::db_value* value = recordset ? recordset->value(field) : nullptr;
+    if (!value) {
+        out += "Korvane: Field, ";
+        out += field;
+        out += " not found";
+        return;
+    }
+    if (value->is_null()) return;
+    std::string converted;
+    std::string_view text;
+    if (text_is_stored(value->kind)) {
+        text = value->text;
+    } else {
+        converted = data::value_to_text(*value);
+        text = converted;
+    }
+    if (escape) append_url_escaped(out, text);
+    else out += text;
+}
+
+std::string page_generator::field_value(std::string_view parameter,
+                                        const data::record_set* recordset) const {
+    std::string out;
+    append_field_value(out, parameter, recordset);
+    return out;
+}
+
+std::string page_generator::date_text(std::string_view format) const {
+    return generator::date_text(format, options_.clock());
+}
+
+// --- Repeating sections ------------------------------------------------------
+
+void page_generator::enter_repeat_level(int level, const data::record_set* recordset,
+                                        std::int64_t record_number, std::int64_t record_count) {
+    if (level < 0 || level > max_repeat_levels) return;
+    repeat_level_ = level;
+    const auto at = static_cast<std::size_t>(level);
+    repeat_recordset_[at] = recordset;
+    repeat_record_number_[at] = record_number;
+    repeat_record_count_[at] = record_count;
+}
+
+const data::record_set* page_generator::repeat_recordset_at(int level) const {
+    if (level < 0 || level > max_repeat_levels) return nullptr;
+    return repeat_recordset_[static_cast<std::size_t>(level)];
+}
+
+std::int64_t page_generator::repeat_record_number(int level) const {
+    if (level < 0 || level > max_repeat_levels) return 0;
+    return repeat_record_number_[static_cast<std::size_t>(level)];
+}
+
+std::int64_t page_generator::repeat_record_count(int level) const {
+    if (level < 0 || level > max_repeat_levels) return 0;
+    return repeat_record_count_[static_cast<std::size_t>(level)];
+}
+
+std::string page_generator::substitute_field_references(
+    std::string_view text, const data::record_set* section_recordset) const {
+    std::string result(text);
+    std::string replaced;
+    for (int round = 0; round < max_substitutions && result.size() <= max_substituted_size;
+         ++round) {
+        const std::size_t open = result.find(reference_open);
+        if (open == std::string::npos) break;
+        std::size_t close = result.find(reference_close);
+        if (close != std::string::npos && close < open) {
+            // A stray "--#" before the first reference: the reference ends at
+            // the first "--#" from its "#--" on, or nothing after it counts.
+            close = result.find(reference_close, open);
+            if (close == std::string::npos) {
+                result.erase(open);
+                break;
+            }
+        }
+        std::string_view reference, before, after;
+        const std::string_view whole = result;
+        if (close != std::string::npos) {
+            reference = whole.substr(open, close + reference_close.size() - open);
+            before = whole.substr(0, open);
+            after = whole.substr(close + reference_close.size());
+        }
+        std::string_view name, parameter;
+        split_tag(reference, reference_open, reference_close, name, parameter);
+        replaced.assign(before);
+        if (name == "MAIN_FIELD") append_field_value(replaced, parameter, main_recordset_.get());
+        else if (name == "REPEAT_FIELD") append_field_value(replaced, parameter, section_recordset);
+        replaced += after;
+        result.swap(replaced);
+    }
+    return result;
+}
+
+std::int64_t page_generator::run_repeat_sql(std::string_view statement,
+                                            std::unique_ptr<data::record_set>& result,
+                                            const data::record_set* section_recordset) {
+    std::string sql;
+    return run_repeat_statement(statement, result, section_recordset, sql);
+}
+
+std::int64_t page_generator::run_repeat_statement(std::string_view statement,
+                                                  std::unique_ptr<data::record_set>& result,
+                                                  const data::record_set* section_recordset,
+                                                  std::string& sql) {
+    sql = substitute_field_references(statement, section_recordset);
+    std::string error = "No database is open";
+    result.reset();
+    if (database_) result = database_->open_record_set(sql, error);
+    if (!result) {
+        report_.add_error_line("Problem running SQL for repeating section:");
+        report_.add_error_line("    " + error);
+        report_.add_error_line("    Template: " + current_template_file_);
+        report_.add_error_line("    SQL: " + sql);
+        report_.add_blank_error_line();
+        pump_events();
+        return -1;
+    }
+    if (!result->move_last()) return 0;
+    const std::int64_t count = result->record_count();
+    return count >= 1 && count <= options_.row_limit ? count : 0;
+}
+
+void page_generator::process_repeat_section(template_engine& engine,
+                                            const data::record_set* section_recordset) {
+    if (section_depth_ >= max_section_depth) {
+        report_too_deep(engine.tag_at_cursor());
+        engine.jump_past_line_containing(tag_close, "", false);
+        engine.jump_past_line_containing(end_repeat_tag, repeat_opener, false);
+        return;
+    }
+    std::string_view name, statement;
+    split_tag(engine.tag_at_cursor(), tag_open, tag_close, name, statement);
+    std::unique_ptr<data::record_set> result;
+    std::string sql;
+    const std::int64_t count = run_repeat_statement(statement, result, section_recordset, sql);
+    if (result) result->move_first();
+
+    const int level = repeat_level_;
+    ++section_depth_;
+    if (count >= 1 && level >= max_repeat_levels) {
+        // No slot is left to replay the body from: the section is left out.
+        report_.add_error_line("Too many nested repeating sections (the limit is six):");
+        report_.add_error_line("    Template: " + current_template_file_);
+        report_.add_error_line("    SQL: " + sql);
+        report_.add_blank_error_line();
+        engine.jump_past_line_containing(tag_close, "", false);
+        engine.jump_past_line_containing(end_repeat_tag, repeat_opener, false);
+    } else if (count >= 1) {
+        engine.jump_past_line_containing(tag_close, "", false);
+        engine.save_cursor_position(level);
+        for (std::int64_t row = 1; row <= count; ++row) {
+            if (row > 1) result->move_next();
+            engine.restore_cursor_position(level);
+            enter_repeat_level(level + 1, result.get(), row, count);
+            process_template(engine, repeat_recordset_at(level + 1));
+            repeat_level_ = level;
+            const std::string_view ended_by = tag_name(engine);
+            if (ended_by == "END REPEAT") {
+                engine.jump_past_line_containing(tag_close, "", false);
+            } else if (ended_by == "REPEAT ELSE") {
+                engine.jump_past_line_containing(end_repeat_tag, repeat_opener, false);
+            } else {
+                break;
+            }
+        }
+        // The result dies with this call; the counters stay for the level.
+        repeat_recordset_[static_cast<std::size_t>(level + 1)] = nullptr;
+    } else {
+        engine.jump_past_line_containing(tag_close, "", false);
+        engine.jump_to_line_containing_either(end_repeat_tag, repeat_else_tag, repeat_opener,
+                                              false);
+        if (tag_name(engine) != "REPEAT ELSE") {
+            engine.jump_past_line_containing(tag_close, "", false);
+        } else {
+            engine.jump_past_line_containing(tag_close, "", false);
+            process_template(engine, section_recordset);
+            if (tag_name(engine) == "END REPEAT") {
+                engine.jump_past_line_containing(tag_close, "", false);
+            }
+        }
+    }
+    --section_depth_;
+}
+
+// --- Conditional sections ----------------------------------------------------
+
+void page_generator::resolve_operand(std::string& operand,
+                                     const data::record_set* section_recordset) const {
+    if (operand.find(reference_open) != std::string::npos) {
+        operand = substitute_field_references(operand, section_recordset);
+    } else if (operand == "current_record_num") {
+        operand = std::to_string(repeat_record_number(repeat_level_));
+    } else if (operand == "number_of_records") {
+        operand = std::to_string(repeat_record_count(repeat_level_));
+    }
+}
+
+void page_generator::skip_if_section(template_engine& engine) {
+    engine.jump_past_line_containing(tag_close, "", false);
+    engine.jump_past_line_containing(end_if_tag, if_opener, false);
+}
+
+void page_generator::report_too_deep(std::string_view tag) {
+    report_.add_error_line("Too many nested sections (the limit is " +
+                           std::to_string(max_section_depth) + "):");
+    report_.add_error_line("    Template: " + current_template_file_);
+    report_.add_error_line("    TAG: " + std::string(tag));
+    report_.add_blank_error_line();
+}
+
+void page_generator::process_if_section(template_engine& engine, std::string_view condition,
+                                        const data::record_set* section_recordset) {
+    if (condition.empty()) {
+        report_.add_error_line("IF statement is missing data");
+        report_.add_error_line("    IF TAG: " + std::string(condition));
+        report_.add_blank_error_line();
+        skip_if_section(engine);
+        return;
+    }
+    std::string_view left, op, right;
+    if (!split_expression(condition, condition_operators, left, op, right)) {
+        report_.add_error_line("IF statement contains an invalid function");
+        report_.add_error_line("    IF TAG: " + std::string(condition));
+        report_.add_blank_error_line();
+        skip_if_section(engine);
+        return;
+    }
+    if (section_depth_ >= max_section_depth) {
+        report_too_deep(engine.tag_at_cursor());
+        skip_if_section(engine);
+        return;
+    }
+    std::string a(left), b(right);
+    resolve_operand(a, section_recordset);
+    resolve_operand(b, section_recordset);
+
+    bool holds = false;
+    if (op == "<>") {
+        holds = a != b;
+    } else if (op == "==") {
+        holds = a == b;
+    } else {
+        const std::optional<double> x = leading_number_value(a);
+        const std::optional<double> y = leading_number_value(b);
+        if (!x || !y) {
+            report_.add_error_line("Error encountered trying to evaluate expression");
+            report_.add_error_line("    IF TAG: " + std::string(condition));
+            report_.add_error_line("    Expression: " + a + " " + std::string(op) + " " + b);
+            report_.add_blank_error_line();
+            skip_if_section(engine);
+            return;
+        }
+        holds = op == "<" ? *x < *y : *x > *y;
+    }
+
+    ++section_depth_;
+    engine.jump_past_line_containing(tag_close, "", false);
+    if (holds) {
+        process_template(engine, section_recordset);
+        const std::string_view ended_by = tag_name(engine);
+        if (ended_by == "END IF") {
+            engine.jump_past_line_containing(tag_close, "", false);
+        } else if (ended_by == "ELSE") {
+            engine.jump_past_line_containing(end_if_tag, if_opener, false);
+        }
+    } else {
+        engine.jump_to_line_containing_either(end_if_tag, else_tag, if_opener, false);
+        if (tag_name(engine) == "ELSE") {
+            engine.jump_past_line_containing(tag_close, "", false);
+            process_template(engine, section_recordset);
+            if (tag_name(engine) == "END IF") {
+                engine.jump_past_line_containing(tag_close, "", false);
+            }
+        } else {
+            engine.jump_past_line_containing(tag_close, "", false);
+        }
+    }
+    --section_depth_;
+}
+
+}  // namespace korvane::generator
