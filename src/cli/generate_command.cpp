@@ -1,12 +1,316 @@
 #include "cli/generate_command.h"
 
+#include "cli/progress_line.h"
+#include "data/settings.h"
+#include "data/text_helpers.h"
+#include "generator/page_generator.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace korvane::cli {
+namespace {
 
-int generate_command(const cli_options&) {
-    std::fputs("korvane-cli: generation is not built yet\n", stderr);
-    return exit_problems;
+using generator::page_generator;
+using generator::page_outcome;
+
+std::atomic<int> received_signal{0};
+
+extern "C" void on_stop_signal(int signal_number) { received_signal.store(signal_number); }
+
+// Ctrl+C and SIGTERM ask the run to stop after the pages being written: a page
+// is replaced whole at its close, so none is left half-written.
+void install_stop_handlers() {
+    struct sigaction action {};
+    action.sa_handler = on_stop_signal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool stop_requested() { return received_signal.load() != 0; }
+
+// Collects what one row reported, so rows made on other threads can be
+// written out in row order.
+class buffered_list final : public error_list_target {
+public:
+    void clear() override { lines.clear(); }
+    void add_line(const std::string& line) override { lines.push_back(line); }
+    std::vector<std::string> lines;
+};
+
+class buffered_status final : public status_port {
+public:
+    void set_status(const std::string& text) override { texts.push_back(text); }
+    std::vector<std::string> texts;
+};
+
+// The report as the user sees it: on standard error as the run writes it
+// (problem lines only when quiet), kept whole for --report.
+class report_sink final : public error_list_target {
+public:
+    report_sink(bool quiet, progress_line& progress) : quiet_(quiet), progress_(progress) {}
+
+    void clear() override { lines_.clear(); }
+    void add_line(const std::string& line) override {
+        lines_.push_back(line);
+        if (in_problem_) ++problem_lines_;
+        if (!quiet_ || in_problem_) {
+            progress_.finish();
+            std::fprintf(stderr, "%s\n", line.c_str());
+        }
+    }
+    // Lines between the run's start lines and its completion line are problems.
+    void set_problem_phase(bool problems) { in_problem_ = problems; }
+    long problem_lines() const { return problem_lines_; }
+    const std::vector<std::string>& lines() const { return lines_; }
+
+private:
+    bool quiet_;
+    progress_line& progress_;
+    bool in_problem_ = false;
+    long problem_lines_ = 0;
+    std::vector<std::string> lines_;
+};
+
+// Every caption of the run, kept only when --status-log asks for them.
+class status_sink final : public status_port {
+public:
+    explicit status_sink(bool keep) : keep_(keep) {}
+    void set_status(const std::string& text) override {
+        if (keep_) texts.push_back(text);
+    }
+    void add(const std::vector<std::string>& more) {
+        if (keep_) texts.insert(texts.end(), more.begin(), more.end());
+    }
+    std::vector<std::string> texts;
+
+private:
+    bool keep_;
+};
+
+struct row_result {
+    bool done = false;
+    page_outcome outcome = page_outcome::skipped;
+    buffered_list report;
+    buffered_status status;
+};
+
+generator::run_options run_options_for(const cli_options& options, const std::string& base) {
+    generator::run_options run;
+    run.base_folder = base;
+    run.row_limit = options.no_row_limit ? generator::no_row_limit : generator::classic_row_limit;
+    if (options.now) {
+        const local_time t = *options.now;
+        run.clock = [t] {
+            return generator::local_date_time{t.year, t.month, t.day, t.hour, t.minute, t.second};
+        };
+    }
+    return run;
+}
+
+bool write_lines(const std::string& path, const std::vector<std::string>& lines) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    for (const auto& line : lines) out << line << '\n';
+    out.flush();
+    if (!out) {
+        std::fprintf(stderr, "korvane-cli: could not write '%s'\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Renders the rows on `jobs` threads, each with its own run, database
+// connection and template engine; hands each row's report and captions to
+// `emit` in row order. Returns the number of rows emitted.
+template <typename Emit>
+std::int64_t render_in_parallel(const cli_options& options, const GenerationSettings& settings,
+                                const std::string& base, std::int64_t row_count, unsigned jobs,
+                                Emit emit) {
+    // Small chunks keep the threads busy to the end; rows of a chunk run in
+    // order, so consecutive rows of one template reuse it.
+    constexpr std::int64_t chunk = 16;
+    std::vector<row_result> results(static_cast<std::size_t>(row_count));
+    std::atomic<std::int64_t> next_chunk{0};
+    std::atomic<bool> stop_all{false};
+    std::mutex mutex;
+    std::condition_variable row_done;
+
+    auto worker = [&] {
+        page_generator run(run_options_for(options, base));
+        std::int64_t my_count = -1;
+        if (run.open_database(settings)) my_count = run.open_main_recordset(settings.main_type, settings.main_name);
+        while (!stop_all.load() && !stop_requested()) {
+            const std::int64_t first = next_chunk.fetch_add(chunk);
+            if (first >= row_count) break;
+            for (std::int64_t row = first + 1; row <= std::min(first + chunk, row_count); ++row) {
+                row_result& r = results[static_cast<std::size_t>(row - 1)];
+                if (stop_all.load() || stop_requested()) break;
+                if (my_count == row_count) {
+                    r.outcome = run.generate_row(row, row_count, r.report, r.status);
+                } else {
+                    // The database changed under the run: this thread sees other rows.
+                    r.report.add_line("Problem running SQL for MAIN table:");
+                    r.report.add_line("    The main result changed while pages were being written");
+                    r.report.add_line("    SQL: " + run.main_sql());
+                    r.report.add_line("");
+                    r.outcome = page_outcome::stopped;
+                }
+                if (r.outcome == page_outcome::stopped) stop_all.store(true);
+                {
+                    std::lock_guard lock(mutex);
+                    r.done = true;
+                }
+                row_done.notify_all();
+            }
+        }
+        run.close();
+    };
+
+    std::vector<std::thread> threads;
+    for (unsigned i = 0; i < jobs; ++i) threads.emplace_back(worker);
+
+    std::int64_t emitted = 0;
+    for (std::int64_t row = 1; row <= row_count; ++row) {
+        row_result& r = results[static_cast<std::size_t>(row - 1)];
+        {
+            std::unique_lock lock(mutex);
+            // Wake now and then to notice a stop while no row is finishing.
+            while (!r.done && !stop_requested() && !stop_all.load()) {
+                row_done.wait_for(lock, std::chrono::milliseconds(50));
+            }
+            if (!r.done) break;
+        }
+        emit(row, r);
+        ++emitted;
+        const bool stopped = r.outcome == page_outcome::stopped;
+        r.report.lines = {};  // what is written out need not stay in memory
+        r.status.texts = {};
+        if (stopped) break;
+    }
+    for (auto& t : threads) t.join();
+    // Rows finished after a stop are still reported, in order, until the first gap.
+    for (std::int64_t row = emitted + 1; row <= row_count; ++row) {
+        row_result& r = results[static_cast<std::size_t>(row - 1)];
+        if (!r.done || stop_all.load()) break;
+        emit(row, r);
+        ++emitted;
+    }
+    return emitted;
+}
+
+}  // namespace
+
+int generate_command(const cli_options& options) {
+    const auto started = std::chrono::steady_clock::now();
+    GenerationSettings settings;
+    if (read_settings_file(settings, options.settings_file) < 0) {
+        std::fprintf(stderr, "korvane-cli: cannot read the settings file '%s'\n",
+                     options.settings_file.c_str());
+        return exit_settings_unreadable;
+    }
+    if (!settings_are_complete(settings)) {
+        std::fprintf(stderr,
+                     "korvane-cli: the settings in '%s' are incomplete (korvane-cli check says what is "
+                     "missing); running anyway\n",
+                     options.settings_file.c_str());
+    }
+    install_stop_handlers();
+    const std::string base = std::filesystem::path(options.settings_file).parent_path().string();
+    const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+
+    progress_line progress(stderr, !options.quiet);
+    report_sink report(options.quiet, progress);
+    status_sink status(!options.status_log_file.empty());
+
+    // This run owns the report; with more than one job, the pages are made by
+    // runs of their own and counted here.
+    page_generator run(run_options_for(options, base));
+    run.begin_run(status, report);
+    report.set_problem_phase(true);
+    if (!run.open_database(settings)) {
+        if (!options.report_file.empty()) write_lines(options.report_file, report.lines());
+        if (!options.status_log_file.empty()) write_lines(options.status_log_file, status.texts);
+        return exit_database_unopened;
+    }
+    const std::int64_t row_count = run.open_main_recordset(settings.main_type, settings.main_name);
+    std::int64_t rows_done = 0;
+    long problem_rows = 0;
+
+    auto account = [&](std::int64_t row, page_outcome outcome, const std::string& file) {
+        rows_done = row;
+        if (outcome == page_outcome::skipped || outcome == page_outcome::failed ||
+            outcome == page_outcome::stopped) {
+            ++problem_rows;
+        }
+        progress.update(static_cast<long>(row), static_cast<long>(row_count), file);
+    };
+
+    if (row_count > 0 && jobs == 1) {
+        buffered_status row_status;
+        for (std::int64_t row = 1; row <= row_count && !stop_requested(); ++row) {
+            row_status.texts.clear();
+            const page_outcome outcome = run.generate_row(row, row_count, report, row_status);
+            status.add(row_status.texts);
+            account(row, outcome, row_status.texts.empty() ? "" : row_status.texts.back());
+            if (outcome == page_outcome::stopped) break;
+        }
+    } else if (row_count > 0) {
+        const auto threads = static_cast<unsigned>(std::min<std::int64_t>(jobs, row_count));
+        render_in_parallel(options, settings, base, row_count, threads,
+                           [&](std::int64_t row, row_result& r) {
+                               for (const auto& line : r.report.lines) report.add_line(line);
+                               status.add(r.status.texts);
+                               run.count_page(r.outcome);
+                               account(row, r.outcome, r.status.texts.empty() ? "" : r.status.texts.back());
+                           });
+    }
+    progress.finish();
+
+    const int signal_number = received_signal.load();
+    if (signal_number != 0) {
+        run.close();
+        std::fprintf(stderr, "korvane-cli: stopped after %lld of %lld pages; no page is half-written\n",
+                     static_cast<long long>(rows_done), static_cast<long long>(std::max<std::int64_t>(row_count, 0)));
+    } else {
+        report.set_problem_phase(false);
+        run.finish_run();
+    }
+    if (row_count <= 0 && report.problem_lines() == 0 && signal_number == 0) {
+        const auto* main = run.main_recordset();
+        if (main && main->record_count() > generator::classic_row_limit && !options.no_row_limit) {
+            std::fprintf(stderr,
+                         "korvane-cli: the main result has %lld rows, more than %lld: no pages were "
+                         "written (--no-row-limit lifts the limit)\n",
+                         static_cast<long long>(main->record_count()),
+                         static_cast<long long>(generator::classic_row_limit));
+        } else if (!options.quiet) {
+            std::fprintf(stderr, "korvane-cli: the main result has no rows: no pages were written\n");
+        }
+    }
+
+    bool files_ok = true;
+    if (!options.report_file.empty()) files_ok &= write_lines(options.report_file, report.lines());
+    if (!options.status_log_file.empty()) files_ok &= write_lines(options.status_log_file, status.texts);
+
+    if (!options.quiet) {
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        std::fprintf(stderr, "%lld pages written, %lld left unchanged, %ld with problems, %.2f s\n",
+                     static_cast<long long>(run.pages_written()),
+                     static_cast<long long>(run.pages_unchanged()), problem_rows, seconds);
+    }
+    if (signal_number == SIGINT) return exit_interrupted;
+    if (signal_number != 0) return exit_terminated;
+    return report.problem_lines() == 0 && files_ok ? exit_ok : exit_problems;
 }
 
 }  // namespace korvane::cli
