@@ -1,0 +1,89 @@
+// A whole run on a real Access file: a page per Northwind product, with a
+// repeating section over its order lines.
+#include "data/engine/database.h"
+#include "generator/page_generator.h"
+#include "run_test_support.h"
+#include "sqlite_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace korvane::generator {
+namespace {
+
+const std::string northwind = KORVANE_TESTDATA_DIR "/access/Northwind.mdb";
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+std::int64_t count_of(data::database& database, const std::string& sql) {
+    std::string error;
+    auto result = database.open_record_set(sql, error);
+    EXPECT_NE(result, nullptr) << error;
+    if (!result || !result->move_first()) return -1;
+    const data::db_value* value = result->value(0);
+    return value ? value->integer : -1;
+}
+
+TEST(northwind_run, a_page_per_product_lists_its_order_lines) {
+    std::string error;
+    auto oracle = data::open_database_file(northwind, error);
+    if (!oracle && error.find("not supported yet") != std::string::npos) {
+        GTEST_SKIP() << "the Access backend cannot read files yet: " << error;
+    }
+    ASSERT_NE(oracle, nullptr) << error;
+    const std::int64_t products = count_of(*oracle, "select count(*) from Products");
+    ASSERT_GT(products, 0);
+
+    test::temp_folder folder;
+    std::filesystem::create_directories(folder.path("out"));
+    test::write_file(folder.path("product.html"),
+                     "<h1><!--MAIN_FIELD=ProductName--></h1>\n"
+                     "<!--REPEAT=select OrderID, Quantity from [Order Details] "
+                     "where ProductID=#--MAIN_FIELD=ProductID--# order by OrderID-->\n"
+                     "<li><!--REPEAT_FIELD=OrderID-->: <!--REPEAT_FIELD=Quantity--></li>\n"
+                     "<!--REPEAT ELSE-->\n"
+                     "<p>no orders</p>\n"
+                     "<!--END REPEAT-->\n");
+
+    GenerationSettings settings;
+    settings.database_type = 0;
+    settings.database_name = northwind;
+    settings.main_type = 2;
+    settings.main_name =
+        "select ProductID, ProductName, 'product.html' as tpl, ProductID as page "
+        "from Products order by ProductID";
+    settings.template_field = "tpl";
+    settings.generated_field = "page";
+    settings.template_path = "";
+    settings.generated_path = "out/product-";
+
+    run_options options;
+    options.base_folder = folder.dir().string();
+    options.clock = test::fixed_time;
+    memory_error_list report;
+    null_status_port status;
+    page_generator generator(options);
+    generator.start_page_generator(status, report, settings);
+
+    EXPECT_EQ(report.lines(),
+              (std::vector<std::string>{"Starting Korvane page generator...", "",
+                                        "Process complete. " + std::to_string(products) +
+                                            " files generated"}));
+    const std::string chai = test::read_file(folder.path("out/product-1"));
+    EXPECT_EQ(chai.substr(0, 15), "<h1>Chai</h1>\r\n");
+    for (std::int64_t id : {std::int64_t{1}, std::int64_t{2}, std::int64_t{17}, products}) {
+        const std::string page = test::read_file(folder.path("out/product-" + std::to_string(id)));
+        const std::int64_t lines = count_of(
+            *oracle, "select count(*) from [Order Details] where ProductID=" + std::to_string(id));
+        EXPECT_EQ(static_cast<std::int64_t>(occurrences(page, "<li>")), lines) << id;
+        EXPECT_EQ(page.find("no orders") != std::string::npos, lines == 0) << id;
+    }
+}
+
+}  // namespace
+}  // namespace korvane::generator
