@@ -29,6 +29,14 @@ public:
     // Every stored query (view) name, in the engine's order.
     virtual bool query_names(std::vector<std::string>& names, std::string& error) = 0;
 
+    // Keeps one consistent view of the data from here until
+    // end_read_snapshot or close: every later query sees the same data, and
+    // with no locking per query each is cheaper. Other programs wait to write
+    // meanwhile, so hold it for a generation run, not while a window idles.
+    // Engines without such a thing ignore both.
+    virtual void begin_read_snapshot() {}
+    virtual void end_read_snapshot() {}
+
     // Releases the connection; a second close does nothing.
     virtual bool close(std::string& error) = 0;
 };

@@ -247,6 +247,19 @@ public:
         return run_sqlite_query(handle_, sql, error);
     }
 
+    // A deferred transaction takes its shared lock at the first read and keeps
+    // it, so later statements skip SQLite's lock and journal checks.
+    void begin_read_snapshot() override {
+        if (handle_ == nullptr || in_snapshot_) return;
+        in_snapshot_ = sqlite3_exec(handle_, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+
+    void end_read_snapshot() override {
+        if (handle_ == nullptr || !in_snapshot_) return;
+        sqlite3_exec(handle_, "ROLLBACK", nullptr, nullptr, nullptr);
+        in_snapshot_ = false;
+    }
+
     bool table_names(std::vector<std::string>& names, std::string& error) override {
         // The engine's own sqlite_* tables are left out; the rest in creation order.
         return names_of("SELECT name FROM sqlite_master WHERE type = 'table' AND "
@@ -262,6 +275,7 @@ public:
     bool close(std::string& error) override {
         error.clear();
         if (handle_ == nullptr) return true;
+        end_read_snapshot();
         handle_ = nullptr;
         {
             QSqlDatabase db = QSqlDatabase::database(connection_name_, false);
@@ -286,6 +300,7 @@ private:
 
     QString connection_name_;
     sqlite3* handle_;
+    bool in_snapshot_ = false;
 };
 
 }  // namespace

@@ -407,6 +407,34 @@ TEST(sqlite_open, connections_are_independent) {
     EXPECT_EQ(result->record_count(), 1);
 }
 
+TEST(sqlite_open, a_read_snapshot_holds_one_view_until_it_ends) {
+    temp_folder folder;
+    const std::string path = folder.path("snapshot.sqlite");
+    ASSERT_TRUE(make_sqlite_file(path, "CREATE TABLE t (a); INSERT INTO t VALUES (1);"));
+    auto db = open_ok(path);
+    ASSERT_TRUE(db);
+    auto insert = [&] {
+        sqlite3* writer = nullptr;
+        sqlite3_open(path.c_str(), &writer);
+        const int rc = sqlite3_exec(writer, "INSERT INTO t VALUES (2)", nullptr, nullptr, nullptr);
+        sqlite3_close(writer);
+        return rc;
+    };
+
+    db->begin_read_snapshot();
+    EXPECT_EQ(query_ok(*db, "SELECT a FROM t")->record_count(), 1);
+    EXPECT_EQ(insert(), SQLITE_BUSY);  // a writer waits for the run
+    EXPECT_EQ(query_ok(*db, "SELECT a FROM t")->record_count(), 1);
+    db->end_read_snapshot();
+
+    EXPECT_EQ(insert(), SQLITE_OK);
+    EXPECT_EQ(query_ok(*db, "SELECT a FROM t")->record_count(), 2);
+    db->begin_read_snapshot();
+    std::string error;
+    EXPECT_TRUE(db->close(error));  // closing ends the snapshot too
+    EXPECT_EQ(insert(), SQLITE_OK);
+}
+
 TEST(sqlite_open, each_thread_can_open_its_own_connection) {
     temp_folder folder;
     const std::string path = folder.path("threads.sqlite");
