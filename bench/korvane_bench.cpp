@@ -130,16 +130,19 @@ std::string page_template() {
     return t.str();
 }
 
-bool write_settings(const fs::path& file) {
+bool write_settings(const fs::path& file, const std::string& output_folder) {
     std::ofstream out(file, std::ios::binary);
     out << "db_type=0\r\ndb_name=catalogue.sqlite\r\nmain_type=0\r\nmain_name=pages\r\n"
            "template_field=template\r\ngenerated_field=file\r\n"
-           "template_path=templates/\r\ngenerated_path=site/\r\n";
+           "template_path=templates/\r\ngenerated_path="
+        << output_folder << "/\r\n";
     return static_cast<bool>(out);
 }
 
 struct run_result {
     double seconds = 0;
+    double user_seconds = 0;
+    double system_seconds = 0;
     long peak_kib = 0;
     int status = -1;
 };
@@ -165,6 +168,9 @@ run_result run_cli(const options& opt, const fs::path& settings, unsigned jobs, 
     if (child < 0 || wait4(child, &status, 0, &usage) < 0) return result;
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.peak_kib = usage.ru_maxrss;
+    auto seconds_of = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    result.user_seconds = seconds_of(usage.ru_utime);
+    result.system_seconds = seconds_of(usage.ru_stime);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
@@ -230,37 +236,44 @@ int main(int argc, char** argv) {
 
     fs::create_directories(opt.work / "templates");
     std::ofstream(opt.work / "templates" / "page.html", std::ios::binary) << page_template();
-    write_settings(opt.work / "bench.kvn");
     const fs::path results_file = opt.work / "last-run.txt";
     const auto previous = read_previous(results_file);
     std::ofstream results(results_file);
 
-    std::printf("%8s %5s %9s %11s %8s %10s  %s\n", "pages", "jobs", "seconds", "pages/s", "MB/s",
-                "peak MiB", "vs previous run");
+    // user and sys tell the generator's own work from the file system's.
+    std::printf("%8s %5s %9s %7s %7s %11s %8s %10s  %s\n", "pages", "jobs", "seconds", "user", "sys",
+                "pages/s", "MB/s", "peak MiB", "vs previous run");
     for (long n : opt.pages) {
         if (!make_database(opt.work / "catalogue.sqlite", n)) {
             std::cerr << "korvane_bench: could not build the catalogue database\n";
             return 1;
         }
         for (unsigned jobs : opt.jobs) {
-            fs::remove_all(opt.work / "site");
-            fs::create_directories(opt.work / "site");
+            // Each run writes into a folder of its own: deleting the previous
+            // run's files first would leave the file system busy freeing
+            // them, and the next run would measure that.
+            const std::string key = std::to_string(n) + "x" + std::to_string(jobs);
+            const fs::path site = opt.work / ("site-" + key);
+            fs::remove_all(site);
+            fs::create_directories(site);
+            write_settings(opt.work / "bench.kvn", site.filename().string());
+            ::sync();
             const auto r = run_cli(opt, opt.work / "bench.kvn", jobs, n > 32767);
             if (r.status != 0) {
                 std::cerr << "korvane_bench: korvane-cli ended with status " << r.status << "\n";
                 return 1;
             }
             const double pages_per_second = static_cast<double>(n) / r.seconds;
-            const double mb_per_second = static_cast<double>(folder_bytes(opt.work / "site")) / 1e6 / r.seconds;
-            const std::string key = std::to_string(n) + "x" + std::to_string(jobs);
+            const double mb_per_second = static_cast<double>(folder_bytes(site)) / 1e6 / r.seconds;
             std::string versus = "-";
             if (auto it = previous.find(key); it != previous.end() && it->second > 0) {
                 char buf[32];
                 std::snprintf(buf, sizeof buf, "%+.1f%%", 100.0 * (pages_per_second / it->second - 1.0));
                 versus = buf;
             }
-            std::printf("%8ld %5u %9.2f %11.0f %8.1f %10.1f  %s\n", n, jobs, r.seconds, pages_per_second,
-                        mb_per_second, static_cast<double>(r.peak_kib) / 1024.0, versus.c_str());
+            std::printf("%8ld %5u %9.2f %7.2f %7.2f %11.0f %8.1f %10.1f  %s\n", n, jobs, r.seconds,
+                        r.user_seconds, r.system_seconds, pages_per_second, mb_per_second,
+                        static_cast<double>(r.peak_kib) / 1024.0, versus.c_str());
             std::fflush(stdout);
             results << key << " " << pages_per_second << "\n";
         }
