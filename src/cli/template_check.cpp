@@ -1,6 +1,7 @@
 #include "cli/template_check.h"
 
 #include "data/text_helpers.h"
+#include "generator/tag_text.h"
 
 #include <array>
 #include <string_view>
@@ -141,11 +142,9 @@ private:
     }
 
     void on_tag(int line, int column, std::string_view tag) {
-        // As the generator splits it: the name runs to the first "=".
-        const std::string_view inner = tag.substr(4, tag.size() - 7);
-        const auto eq = inner.find('=');
-        const std::string_view name = eq == std::string_view::npos ? inner : inner.substr(0, eq);
-        const std::string parameter(eq == std::string_view::npos ? std::string_view{} : inner.substr(eq + 1));
+        std::string_view name, parameter_view;
+        generator::split_tag(tag, open_marker, close_marker, name, parameter_view);
+        const std::string parameter(parameter_view);
 
         const known_tag* known = find_known(name);
         if (!known) {
@@ -265,24 +264,20 @@ private:
             add(line, column, "empty condition: the section is left out and reported");
             return;
         }
-        // The operators are looked for in this order; the first found wins.
-        for (std::string_view op : {"<>", "<", ">", "=="}) {
-            const auto at = condition.find(op);
-            if (at == std::string::npos) continue;
-            const std::string left = condition.substr(0, at);
-            const std::string right = condition.substr(at + op.size());
+        std::string_view left, op, right;
+        if (generator::split_expression(condition, "<> < > ==", left, op, right)) {
             if ((!left.empty() && (left.back() == ' ' || left.back() == '\t')) ||
                 (!right.empty() && (right.front() == ' ' || right.front() == '\t'))) {
                 add(line, column,
-                    "blanks around the operator \"" + std::string(op) +
-                        "\" belong to the operands" +
-                        (op == "==" || op == "<>" ? ", so equal values compare as different"
-                                                  : ", so special words like number_of_records stop working"));
+                    "blanks around the operator \"" + std::string(op) + "\" belong to the operands" +
+                        (op == "==" || op == "<>"
+                             ? ", so equal values compare as different"
+                             : ", so special words like number_of_records stop working"));
             }
             if ((op == "<" || op == ">") && !right.empty() && right.front() == '=') {
                 add(line, column,
                     "\"" + std::string(op) + "=\" is not an operator: the condition compares with \"" +
-                        right + "\"");
+                        std::string(right) + "\"");
             }
             return;
         }
@@ -364,15 +359,10 @@ std::vector<finding> check_template_lines(const std::string& file,
 
 namespace korvane::cli {
 
-// TODO(generator): use the generator's own option reader once it lands.
 std::string field_name_of_parameter(const std::string& parameter) {
     const std::string lowered = lower_case(parameter);
-    const auto at = lowered.find("field:=");
-    if (at == std::string::npos) return parameter;
-    std::string rest = lowered.substr(at + 7);
-    const auto comma = rest.find(',');
-    if (comma != std::string::npos) rest.resize(comma);
-    return rest.empty() ? parameter : rest;
+    const std::string_view option = generator::get_tag_option(lowered, "field");
+    return option.empty() ? parameter : std::string(option);
 }
 
 }  // namespace korvane::cli
