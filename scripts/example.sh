@@ -5,8 +5,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
 cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$root/build/release" -j "$(nproc)"
-if [ -x "$root/build/release/src/cli/korvane-cli" ]; then
-  "$root/build/release/src/cli/korvane-cli" generate "$root/build/release/examples/bookshop.kvn"
-else
-  echo "Korvane is built; the command-line tool that generates the example site comes next."
-fi
+"$root/build/release/src/cli/korvane-cli" generate "$root/build/release/examples/bookshop.kvn"
+echo
+echo "The example site is in $root/build/release/examples/site/: open index.html there."
