@@ -18,6 +18,16 @@ public:
     void add_line(const std::string&) override {}
 };
 
+// row_number / row_count * 100 in double precision, halves to the even
+// neighbour (the default rounding mode).
+std::string percent_text(std::int64_t row_number, std::int64_t row_count) {
+    if (row_count < 1) return "0";
+    const double percent = std::nearbyint(static_cast<double>(row_number) /
+                                          static_cast<double>(row_count) * 100.0);
+    if (!(percent >= 0.0 && percent <= 1e15)) return "0";
+    return std::to_string(static_cast<long long>(percent));
+}
+
 }  // namespace
 
 page_generator::page_generator(run_options options) : options_(std::move(options)) {
@@ -204,11 +214,8 @@ page_outcome page_generator::generate_row(std::int64_t row_number, std::int64_t 
             previous_template_file_ = template_file;
 
             if (template_loaded_) {
-                const double percent =
-                    std::nearbyint(static_cast<double>(row_number) /
-                                   static_cast<double>(row_count) * 100.0);
                 set_status(" Generating file, " + file_name_of_path(output_file) + ", " +
-                           std::to_string(static_cast<long long>(percent)) + "% complete");
+                           percent_text(row_number, row_count) + "% complete");
                 pump_events();
                 std::string error;
                 if (engine_->open_output_file(resolved_path(output_file), error)) {

@@ -40,7 +40,8 @@ struct run_options {
     std::string base_folder;
     // Today's date for "TODAYS DATE"; empty means the machine's clock.
     clock_function clock;
-    // A result with more rows than this counts as having none.
+    // A result with more rows than this counts as having none; 0 or less
+    // means no limit.
     std::int64_t row_limit = classic_row_limit;
     // The window's message boxes and event loop; null means none.
     message_port* messages = nullptr;
