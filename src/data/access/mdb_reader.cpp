@@ -1,0 +1,343 @@
+#include "data/access/mdb_reader.h"
+
+#include "data/access/access_dates.h"
+#include "data/access/access_text.h"
+
+// glib first: mdbtools.h includes it inside extern "C", where glib's C++
+// parts do not compile.
+#include <glib.h>
+#include <mdbtools.h>
+
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+namespace korvane::data::access {
+namespace {
+
+// Access 2019's "Date/Time Extended" type, unknown to libmdb.
+constexpr int mdb_ext_datetime = 0x14;
+
+std::int64_t read_int64(const unsigned char* p) {
+    std::uint64_t v = 0;
+    for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
+    return static_cast<std::int64_t>(v);
+}
+
+std::int32_t read_int32(const unsigned char* p) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                                     (static_cast<std::uint32_t>(p[2]) << 16) |
+                                     (static_cast<std::uint32_t>(p[3]) << 24));
+}
+
+double read_double(const unsigned char* p) {
+    double d;
+    std::memcpy(&d, p, sizeof d);
+    return d;
+}
+
+float read_single(const unsigned char* p) {
+    float f;
+    std::memcpy(&f, p, sizeof f);
+    return f;
+}
+
+// A single as Access shows it: 7 significant digits (0.15, not
+// 0.150000005960464).
+double rounded_single(float f) {
+    char buf[32];
+    auto res = std::to_chars(buf, buf + sizeof buf, static_cast<double>(f), std::chars_format::general, 7);
+    double d = f;
+    if (res.ec == std::errc{}) std::from_chars(buf, res.ptr, d);
+    return d;
+}
+
+std::string declared_type(const MdbColumn* col) {
+    const std::string text_type = std::string("TEXT COLLATE ") + text_collation;
+    switch (col->col_type) {
+        case MDB_BOOL: return "BOOLEAN INTEGER";
+        case MDB_BYTE:
+        case MDB_INT:
+        case MDB_LONGINT: return "INTEGER";
+        case MDB_MONEY: return "CURRENCY REAL";
+        case MDB_FLOAT: return "SINGLE REAL";
+        case MDB_DOUBLE: return "DOUBLE";
+        case MDB_DATETIME:
+        case mdb_ext_datetime: return "DATETIME TEXT";
+        case MDB_BINARY: return "BINARY BLOB";
+        case MDB_OLE: return "OLE BLOB";
+        case MDB_TEXT: return text_type;
+        case MDB_MEMO: return "MEMO " + text_type;
+        case MDB_REPID: return "GUID TEXT";
+        case MDB_NUMERIC: return "DECIMAL NUMERIC";
+        case MDB_COMPLEX: return "INTEGER";
+        default: return "";
+    }
+}
+
+}  // namespace
+
+struct mdb_reader::impl {
+    MdbHandle* mdb = nullptr;
+    std::vector<MdbCatalogEntry*> entries;
+    std::vector<char> scratch;
+    std::string text_buffer;
+
+    ~impl() {
+        if (mdb != nullptr) mdb_close(mdb);
+    }
+
+    bool jet3() const { return mdb->f->jet_version == MDB_VER_JET3; }
+
+    void decode_text(const unsigned char* p, std::size_t size, cell& out) {
+        out.k = cell::kind::text;
+        if (!jet3()) {
+            utf16_text_to_utf8(p, size, out.bytes);
+            return;
+        }
+        // Jet3 keeps 8-bit text in the file's code page; libmdb's iconv
+        // converts it unless it is plain ASCII anyway.
+        bool ascii = true;
+        for (std::size_t i = 0; i < size && ascii; ++i) ascii = p[i] < 0x80;
+        if (ascii) {
+            out.bytes.assign(reinterpret_cast<const char*>(p), size);
+            return;
+        }
+        text_buffer.resize(size * 4 + 8);
+        const int n = mdb_unicode2ascii(mdb, reinterpret_cast<const char*>(p), size, text_buffer.data(),
+                                        text_buffer.size());
+        out.bytes.assign(text_buffer.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
+    }
+
+    // A memo or OLE value of any length: libmdb reads the long-value chain
+    // from the 12-byte header, which it expects at the column's bind pointer.
+    bool read_long_value(MdbColumn* col, const MdbField& f, std::string& out) {
+        if (f.siz < MDB_MEMO_OVERHEAD) return false;
+        scratch.assign(static_cast<std::size_t>(mdb->fmt->pg_size) + static_cast<std::size_t>(f.siz) + 16, 0);
+        std::memcpy(scratch.data(), mdb->pg_buf + f.start, MDB_MEMO_OVERHEAD);
+        void* saved = col->bind_ptr;
+        col->bind_ptr = scratch.data();
+        col->cur_value_start = f.start;
+        col->cur_value_len = f.siz;
+        size_t size = 0;
+        void* bytes = mdb_ole_read_full(mdb, col, &size);
+        col->bind_ptr = saved;
+        if (bytes == nullptr) return false;
+        out.assign(static_cast<const char*>(bytes), size);
+        std::free(bytes);
+        return true;
+    }
+
+    void read_value(MdbColumn* col, const MdbField& f, bool calculated, cell& out) {
+        out.k = cell::kind::null;
+        if (col->col_type == MDB_BOOL) {  // the null bit is the value
+            out.k = cell::kind::integer;
+            out.integer = f.is_null ? 0 : -1;
+            return;
+        }
+        if (f.is_null || f.start < 0) return;
+        const unsigned char* p = mdb->pg_buf + f.start;
+        auto size = static_cast<std::size_t>(f.siz < 0 ? 0 : f.siz);
+        if (f.start + f.siz > mdb->fmt->pg_size) return;
+        if (calculated) {
+            // Calculated columns (Access 2010+) wrap the result: 16 bytes,
+            // the value's length, then the value as its result type stores it.
+            if (size < 20) return;
+            const std::int32_t len = read_int32(p + 16);
+            if (len < 0 || static_cast<std::size_t>(len) > size - 20) return;
+            p += 20;
+            size = static_cast<std::size_t>(len);
+            if (col->col_type == MDB_MEMO || col->col_type == MDB_TEXT) {
+                decode_text(p, size, out);
+                return;
+            }
+        }
+        auto need = [&](std::size_t n) { return size >= n; };
+        switch (col->col_type) {
+            case MDB_BYTE:
+                if (!need(1)) return;
+                out.k = cell::kind::integer;
+                out.integer = p[0];
+                return;
+            case MDB_INT:
+                if (!need(2)) return;
+                out.k = cell::kind::integer;
+                out.integer = static_cast<std::int16_t>(p[0] | (p[1] << 8));
+                return;
+            case MDB_LONGINT:
+            case MDB_COMPLEX:
+                if (!need(4)) return;
+                out.k = cell::kind::integer;
+                out.integer = read_int32(p);
+                return;
+            case MDB_MONEY:
+                if (!need(8)) return;
+                out.k = cell::kind::real;
+                out.real = static_cast<double>(read_int64(p)) / 10000.0;
+                return;
+            case MDB_FLOAT:
+                if (!need(4)) return;
+                out.k = cell::kind::real;
+                out.real = rounded_single(read_single(p));
+                return;
+            case MDB_DOUBLE:
+                if (!need(8)) return;
+                out.k = cell::kind::real;
+                out.real = read_double(p);
+                return;
+            case MDB_DATETIME: {
+                if (!need(8)) return;
+                auto parts = parts_from_ole(read_double(p));
+                if (!parts) return;
+                out.k = cell::kind::text;
+                out.bytes = stamp_from_parts(*parts);
+                return;
+            }
+            case mdb_ext_datetime: {
+                // Text "YYYY-MM-DD HH:MM:SS.fffffff..." in ASCII.
+                std::string_view raw(reinterpret_cast<const char*>(p), size);
+                if (raw.size() < 19) return;
+                auto parts = parse_date_text(raw.substr(0, 19), false);
+                if (!parts) return;
+                out.k = cell::kind::text;
+                out.bytes = stamp_from_parts(*parts);
+                return;
+            }
+            case MDB_TEXT:
+                decode_text(p, size, out);
+                return;
+            case MDB_MEMO: {
+                std::string raw;
+                if (calculated) {
+                    raw.assign(reinterpret_cast<const char*>(p), size);
+                } else if (!read_long_value(col, f, raw)) {
+                    return;
+                }
+                decode_text(reinterpret_cast<const unsigned char*>(raw.data()), raw.size(), out);
+                return;
+            }
+            case MDB_OLE:
+                if (read_long_value(col, f, out.bytes)) out.k = cell::kind::blob;
+                return;
+            case MDB_BINARY:
+                out.k = cell::kind::blob;
+                out.bytes.assign(reinterpret_cast<const char*>(p), size);
+                return;
+            case MDB_REPID: {
+                if (!need(16)) return;
+                char* s = mdb_uuid_to_string(mdb->pg_buf, f.start);
+                if (s == nullptr) return;
+                out.k = cell::kind::text;
+                out.bytes = s;
+                g_free(s);
+                return;
+            }
+            case MDB_NUMERIC: {
+                if (!need(17)) return;
+                char* s = mdb_numeric_to_string(mdb, f.start, col->col_scale, col->col_prec);
+                if (s == nullptr) return;
+                out.k = cell::kind::text;
+                out.bytes = s;
+                g_free(s);
+                return;
+            }
+            default:
+                return;
+        }
+    }
+};
+
+mdb_reader::mdb_reader(std::unique_ptr<impl> p) : impl_(std::move(p)) {}
+
+mdb_reader::~mdb_reader() = default;
+
+std::unique_ptr<mdb_reader> mdb_reader::open(const std::string& path, std::string& error) {
+    auto p = std::make_unique<impl>();
+    p->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
+    if (p->mdb == nullptr) {
+        error = "'" + path + "' is not an Access database that can be read.";
+        return nullptr;
+    }
+    if (mdb_read_catalog(p->mdb, MDB_ANY) == nullptr || p->mdb->catalog == nullptr) {
+        error = "The Access database '" + path +
+                "' cannot be read: it is encrypted with a database password, or damaged.";
+        return nullptr;
+    }
+    std::unique_ptr<mdb_reader> reader(new mdb_reader(std::move(p)));
+    impl& d = *reader->impl_;
+    for (unsigned i = 0; i < d.mdb->num_catalog; ++i) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(d.mdb->catalog, i));
+        if (entry == nullptr) continue;
+        d.entries.push_back(entry);
+        reader->catalog_.push_back({entry->object_name, entry->object_type, mdb_is_system_table(entry) != 0});
+    }
+    return reader;
+}
+
+bool mdb_reader::read_table(const std::string& name, std::vector<column_def>& columns,
+                            const std::function<void(const std::vector<cell>&)>& on_row,
+                            std::string& error) {
+    impl& d = *impl_;
+    MdbCatalogEntry* entry = nullptr;
+    for (std::size_t i = 0; i < catalog_.size(); ++i) {
+        if (catalog_[i].object_type == MDB_TABLE && catalog_[i].name == name) {
+            entry = d.entries[i];
+            break;
+        }
+    }
+    if (entry == nullptr) {
+        error = "The table '" + name + "' does not exist.";
+        return false;
+    }
+    MdbTableDef* table = mdb_read_table(entry);
+    if (table == nullptr) {
+        error = "The definition of the table '" + name + "' cannot be read; the file may be damaged.";
+        return false;
+    }
+    struct table_guard {
+        MdbTableDef* t;
+        ~table_guard() { mdb_free_tabledef(t); }
+    } guard{table};
+    if (mdb_read_columns(table) == nullptr) {
+        error = "The columns of the table '" + name + "' cannot be read; the file may be damaged.";
+        return false;
+    }
+
+    const unsigned n = table->num_cols;
+    columns.clear();
+    std::vector<bool> calculated(n, false);
+    std::vector<bool> readable(n, true);
+    for (unsigned i = 0; i < n; ++i) {
+        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
+        std::string decl = declared_type(col);
+        if (decl.empty()) readable[i] = false;  // a type libmdb cannot read: kept as Null
+        calculated[i] = col->props != nullptr && mdb_col_get_prop(col, "Expression") != nullptr;
+        columns.push_back({col->name, decl.empty() ? "BLOB" : decl});
+    }
+
+    std::vector<MdbField> fields(n == 0 ? 1 : n);
+    std::vector<cell> row(n);
+    mdb_rewind_table(table);
+    while (mdb_fetch_row(table)) {
+        int start = 0;
+        size_t len = 0;
+        if (mdb_find_row(d.mdb, static_cast<int>(table->cur_row) - 1, &start, &len) != 0) continue;
+        start &= 0x1fff;  // the row offset's top bits flag lookups and deletes
+        if (mdb_crack_row(table, start, len, fields.data()) < 0) continue;
+        for (unsigned i = 0; i < n; ++i) {
+            const int colnum = fields[i].colnum;
+            if (colnum < 0 || static_cast<unsigned>(colnum) >= n) continue;
+            auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, colnum));
+            if (!readable[static_cast<unsigned>(colnum)]) {
+                row[static_cast<unsigned>(colnum)].k = cell::kind::null;
+                continue;
+            }
+            d.read_value(col, fields[i], calculated[static_cast<unsigned>(colnum)],
+                         row[static_cast<unsigned>(colnum)]);
+        }
+        on_row(row);
+    }
+    return true;
+}
+
+}  // namespace korvane::data::access
