@@ -1,2 +1,493 @@
 #include "template/template_engine.h"
-// Implementation in progress.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <system_error>
+
+namespace korvane {
+
+namespace {
+
+constexpr std::string_view line_end = "\r\n";
+constexpr std::size_t read_chunk = 64 * 1024;
+
+// Index into text of the 1-based column; columns below 1 count as 1.
+std::size_t index_of_column(int column) {
+    return column > 1 ? static_cast<std::size_t>(column - 1) : 0;
+}
+
+// The 1-based position of the first occurrence of part in text that starts at
+// or after column, or 0 when there is none or column lies beyond the text.
+int position_of(std::string_view part, std::string_view text, int column) {
+    const std::size_t from = index_of_column(column);
+    if (from >= text.size()) return 0;
+    const std::size_t found = text.find(part, from);
+    return found == std::string_view::npos ? 0 : static_cast<int>(found) + 1;
+}
+
+// The characters of text from column to its end.
+std::string_view rest_from(std::string_view text, int column) {
+    const std::size_t from = index_of_column(column);
+    return from >= text.size() ? std::string_view{} : text.substr(from);
+}
+
+// The characters of text from column up to (not including) position end.
+std::string_view text_from_to(std::string_view text, int column, int end) {
+    const std::size_t from = index_of_column(column);
+    const std::size_t to = index_of_column(end);
+    return from >= to || from >= text.size() ? std::string_view{} : text.substr(from, to - from);
+}
+
+// out = text with A-Z folded to a-z; other bytes (UTF-8 included) as they are.
+std::string_view fold_ascii(std::string_view text, std::string& out) {
+    out.assign(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+std::string reason(int error_number) {
+    return std::error_code(error_number, std::generic_category()).message();
+}
+
+// The whole file into bytes (size = file size, capacity kept between calls).
+bool read_whole_file(const std::string& filename, std::string& bytes) {
+    const int fd = ::open(filename.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    std::size_t want = read_chunk;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        want = static_cast<std::size_t>(info.st_size) + 1;  // + 1: sees the end in one read
+    }
+    if (bytes.size() < want) bytes.resize(want);
+    std::size_t used = 0;
+    bool ok = true;
+    for (;;) {
+        if (used == bytes.size()) bytes.resize(bytes.size() + read_chunk);
+        const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        used += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    bytes.resize(ok ? used : 0);
+    // Positions are ints: a template of 2 GiB or more is not one.
+    return ok && used < static_cast<std::size_t>(INT_MAX);
+}
+
+// True when the regular file at path, of the given size, holds exactly bytes.
+bool file_holds(const std::string& path, std::string_view bytes, std::string& buffer) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    buffer.resize(bytes.size() + 1);  // one more byte: a file that grew is different
+    std::size_t used = 0;
+    bool ok = true;
+    while (used < buffer.size()) {
+        const ssize_t n = ::read(fd, buffer.data() + used, buffer.size() - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        used += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    return ok && used == bytes.size() && std::string_view(buffer.data(), used) == bytes;
+}
+
+bool write_all(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Creates a new, empty file in folder under a fresh hidden name, as mkstemp
+// does, but with the given mode, so that the kernel applies the umask (and a
+// default ACL of the folder) exactly as for any new file.
+int create_temporary(const std::string& folder, mode_t mode, std::string& path) {
+    static std::atomic<std::uint64_t> counter{0};
+    constexpr std::string_view digits = "0123456789abcdefghijklmnopqrstuv";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::uint64_t x = static_cast<std::uint64_t>(
+                              std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                          (static_cast<std::uint64_t>(::getpid()) << 40) ^
+                          (counter.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ULL);
+        // splitmix64 finaliser: neighbouring inputs give unrelated names
+        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+        x ^= x >> 31;
+        path.assign(folder);
+        path += "/.korvane-";
+        for (int i = 0; i < 12; ++i, x >>= 5) path += digits[x & 31];
+        path += ".tmp";
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+close_result failure(std::string_view what, int error_number, const std::string& path) {
+    close_result result;
+    result.status = close_status::failed;
+    result.error.assign(what);
+    result.error += " (" + reason(error_number) + "): " + path;
+    return result;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- template
+
+bool template_engine::load_template(const std::string& filename) {
+    line_count_ = read_template_lines(filename);
+    reset_template_state();
+    return line_count_ != 0;
+}
+
+int template_engine::read_template_lines(const std::string& filename) {
+    if (!read_whole_file(filename, file_bytes_)) return 0;
+    const std::string_view bytes = file_bytes_;
+    int count = 0;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        if (count == max_lines) return 0;  // one line more than the table holds
+        std::size_t end = bytes.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = bytes.size();
+        const auto index = static_cast<std::size_t>(count);
+        if (index == template_lines_.size()) template_lines_.emplace_back();
+        template_lines_[index].assign(bytes.substr(start, end - start));
+        ++count;
+        start = end;
+        if (start < bytes.size()) {
+            start += bytes.compare(start, 2, line_end) == 0 ? 2 : 1;  // CRLF, LF or CR
+        }
+    }
+    return count;
+}
+
+void template_engine::reset_template_state() {
+    initialise_cursor();
+    pending_output_.clear();
+    saved_lines_[0] = 0;
+    saved_columns_[0] = 1;
+}
+
+void template_engine::initialise_cursor() {
+    cursor_line_ = 0;
+    cursor_column_ = 1;
+    at_end_ = false;
+}
+
+bool template_engine::scan_lines(std::string_view search_text, std::string_view search_text2,
+                                 std::string_view other_search_text, int line, int column,
+                                 bool case_sensitive, bool copy_to_output) {
+    // case_sensitive True means: compare with ASCII case folded away.
+    if (case_sensitive) {
+        search_text = fold_ascii(search_text, folded_search_[0]);
+        search_text2 = fold_ascii(search_text2, folded_search_[1]);
+        other_search_text = fold_ascii(other_search_text, folded_search_[2]);
+    }
+    bool found = false;
+    int depth = 0;
+    int folded_index = -1;
+    while (!found && line < line_count_) {
+        const std::string_view original = template_lines_[static_cast<std::size_t>(line)];
+        std::string_view text = original;
+        if (case_sensitive) {
+            if (folded_index != line) {
+                fold_ascii(original, folded_line_);
+                folded_index = line;
+            }
+            text = folded_line_;
+        }
+
+        // A line holding the opening text opens one level, counted again each
+        // time the same line is looked at after a closing match was skipped.
+        if (!other_search_text.empty() && position_of(other_search_text, text, column) > 0) {
+            ++depth;
+        }
+        int p1 = position_of(search_text, text, column);
+        const int p2 = search_text2.empty() ? 0 : position_of(search_text2, text, column);
+        if (p1 == 0 && p2 > 0) p1 = p2;
+        if (p1 > 0 && p2 > 0 && p2 < p1) p1 = p2;
+
+        if (p1 > 0 && depth > 0) {
+            --depth;
+            column = p1 + 1;
+        } else if (p1 > 0) {
+            if (copy_to_output) output_text(text_from_to(original, column, p1), false);
+            column = p1;
+            found = true;
+        } else {
+            if (copy_to_output) output_text(rest_from(original, column), true);
+            ++line;
+            column = 1;
+        }
+    }
+    cursor_line_ = line;
+    cursor_column_ = column;
+    if (line == line_count_) at_end_ = true;
+    return found;
+}
+
+bool template_engine::jump_to_line_containing(std::string_view search_text,
+                                              std::string_view other_search_text,
+                                              bool case_sensitive) {
+    return scan_lines(search_text, {}, other_search_text, cursor_line_, cursor_column_,
+                      case_sensitive, false);
+}
+
+bool template_engine::jump_past_line_containing(std::string_view search_text,
+                                                std::string_view other_search_text,
+                                                bool case_sensitive) {
+    const bool found = scan_lines(search_text, {}, other_search_text, cursor_line_, cursor_column_,
+                                  case_sensitive, false);
+    if (found) cursor_column_ += static_cast<int>(search_text.size());
+    return found;
+}
+
+bool template_engine::jump_to_line_containing_either(std::string_view search_text,
+                                                     std::string_view search_text2,
+                                                     std::string_view other_search_text,
+                                                     bool case_sensitive) {
+    return scan_lines(search_text, search_text2, other_search_text, cursor_line_, cursor_column_,
+                      case_sensitive, false);
+}
+
+bool template_engine::jump_past_line_containing_either(std::string_view search_text,
+                                                       std::string_view search_text2,
+                                                       std::string_view other_search_text,
+                                                       bool case_sensitive) {
+    const bool found = scan_lines(search_text, search_text2, other_search_text, cursor_line_,
+                                  cursor_column_, case_sensitive, false);
+    // The first text's length, whichever of the two matched.
+    if (found) cursor_column_ += static_cast<int>(search_text.size());
+    return found;
+}
+
+bool template_engine::output_to_line_containing(std::string_view search_text,
+                                                std::string_view other_search_text,
+                                                bool case_sensitive) {
+    return scan_lines(search_text, {}, other_search_text, cursor_line_, cursor_column_,
+                      case_sensitive, true);
+}
+
+bool template_engine::output_past_line_containing(std::string_view search_text,
+                                                  std::string_view other_search_text,
+                                                  bool case_sensitive) {
+    const bool found = scan_lines(search_text, {}, other_search_text, cursor_line_, cursor_column_,
+                                  case_sensitive, true);
+    if (found) {
+        cursor_column_ += static_cast<int>(search_text.size());
+        output_text(search_text, false);
+    }
+    return found;
+}
+
+std::string_view template_engine::tag_at_cursor() const {
+    return text_between_markers(text_at_cursor(), "<!--", "-->");
+}
+
+std::string_view template_engine::text_at_cursor() const {
+    return rest_from(template_line(cursor_line_), cursor_column_);
+}
+
+std::string_view template_engine::template_line(int index) const {
+    if (index < 0 || index >= line_count_) return {};
+    return template_lines_[static_cast<std::size_t>(index)];
+}
+
+std::string_view template_engine::text_between_markers(std::string_view text,
+                                                       std::string_view open_marker,
+                                                       std::string_view close_marker) {
+    const std::size_t open = text.find(open_marker);
+    const std::size_t close = text.find(close_marker);
+    if (open == std::string_view::npos || close == std::string_view::npos || close <= open) {
+        return {};
+    }
+    return text.substr(open, close - open + close_marker.size());
+}
+
+// Slot numbers outside 0 to 5 are ignored.
+void template_engine::save_cursor_position(int save_position_number) {
+    if (save_position_number < 0 || save_position_number >= saved_slots) return;
+    const auto slot = static_cast<std::size_t>(save_position_number);
+    saved_lines_[slot] = cursor_line_;
+    saved_columns_[slot] = cursor_column_;
+}
+
+void template_engine::restore_cursor_position(int save_position_number) {
+    if (save_position_number < 0 || save_position_number >= saved_slots) return;
+    const auto slot = static_cast<std::size_t>(save_position_number);
+    cursor_line_ = saved_lines_[slot];
+    cursor_column_ = saved_columns_[slot];
+    if (cursor_line_ > line_count_) at_end_ = true;  // never cleared here
+}
+
+// ---------------------------------------------------------------- output
+
+// Completed lines go to the page being collected; a line completed while no
+// output is open has nowhere to go and is dropped.
+void template_engine::output_text(std::string_view text_to_output, bool end_the_line) {
+    if (end_the_line) {
+        if (output_open_) {
+            page_ += pending_output_;
+            page_ += text_to_output;
+            page_ += line_end;
+        }
+        pending_output_.clear();
+    } else {
+        pending_output_ += text_to_output;
+    }
+}
+
+bool template_engine::open_output_file(const std::string& filename, std::string& error) {
+    error.clear();
+    if (output_open_) {
+        error = "An output file is already open: " + output_path_;
+        return false;
+    }
+    if (filename.empty()) {
+        error = "No output file name was given";
+        return false;
+    }
+
+    // A symbolic link stays a link: the file it points to is replaced.
+    std::string target = filename;
+    struct stat info {};
+    if (::lstat(filename.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (char* real = ::realpath(filename.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
+    const std::size_t slash = target.find_last_of('/');
+    std::string folder = slash == std::string::npos ? std::string(".")
+                         : slash == 0               ? std::string("/")
+                                                    : target.substr(0, slash);
+
+    if (::stat(target.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            error = "The name is a folder: " + target;
+            return false;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            error = "The name is not an ordinary file: " + target;
+            return false;
+        }
+        // Judged by the mode bits, so that it holds for root as well.
+        if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+            error = "The file is read-only: " + target;
+            return false;
+        }
+    } else if (errno == ENOENT || errno == ENOTDIR) {
+        struct stat folder_info {};
+        if (::stat(folder.c_str(), &folder_info) != 0 || !S_ISDIR(folder_info.st_mode)) {
+            error = "The folder does not exist: " + folder;
+            return false;
+        }
+    } else if (errno == EACCES) {
+        error = "No permission to reach the folder: " + folder;
+        return false;
+    } else {
+        error = "The file cannot be used (" + reason(errno) + "): " + target;
+        return false;
+    }
+
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        if (errno == EACCES || errno == EPERM) {
+            error = "No permission to write in the folder: " + folder;
+        } else if (errno == EROFS) {
+            error = "The folder is on a read-only file system: " + folder;
+        } else {
+            error = "The folder cannot be written (" + reason(errno) + "): " + folder;
+        }
+        return false;
+    }
+
+    output_path_ = std::move(target);
+    output_folder_ = std::move(folder);
+    page_.clear();
+    output_open_ = true;
+    return true;
+}
+
+close_result template_engine::close_output_file() {
+    if (!output_open_) return {};
+    if (!pending_output_.empty()) output_text({}, true);  // nothing the page held is lost
+    output_open_ = false;
+    close_result result = write_page();
+    page_.clear();
+    return result;
+}
+
+close_result template_engine::write_page() {
+    struct stat existing {};
+    const bool exists = ::stat(output_path_.c_str(), &existing) == 0;
+    if (exists && S_ISREG(existing.st_mode) &&
+        static_cast<std::size_t>(existing.st_size) == page_.size() &&
+        file_holds(output_path_, page_, compare_bytes_)) {
+        close_result result;
+        result.status = close_status::unchanged;
+        return result;
+    }
+
+    // A new page gets the mode any new file gets; a replaced one keeps its mode.
+    const int fd =
+        create_temporary(output_folder_, exists ? S_IRUSR | S_IWUSR : 0666, temporary_path_);
+    if (fd < 0) return failure("The temporary file could not be created", errno, output_folder_);
+
+    int error_number = 0;
+    std::string_view what;
+    if (!write_all(fd, page_)) {
+        error_number = errno;
+        what = "The page could not be written";
+    }
+    if (exists) {
+        // Best effort: some file systems have no modes to set.
+        (void)::fchmod(fd, existing.st_mode & 07777);
+    }
+    if (::close(fd) != 0 && error_number == 0) {
+        error_number = errno;
+        what = "The page could not be written";
+    }
+    if (error_number == 0 && ::rename(temporary_path_.c_str(), output_path_.c_str()) != 0) {
+        error_number = errno;
+        what = "The page could not be put in place";
+    }
+    if (error_number != 0) {
+        ::unlink(temporary_path_.c_str());
+        return failure(what, error_number, output_path_);
+    }
+    close_result result;
+    result.status = close_status::written;
+    return result;
+}
+
+}  // namespace korvane

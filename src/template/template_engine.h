@@ -43,7 +43,14 @@ public:
     // the page already holds exactly these bytes.
     close_result close_output_file();
 
+    // Cursor to line 0, column 1; end_of_file() false again.
     void initialise_cursor();
+    // The scans move the cursor to (or just past) the next search_text. A line
+    // holding other_search_text opens a nested section whose closing match is
+    // skipped. case_sensitive true compares with ASCII case folded away
+    // (callers pass false). False when the text does not come again: the
+    // cursor is then past the last line and end_of_file() is true. The output_
+    // scans also copy the text they pass over to the page.
     bool jump_to_line_containing(std::string_view search_text, std::string_view other_search_text,
                                  bool case_sensitive);
     bool jump_past_line_containing(std::string_view search_text,
@@ -65,21 +72,49 @@ public:
     std::string_view tag_at_cursor() const;
     std::string_view text_at_cursor() const;
 
+    // Slots 0 to saved_slots - 1; other numbers are ignored. A restore never
+    // clears end_of_file().
     void save_cursor_position(int save_position_number);
     void restore_cursor_position(int save_position_number);
     bool end_of_file() const { return at_end_; }
 
+    // Joins text to the pending line; end_the_line writes that line with CRLF.
     void output_text(std::string_view text_to_output, bool end_the_line);
 
     // Observers, for tests and tools.
     int line_count() const { return line_count_; }
+    // Line index of the loaded template, or "" outside 0 to line_count() - 1.
+    std::string_view template_line(int index) const;
     int cursor_line() const { return cursor_line_; }
     int cursor_column() const { return cursor_column_; }
     const std::string& pending_output() const { return pending_output_; }
     bool output_is_open() const { return output_open_; }
 
 private:
-    // ... the implementation's own members and helpers
+    // Fills the line table from the file; the number of lines, 0 on any
+    // failure. Lines of a failed read stay in the table but are not counted.
+    int read_template_lines(const std::string& filename);
+    // Cursor at the start, no pending text, slot 0 at the start.
+    void reset_template_state();
+    // The one scan under every jump and output operation: from (line, column)
+    // to the next search_text or search_text2 (the earlier wins; at the same
+    // position search_text), skipping one match per line that held
+    // other_search_text. With copy_to_output the text passed over goes to the
+    // page. Leaves the cursor where it stopped.
+    bool scan_lines(std::string_view search_text, std::string_view search_text2,
+                    std::string_view other_search_text, int line, int column,
+                    bool case_sensitive, bool copy_to_output);
+    // The text from the first open_marker through the first close_marker, or
+    // "" when either is missing or the close comes first.
+    static std::string_view text_between_markers(std::string_view text,
+                                                 std::string_view open_marker,
+                                                 std::string_view close_marker);
+    // Writes page_ over output_path_ through a temporary file in its folder.
+    close_result write_page();
+
+    // The line table: entries at or above line_count_ may hold lines of an
+    // earlier template and are never read. Strings keep their capacity
+    // between loads.
     std::vector<std::string> template_lines_;
     int line_count_ = 0;
     int cursor_line_ = 0;
@@ -89,6 +124,15 @@ private:
     std::array<int, saved_slots> saved_columns_{};
     std::string pending_output_;
     bool output_open_ = false;
+
+    std::string output_path_;    // the page being written (symbolic links resolved)
+    std::string output_folder_;  // its folder, where the temporary file goes
+    std::string page_;           // the completed lines of the page, CRLF after each
+    std::string file_bytes_;     // the template file while it is split into lines
+    std::string compare_bytes_;  // the page already there, when it may be unchanged
+    std::string temporary_path_;
+    std::array<std::string, 3> folded_search_;  // search texts in lower case
+    std::string folded_line_;                   // the scanned line in lower case
 };
 
 }  // namespace korvane
