@@ -165,12 +165,11 @@ std::int64_t render_in_parallel(const cli_options& options, const GenerationSett
                     r.outcome = page_outcome::stopped;
                 }
                 if (r.outcome == page_outcome::stopped) stop_all.store(true);
-                {
-                    std::lock_guard lock(mutex);
-                    r.done = true;
-                }
-                row_done.notify_all();
+                std::lock_guard lock(mutex);
+                r.done = true;
             }
+            // Once a chunk: waking the writer for every row costs more than a row.
+            row_done.notify_all();
         }
         run.close();
     };

@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 
+#include <sqlite3.h>
+
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -29,6 +31,9 @@ int check_command(const cli_options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // SQLite's allocation statistics take one process-wide lock on every
+    // allocation, which threads rendering pages side by side would queue on.
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     try {
         // Qt SQL loads its drivers as plugins, which needs an application object.
         QCoreApplication app(argc, argv);
