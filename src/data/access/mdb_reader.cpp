@@ -8,6 +8,7 @@
 #include <glib.h>
 #include <mdbtools.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -52,9 +53,9 @@ double rounded_single(float f) {
     return d;
 }
 
-std::string declared_type(const MdbColumn* col) {
+std::string declared_type(int type) {
     const std::string text_type = std::string("TEXT COLLATE ") + text_collation;
-    switch (col->col_type) {
+    switch (type) {
         case MDB_BOOL: return "BOOLEAN INTEGER";
         case MDB_BYTE:
         case MDB_INT:
@@ -128,103 +129,169 @@ struct mdb_reader::impl {
         return true;
     }
 
-    void read_value(MdbColumn* col, const MdbField& f, bool calculated, cell& out) {
+    // Values of the plain fixed and text types from their bytes; false for
+    // the types that need more than that.
+    bool decode_plain(int type, const unsigned char* p, std::size_t size, cell& out) {
+        auto need = [&](std::size_t n) { return size >= n; };
+        switch (type) {
+            case MDB_BYTE:
+                if (!need(1)) return true;
+                out.k = cell::kind::integer;
+                out.integer = p[0];
+                return true;
+            case MDB_INT:
+                if (!need(2)) return true;
+                out.k = cell::kind::integer;
+                out.integer = static_cast<std::int16_t>(p[0] | (p[1] << 8));
+                return true;
+            case MDB_LONGINT:
+            case MDB_COMPLEX:
+                if (!need(4)) return true;
+                out.k = cell::kind::integer;
+                out.integer = read_int32(p);
+                return true;
+            case MDB_MONEY:
+                if (!need(8)) return true;
+                out.k = cell::kind::real;
+                out.real = static_cast<double>(read_int64(p)) / 10000.0;
+                return true;
+            case MDB_FLOAT:
+                if (!need(4)) return true;
+                out.k = cell::kind::real;
+                out.real = rounded_single(read_single(p));
+                return true;
+            case MDB_DOUBLE:
+                if (!need(8)) return true;
+                out.k = cell::kind::real;
+                out.real = read_double(p);
+                return true;
+            case MDB_DATETIME: {
+                if (!need(8)) return true;
+                auto parts = parts_from_ole(read_double(p));
+                if (!parts) return true;
+                out.k = cell::kind::text;
+                out.bytes = stamp_from_parts(*parts);
+                return true;
+            }
+            case MDB_TEXT:
+            case MDB_MEMO:
+                decode_text(p, size, out);
+                return true;
+            case MDB_BINARY:
+            case MDB_OLE:
+                out.k = cell::kind::blob;
+                out.bytes.assign(reinterpret_cast<const char*>(p), size);
+                return true;
+            default:
+                return false;
+        }
+    }
+
+    // "Date/Time Extended": ASCII "<days since 0001-01-01>:<time of day in
+    // 100 ns>:<precision>", each field zero-padded.
+    static void decode_extended_date(const unsigned char* p, std::size_t size, cell& out) {
+        std::string_view raw(reinterpret_cast<const char*>(p), size);
+        const std::size_t colon = raw.find(':');
+        if (colon == std::string_view::npos) return;
+        std::int64_t days = 0;
+        std::uint64_t ticks = 0;
+        if (std::from_chars(raw.data(), raw.data() + colon, days).ec != std::errc{}) return;
+        const std::size_t next = raw.find(':', colon + 1);
+        if (next == std::string_view::npos ||
+            std::from_chars(raw.data() + colon + 1, raw.data() + next, ticks).ec != std::errc{}) {
+            return;
+        }
+        date_parts parts;
+        civil_from_days(days + days_from_civil(1, 1, 1), parts.year, parts.month, parts.day);
+        const std::uint64_t seconds = ticks / 10000000;
+        if (seconds >= 86400) return;
+        parts.hour = static_cast<int>(seconds / 3600);
+        parts.minute = static_cast<int>(seconds / 60 % 60);
+        parts.second = static_cast<int>(seconds % 60);
+        if (!valid_parts(parts)) return;
+        out.k = cell::kind::text;
+        out.bytes = stamp_from_parts(parts);
+    }
+
+    // A calculated value's decimal: 2 bytes, scale, sign, then a 96-bit
+    // magnitude as its high 32 bits and low 64 bits.
+    static void decode_calculated_decimal(const unsigned char* p, std::size_t size, cell& out) {
+        if (size < 16) return;
+        __extension__ typedef unsigned __int128 uint128;
+        const auto high = static_cast<std::uint32_t>(read_int32(p + 4));
+        const auto low = static_cast<std::uint64_t>(read_int64(p + 8));
+        uint128 v = (static_cast<uint128>(high) << 64) | low;
+        std::string digits;
+        do {
+            digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(v % 10)));
+            v /= 10;
+        } while (v != 0);
+        const std::size_t scale = std::min<std::size_t>(p[2], 28);
+        if (digits.size() <= scale) digits.insert(0, scale - digits.size() + 1, '0');
+        if (scale > 0) digits.insert(digits.size() - scale, ".");
+        out.k = cell::kind::text;
+        out.bytes = ((p[3] & 0x80) != 0 ? "-" : "") + digits;
+    }
+
+    // Calculated columns (Access 2010+) keep their result wrapped: 16 bytes,
+    // the result's length, then the result as its own type stores it; a
+    // Memo result sits in a long value.
+    void read_calculated(MdbColumn* col, const MdbField& f, int result_type, cell& out) {
+        std::string raw;
+        const unsigned char* p = mdb->pg_buf + f.start;
+        auto size = static_cast<std::size_t>(f.siz);
+        if (result_type == MDB_MEMO) {
+            const int saved_type = col->col_type;
+            col->col_type = MDB_MEMO;
+            const bool ok = read_long_value(col, f, raw);
+            col->col_type = saved_type;
+            if (!ok) return;
+            p = reinterpret_cast<const unsigned char*>(raw.data());
+            size = raw.size();
+        }
+        if (size < 20) return;
+        const std::int32_t len = read_int32(p + 16);
+        if (len < 0 || static_cast<std::size_t>(len) > size - 20) return;
+        p += 20;
+        size = static_cast<std::size_t>(len);
+        if (result_type == MDB_BOOL) {
+            if (size < 1) return;
+            out.k = cell::kind::integer;
+            out.integer = p[0] != 0 ? -1 : 0;
+        } else if (result_type == MDB_NUMERIC) {
+            decode_calculated_decimal(p, size, out);
+        } else {
+            decode_plain(result_type, p, size, out);
+        }
+    }
+
+    // result_type: for calculated columns the type of their result, else 0.
+    void read_value(MdbColumn* col, const MdbField& f, int result_type, cell& out) {
         out.k = cell::kind::null;
-        if (col->col_type == MDB_BOOL) {  // the null bit is the value
+        if (col->col_type == MDB_BOOL && result_type == 0) {  // the null bit is the value
             out.k = cell::kind::integer;
             out.integer = f.is_null ? 0 : -1;
             return;
         }
-        if (f.is_null || f.start < 0) return;
+        if (f.is_null || f.start < 0 || f.siz < 0 || f.start + f.siz > mdb->fmt->pg_size) return;
+        if (result_type != 0) return read_calculated(col, f, result_type, out);
         const unsigned char* p = mdb->pg_buf + f.start;
-        auto size = static_cast<std::size_t>(f.siz < 0 ? 0 : f.siz);
-        if (f.start + f.siz > mdb->fmt->pg_size) return;
-        if (calculated) {
-            // Calculated columns (Access 2010+) wrap the result: 16 bytes,
-            // the value's length, then the value as its result type stores it.
-            if (size < 20) return;
-            const std::int32_t len = read_int32(p + 16);
-            if (len < 0 || static_cast<std::size_t>(len) > size - 20) return;
-            p += 20;
-            size = static_cast<std::size_t>(len);
-            if (col->col_type == MDB_MEMO || col->col_type == MDB_TEXT) {
-                decode_text(p, size, out);
-                return;
-            }
-        }
-        auto need = [&](std::size_t n) { return size >= n; };
+        const auto size = static_cast<std::size_t>(f.siz);
         switch (col->col_type) {
-            case MDB_BYTE:
-                if (!need(1)) return;
-                out.k = cell::kind::integer;
-                out.integer = p[0];
-                return;
-            case MDB_INT:
-                if (!need(2)) return;
-                out.k = cell::kind::integer;
-                out.integer = static_cast<std::int16_t>(p[0] | (p[1] << 8));
-                return;
-            case MDB_LONGINT:
-            case MDB_COMPLEX:
-                if (!need(4)) return;
-                out.k = cell::kind::integer;
-                out.integer = read_int32(p);
-                return;
-            case MDB_MONEY:
-                if (!need(8)) return;
-                out.k = cell::kind::real;
-                out.real = static_cast<double>(read_int64(p)) / 10000.0;
-                return;
-            case MDB_FLOAT:
-                if (!need(4)) return;
-                out.k = cell::kind::real;
-                out.real = rounded_single(read_single(p));
-                return;
-            case MDB_DOUBLE:
-                if (!need(8)) return;
-                out.k = cell::kind::real;
-                out.real = read_double(p);
-                return;
-            case MDB_DATETIME: {
-                if (!need(8)) return;
-                auto parts = parts_from_ole(read_double(p));
-                if (!parts) return;
-                out.k = cell::kind::text;
-                out.bytes = stamp_from_parts(*parts);
-                return;
-            }
-            case mdb_ext_datetime: {
-                // Text "YYYY-MM-DD HH:MM:SS.fffffff..." in ASCII.
-                std::string_view raw(reinterpret_cast<const char*>(p), size);
-                if (raw.size() < 19) return;
-                auto parts = parse_date_text(raw.substr(0, 19), false);
-                if (!parts) return;
-                out.k = cell::kind::text;
-                out.bytes = stamp_from_parts(*parts);
-                return;
-            }
-            case MDB_TEXT:
-                decode_text(p, size, out);
+            case mdb_ext_datetime:
+                decode_extended_date(p, size, out);
                 return;
             case MDB_MEMO: {
                 std::string raw;
-                if (calculated) {
-                    raw.assign(reinterpret_cast<const char*>(p), size);
-                } else if (!read_long_value(col, f, raw)) {
-                    return;
-                }
+                if (!read_long_value(col, f, raw)) return;
                 decode_text(reinterpret_cast<const unsigned char*>(raw.data()), raw.size(), out);
                 return;
             }
             case MDB_OLE:
                 if (read_long_value(col, f, out.bytes)) out.k = cell::kind::blob;
                 return;
-            case MDB_BINARY:
-                out.k = cell::kind::blob;
-                out.bytes.assign(reinterpret_cast<const char*>(p), size);
-                return;
             case MDB_REPID: {
-                if (!need(16)) return;
+                if (size < 16) return;
                 char* s = mdb_uuid_to_string(mdb->pg_buf, f.start);
                 if (s == nullptr) return;
                 out.k = cell::kind::text;
@@ -233,7 +300,7 @@ struct mdb_reader::impl {
                 return;
             }
             case MDB_NUMERIC: {
-                if (!need(17)) return;
+                if (size < 17) return;
                 char* s = mdb_numeric_to_string(mdb, f.start, col->col_scale, col->col_prec);
                 if (s == nullptr) return;
                 out.k = cell::kind::text;
@@ -242,6 +309,7 @@ struct mdb_reader::impl {
                 return;
             }
             default:
+                decode_plain(col->col_type, p, size, out);
                 return;
         }
     }
@@ -305,13 +373,19 @@ bool mdb_reader::read_table(const std::string& name, std::vector<column_def>& co
 
     const unsigned n = table->num_cols;
     columns.clear();
-    std::vector<bool> calculated(n, false);
+    std::vector<int> result_type(n, 0);
     std::vector<bool> readable(n, true);
     for (unsigned i = 0; i < n; ++i) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
-        std::string decl = declared_type(col);
-        if (decl.empty()) readable[i] = false;  // a type libmdb cannot read: kept as Null
-        calculated[i] = col->props != nullptr && mdb_col_get_prop(col, "Expression") != nullptr;
+        int type = col->col_type;
+        if (col->props != nullptr && mdb_col_get_prop(col, "Expression") != nullptr) {
+            const char* result = mdb_col_get_prop(col, "ResultType");
+            result_type[i] = result != nullptr ? std::atoi(result) : col->col_type;
+            if (result_type[i] <= 0) result_type[i] = col->col_type;
+            type = result_type[i];
+        }
+        std::string decl = declared_type(type);
+        if (decl.empty()) readable[i] = false;  // a type nobody can read: kept as Null
         columns.push_back({col->name, decl.empty() ? "BLOB" : decl});
     }
 
@@ -332,7 +406,7 @@ bool mdb_reader::read_table(const std::string& name, std::vector<column_def>& co
                 row[static_cast<unsigned>(colnum)].k = cell::kind::null;
                 continue;
             }
-            d.read_value(col, fields[i], calculated[static_cast<unsigned>(colnum)],
+            d.read_value(col, fields[i], result_type[static_cast<unsigned>(colnum)],
                          row[static_cast<unsigned>(colnum)]);
         }
         on_row(row);
