@@ -183,6 +183,14 @@ std::uintmax_t folder_bytes(const fs::path& dir) {
     return total;
 }
 
+void remove_sites(const fs::path& work) {
+    std::vector<fs::path> sites;
+    for (const auto& e : fs::directory_iterator(work)) {
+        if (e.is_directory() && e.path().filename().string().rfind("site-", 0) == 0) sites.push_back(e.path());
+    }
+    for (const auto& s : sites) fs::remove_all(s);
+}
+
 std::map<std::string, double> read_previous(const fs::path& file) {
     std::map<std::string, double> previous;
     std::ifstream in(file);
@@ -241,6 +249,10 @@ int main(int argc, char** argv) {
     std::ofstream results(results_file);
 
     // user and sys tell the generator's own work from the file system's.
+    remove_sites(opt.work);
+    ::sync();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+
     std::printf("%8s %5s %9s %7s %7s %11s %8s %10s  %s\n", "pages", "jobs", "seconds", "user", "sys",
                 "pages/s", "MB/s", "peak MiB", "vs previous run");
     for (long n : opt.pages) {
@@ -249,12 +261,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         for (unsigned jobs : opt.jobs) {
-            // Each run writes into a folder of its own: deleting the previous
-            // run's files first would leave the file system busy freeing
-            // them, and the next run would measure that.
+            // Each run writes into a folder of its own, all removed at the
+            // end: deleting pages right before a run leaves the file system
+            // busy freeing them, and the run would measure that.
             const std::string key = std::to_string(n) + "x" + std::to_string(jobs);
             const fs::path site = opt.work / ("site-" + key);
-            fs::remove_all(site);
             fs::create_directories(site);
             write_settings(opt.work / "bench.kvn", site.filename().string());
             ::sync();
@@ -278,5 +289,6 @@ int main(int argc, char** argv) {
             results << key << " " << pages_per_second << "\n";
         }
     }
+    remove_sites(opt.work);
     return 0;
 }

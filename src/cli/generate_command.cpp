@@ -133,8 +133,8 @@ bool write_lines(const std::string& path, const std::vector<std::string>& lines)
 // `emit` in row order. Returns the number of rows emitted.
 template <typename Emit>
 std::int64_t render_in_parallel(const cli_options& options, const GenerationSettings& settings,
-                                const std::string& base, std::int64_t row_count, unsigned jobs,
-                                Emit emit) {
+                                const std::string& base, const page_generator& reporter,
+                                std::int64_t row_count, unsigned jobs, Emit emit) {
     // Small chunks keep the threads busy to the end; rows of a chunk run in
     // order, so consecutive rows of one template reuse it.
     constexpr std::int64_t chunk = 16;
@@ -146,21 +146,21 @@ std::int64_t render_in_parallel(const cli_options& options, const GenerationSett
 
     auto worker = [&] {
         page_generator run(run_options_for(options, base));
-        std::int64_t my_count = -1;
-        if (run.open_database(settings)) my_count = run.open_main_recordset(settings.main_type, settings.main_name);
+        const bool opened = run.open_database(settings);
+        if (opened) run.share_main_recordset(reporter);
         while (!stop_all.load() && !stop_requested()) {
             const std::int64_t first = next_chunk.fetch_add(chunk);
             if (first >= row_count) break;
             for (std::int64_t row = first + 1; row <= std::min(first + chunk, row_count); ++row) {
                 row_result& r = results[static_cast<std::size_t>(row - 1)];
                 if (stop_all.load() || stop_requested()) break;
-                if (my_count == row_count) {
+                if (opened) {
                     r.outcome = run.generate_row(row, row_count, r.report, r.status);
                 } else {
-                    // The database changed under the run: this thread sees other rows.
-                    r.report.add_line("Problem running SQL for MAIN table:");
-                    r.report.add_line("    The main result changed while pages were being written");
-                    r.report.add_line("    SQL: " + run.main_sql());
+                    // The database went away after the run had opened it.
+                    r.report.add_line("Error opening database: ");
+                    r.report.add_line("    The database could not be opened again for another thread");
+                    r.report.add_line("    Database: " + settings.database_name);
                     r.report.add_line("");
                     r.outcome = page_outcome::stopped;
                 }
@@ -264,7 +264,7 @@ int generate_command(const cli_options& options) {
         }
     } else if (row_count > 0) {
         const auto threads = static_cast<unsigned>(std::min<std::int64_t>(jobs, row_count));
-        render_in_parallel(options, settings, base, row_count, threads,
+        render_in_parallel(options, settings, base, run, row_count, threads,
                            [&](std::int64_t row, row_result& r) {
                                for (const auto& line : r.report.lines) report.add_line(line);
                                status.add(r.status.texts);

@@ -161,6 +161,11 @@ void page_generator::set_main_recordset(std::unique_ptr<data::record_set> result
     main_row_index_ = -1;
 }
 
+void page_generator::share_main_recordset(const page_generator& other) {
+    main_sql_ = other.main_sql_;
+    set_main_recordset(other.main_recordset_ ? other.main_recordset_->share() : nullptr);
+}
+
 bool page_generator::move_main_to_row(std::int64_t row_number) {
     if (!main_recordset_ || row_number < 1) return false;
     const std::int64_t index = row_number - 1;

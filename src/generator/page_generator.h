@@ -142,6 +142,10 @@ public:
     // The main result, for tests and tools that set its row themselves.
     data::record_set* main_recordset() { return main_recordset_.get(); }
     void set_main_recordset(std::unique_ptr<data::record_set> result);
+    // Reads the rows of another run's main result, with a cursor of its own:
+    // runs on several threads make the pages of one result without each
+    // running the main SQL.
+    void share_main_recordset(const page_generator& other);
 
 private:
     void append_field_value(std::string& out, std::string_view parameter,

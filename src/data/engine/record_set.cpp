@@ -17,51 +17,59 @@ bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-record_set::record_set(std::vector<std::string> field_names) : names_(std::move(field_names)) {}
-
-void record_set::add_row(std::vector<db_value> values) {
-    values.resize(names_.size());
-    for (auto& v : values) cells_.push_back(std::move(v));
-    ++row_count_;
+record_set::record_set(std::vector<std::string> field_names) : rows_(std::make_shared<rows>()) {
+    rows_->names = std::move(field_names);
 }
 
-void record_set::reserve_rows(std::size_t rows) { cells_.reserve(rows * names_.size()); }
+void record_set::add_row(std::vector<db_value> values) {
+    values.resize(rows_->names.size());
+    for (auto& v : values) rows_->cells.push_back(std::move(v));
+    ++rows_->count;
+}
+
+void record_set::reserve_rows(std::size_t count) { rows_->cells.reserve(count * rows_->names.size()); }
+
+std::unique_ptr<record_set> record_set::share() const {
+    return std::unique_ptr<record_set>(new record_set(rows_));
+}
 
 bool record_set::move_first() {
     cursor_ = 0;
-    return row_count_ > 0;
+    return rows_->count > 0;
 }
 
 bool record_set::move_next() {
-    if (cursor_ < row_count_) ++cursor_;
-    return cursor_ < row_count_;
+    if (cursor_ < rows_->count) ++cursor_;
+    return cursor_ < rows_->count;
 }
 
 bool record_set::move_last() {
-    if (row_count_ == 0) return false;
-    cursor_ = row_count_ - 1;
+    if (rows_->count == 0) return false;
+    cursor_ = rows_->count - 1;
     return true;
 }
 
+// Other readers of shared rows keep them; this one sees an empty result.
 void record_set::close() {
-    cells_.clear();
-    cells_.shrink_to_fit();
-    row_count_ = 0;
+    auto empty = std::make_shared<rows>();
+    empty->names = rows_->names;
+    rows_ = std::move(empty);
     cursor_ = 0;
 }
 
 // Results have a handful of fields, so a scan beats hashing a folded copy.
 // The first of two fields with the same name wins.
 int record_set::field_index(std::string_view name) const {
-    for (std::size_t i = 0; i < names_.size(); ++i) {
-        if (equal_ignoring_ascii_case(names_[i], name)) return static_cast<int>(i);
+    const auto& names = rows_->names;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (equal_ignoring_ascii_case(names[i], name)) return static_cast<int>(i);
     }
     return -1;
 }
 
 const db_value* record_set::value(int field) const {
-    if (field < 0 || field >= field_count() || cursor_ >= row_count_) return nullptr;
-    return &cells_[cursor_ * names_.size() + static_cast<std::size_t>(field)];
+    if (field < 0 || field >= field_count() || cursor_ >= rows_->count) return nullptr;
+    return &rows_->cells[cursor_ * rows_->names.size() + static_cast<std::size_t>(field)];
 }
 
 }  // namespace korvane::data

@@ -6,6 +6,7 @@
 #include "data/engine/db_value.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,11 @@ public:
     void add_row(std::vector<db_value> values);
     void reserve_rows(std::size_t rows);
 
+    // Another reader of the same rows, with a cursor of its own on the first
+    // row: threads that render pages of one result share its rows instead of
+    // each running the query. Filling stops once rows are shared.
+    std::unique_ptr<record_set> share() const;
+
     // The engine's operations. The cursor starts on the first row (when there
     // is one). move_last fails on an empty result, as the engine's MoveLast
     // does; move_next may step past the last row, after which there is no
@@ -28,12 +34,12 @@ public:
     bool move_first();
     bool move_next();
     bool move_last();
-    std::int64_t record_count() const { return static_cast<std::int64_t>(row_count_); }
-    bool has_current_row() const { return cursor_ < row_count_; }
+    std::int64_t record_count() const { return static_cast<std::int64_t>(rows_->count); }
+    bool has_current_row() const { return cursor_ < rows_->count; }
     void close();
 
-    int field_count() const { return static_cast<int>(names_.size()); }
-    const std::vector<std::string>& field_names() const { return names_; }
+    int field_count() const { return static_cast<int>(rows_->names.size()); }
+    const std::vector<std::string>& field_names() const { return rows_->names; }
 
     // Index of a field, the name compared without regard to ASCII case; -1
     // when the result has no such field.
@@ -45,9 +51,14 @@ public:
     const db_value* value(std::string_view name) const { return value(field_index(name)); }
 
 private:
-    std::vector<std::string> names_;
-    std::vector<db_value> cells_;  // row-major
-    std::size_t row_count_ = 0;
+    struct rows {
+        std::vector<std::string> names;
+        std::vector<db_value> cells;  // row-major
+        std::size_t count = 0;
+    };
+    explicit record_set(std::shared_ptr<rows> shared) : rows_(std::move(shared)) {}
+
+    std::shared_ptr<rows> rows_;
     std::size_t cursor_ = 0;
 };
 

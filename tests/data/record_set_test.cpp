@@ -1,0 +1,62 @@
+#include "data/engine/record_set.h"
+
+#include <gtest/gtest.h>
+
+namespace korvane::data {
+namespace {
+
+record_set three_rows() {
+    record_set rs({"Id", "Title", "title"});
+    for (int i = 1; i <= 3; ++i) {
+        rs.add_row({db_value::from_integer(i), db_value::from_text("T" + std::to_string(i)),
+                    db_value::from_text("second")});
+    }
+    return rs;
+}
+
+TEST(record_set, walks_like_the_engine_and_has_no_row_past_either_end) {
+    auto rs = three_rows();
+    EXPECT_EQ(rs.record_count(), 3);
+    ASSERT_TRUE(rs.move_last());
+    EXPECT_EQ(rs.value("id")->integer, 3);
+    EXPECT_FALSE(rs.move_next());
+    EXPECT_FALSE(rs.has_current_row());
+    EXPECT_EQ(rs.value("id"), nullptr);
+    EXPECT_FALSE(rs.move_next());  // stays past the end
+    ASSERT_TRUE(rs.move_first());
+    EXPECT_EQ(rs.value(0)->integer, 1);
+
+    record_set empty({"a"});
+    EXPECT_FALSE(empty.move_first());
+    EXPECT_FALSE(empty.move_last());
+    EXPECT_EQ(empty.value("a"), nullptr);
+}
+
+TEST(record_set, fields_are_found_without_regard_to_ascii_case_first_one_winning) {
+    auto rs = three_rows();
+    EXPECT_EQ(rs.field_index("TITLE"), 1);
+    EXPECT_EQ(rs.field_index("tItLe"), 1);
+    EXPECT_EQ(rs.field_index("titles"), -1);
+    EXPECT_EQ(rs.value("nothing"), nullptr);
+    EXPECT_EQ(rs.value(7), nullptr);
+    EXPECT_EQ(rs.value(-1), nullptr);
+}
+
+TEST(record_set, shared_readers_keep_their_own_cursor_and_outlive_a_close) {
+    auto rs = three_rows();
+    auto other = rs.share();
+    rs.move_last();
+    EXPECT_EQ(other->value("id")->integer, 1);
+    other->move_next();
+    EXPECT_EQ(rs.value("id")->integer, 3);
+    EXPECT_EQ(other->value("id")->integer, 2);
+
+    rs.close();
+    EXPECT_EQ(rs.record_count(), 0);
+    EXPECT_EQ(rs.field_count(), 3);
+    EXPECT_EQ(other->record_count(), 3);
+    EXPECT_EQ(other->value("title")->text, "T2");
+}
+
+}  // namespace
+}  // namespace korvane::data
