@@ -296,9 +296,13 @@ private:
     // gets that query's own explanation.
     void explain_failure(std::string& error) const {
         for (const auto& [name, problem] : problems_) {
-            if (error.find(name) != std::string::npos) {
-                error = problem;
-                return;
+            for (const char* prefix : {"no such table: ", "no such table: main."}) {
+                const std::string missing = prefix + name;
+                const std::size_t at = error.find(missing);
+                if (at != std::string::npos && at + missing.size() == error.size()) {
+                    error = problem;
+                    return;
+                }
             }
         }
     }
