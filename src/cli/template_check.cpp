@@ -2,6 +2,7 @@
 
 #include "data/text_helpers.h"
 #include "generator/tag_text.h"
+#include "template/template_engine.h"
 
 #include <array>
 #include <string_view>
@@ -67,7 +68,8 @@ std::string tag_text(std::string_view name) { return "<!--" + std::string(name) 
 
 class walker {
 public:
-    walker(const std::string& file, const std::vector<std::string>& lines, template_outline& outline)
+    walker(const std::string& file, const std::vector<std::string>& lines,
+           template_outline& outline)
         : file_(file), lines_(lines), outline_(outline) {}
 
     std::vector<finding> run() {
@@ -95,7 +97,8 @@ public:
             const auto& t = outline_.tags[static_cast<std::size_t>(*it)];
             add(t.line, t.column,
                 t.kind == tag_kind::repeat
-                    ? "repeating section is never closed: <!--END REPEAT--> is missing, so its first "
+                    ? "repeating section is never closed: <!--END REPEAT--> is missing, so its "
+                      "first "
                       "row runs to the end of the template"
                     : "conditional section is never closed: <!--END IF--> is missing");
         }
@@ -110,7 +113,8 @@ private:
     // A comment whose closing marker is on a later line is copied as text up
     // to the next "-->", tags inside it included.
     void skip_unclosed_comment(std::size_t line, std::size_t open) {
-        const std::string_view after = std::string_view(lines_[line]).substr(open + open_marker.size());
+        const std::string_view after =
+            std::string_view(lines_[line]).substr(open + open_marker.size());
         if (const known_tag* meant = meant_tag(name_part(after)); meant && !after.empty()) {
             add(static_cast<int>(line), static_cast<int>(open),
                 "the closing \"-->\" of this " + tag_text(meant->name) +
@@ -126,10 +130,12 @@ private:
             const auto hidden = lines_[line].find(open_marker, from);
             if (hidden != std::string::npos && (close == std::string::npos || hidden < close) &&
                 static_cast<int>(line) != start_line) {
-                const auto after = std::string_view(lines_[line]).substr(hidden + open_marker.size());
+                const auto after =
+                    std::string_view(lines_[line]).substr(hidden + open_marker.size());
                 if (meant_tag(name_part(after))) {
                     add(static_cast<int>(line), static_cast<int>(hidden),
-                        "this tag is inside a comment opened on line " + std::to_string(start_line + 1) +
+                        "this tag is inside a comment opened on line " +
+                            std::to_string(start_line + 1) +
                             " that is not closed on its line; it is copied as text");
                 }
             }
@@ -169,10 +175,11 @@ private:
                 const bool main = known->kind == tag_kind::main_field;
                 if (!main && innermost_repeat() < 0) {
                     add(line, column,
-                        "REPEAT_FIELD outside any repeating section always gives the not-found text");
+                        "REPEAT_FIELD outside any repeating section always gives the not-found "
+                        "text");
                 }
-                outline_.fields.push_back({main, field_name_of_parameter(parameter), line, column,
-                                           innermost_repeat()});
+                outline_.fields.push_back(
+                    {main, field_name_of_parameter(parameter), line, column, innermost_repeat()});
                 break;
             }
             case tag_kind::repeat:
@@ -209,19 +216,21 @@ private:
             if (other.kind == t.kind && other.line == t.line) {
                 add(t.line, t.column,
                     "two " + std::string(t.kind == tag_kind::repeat ? "repeating" : "conditional") +
-                        " sections open on one line; the generator counts nesting per line and will "
+                        " sections open on one line; the generator counts nesting per line and "
+                        "will "
                         "close them in the wrong place: put each opening tag on a line of its own");
                 break;
             }
         }
         stack_.push_back(index);
-        else_seen_.push_back(false);
+        open_spans_.push_back(static_cast<int>(outline_.sections.size()));
+        outline_.sections.push_back({index, -1, -1});
     }
 
     void close_or_divide(int index, tag_kind opener) {
         const auto& t = outline_.tags[static_cast<std::size_t>(index)];
         const bool closing = t.kind == tag_kind::end_repeat || t.kind == tag_kind::end_if;
-        const std::string what = tag_text(t.kind == tag_kind::repeat_else ? "REPEAT ELSE"
+        const std::string what = tag_text(t.kind == tag_kind::repeat_else  ? "REPEAT ELSE"
                                           : t.kind == tag_kind::end_repeat ? "END REPEAT"
                                           : t.kind == tag_kind::else_tag   ? "ELSE"
                                                                            : "END IF");
@@ -242,20 +251,23 @@ private:
                 if (outline_.tags[static_cast<std::size_t>(stack_[i])].kind == opener) {
                     if (closing) {
                         stack_.resize(i);
-                        else_seen_.resize(i);
+                        open_spans_.resize(i);
                     }
                     return;
                 }
             }
             return;
         }
+        section_span& span = outline_.sections[static_cast<std::size_t>(open_spans_.back())];
         if (closing) {
+            span.end = index;
             stack_.pop_back();
-            else_seen_.pop_back();
-        } else if (else_seen_.back()) {
-            add(t.line, t.column, "a second " + what + " in one section ends the section's first part");
+            open_spans_.pop_back();
+        } else if (span.divider >= 0) {
+            add(t.line, t.column,
+                "a second " + what + " in one section ends the section's first part");
         } else {
-            else_seen_.back() = true;
+            span.divider = index;
         }
     }
 
@@ -269,14 +281,16 @@ private:
             if ((!left.empty() && (left.back() == ' ' || left.back() == '\t')) ||
                 (!right.empty() && (right.front() == ' ' || right.front() == '\t'))) {
                 add(line, column,
-                    "blanks around the operator \"" + std::string(op) + "\" belong to the operands" +
+                    "blanks around the operator \"" + std::string(op) +
+                        "\" belong to the operands" +
                         (op == "==" || op == "<>"
                              ? ", so equal values compare as different"
                              : ", so special words like number_of_records stop working"));
             }
             if ((op == "<" || op == ">") && !right.empty() && right.front() == '=') {
                 add(line, column,
-                    "\"" + std::string(op) + "=\" is not an operator: the condition compares with \"" +
+                    "\"" + std::string(op) +
+                        "=\" is not an operator: the condition compares with \"" +
                         std::string(right) + "\"");
             }
             return;
@@ -310,8 +324,8 @@ private:
                         "#--REPEAT_FIELD=...--# outside any repeating section always gives the "
                         "not-found text");
                 }
-                outline_.fields.push_back({main, field_name_of_parameter(parameter), line, column,
-                                           innermost_repeat()});
+                outline_.fields.push_back(
+                    {main, field_name_of_parameter(parameter), line, column, innermost_repeat()});
             } else {
                 add(line, column,
                     "the field reference \"#--" + reference +
@@ -330,7 +344,8 @@ private:
 
     int repeat_depth() const {
         int depth = 0;
-        for (int i : stack_) depth += outline_.tags[static_cast<std::size_t>(i)].kind == tag_kind::repeat;
+        for (int i : stack_)
+            depth += outline_.tags[static_cast<std::size_t>(i)].kind == tag_kind::repeat;
         return depth;
     }
 
@@ -338,8 +353,113 @@ private:
     const std::vector<std::string>& lines_;
     template_outline& outline_;
     std::vector<finding> findings_;
-    std::vector<int> stack_;        // open sections, as tag indices
-    std::vector<bool> else_seen_;   // per open section
+    std::vector<int> stack_;       // open sections, as tag indices
+    std::vector<int> open_spans_;  // their indices in outline_.sections
+};
+
+// The generator leaves out part of a section with two scans of the template
+// engine: past the opener to the section's divider or end (no rows, a false
+// condition), and from the divider past the end (after the rows, or a true
+// condition). Both count nesting per line and end a level at a nested
+// divider as well as at a nested end, so a section can be left somewhere its
+// author did not mean. Replaying the scans on the real engine finds where.
+class scan_replay {
+public:
+    scan_replay(const std::string& file, const std::vector<std::string>& lines,
+                const template_outline& outline, std::vector<finding>& findings)
+        : file_(file), outline_(outline), findings_(findings) {
+        std::string text;
+        for (const auto& line : lines) (text += line) += '\n';
+        loaded_ = engine_.load_template_text(text);
+    }
+
+    void run() {
+        if (!loaded_) return;
+        for (const section_span& span : outline_.sections) {
+            if (span.end >= 0) replay(span);
+        }
+    }
+
+private:
+    struct texts {
+        std::string_view opener, divider, end, left_out, skipped_part;
+    };
+
+    void replay(const section_span& span) {
+        const template_tag& opener = tag(span.opener);
+        const bool repeat = opener.kind == tag_kind::repeat;
+        const texts t = repeat
+                            ? texts{"<!--REPEAT=", "<!--REPEAT ELSE-->", "<!--END REPEAT-->",
+                                    "when this section has no rows",
+                                    "after the rows of this section, the generator skips its "
+                                    "REPEAT ELSE part"}
+                            : texts{"<!--START IF=", "<!--ELSE-->", "<!--END IF-->",
+                                    "when this condition is false",
+                                    "when this condition holds, the generator skips its ELSE part"};
+        // The search for a divider or an end also ends a nesting level at a
+        // nested divider; the search for an end alone counts ends only.
+        const std::string cause =
+            std::string(" (the generator counts nesting per line and ends a level at a nested ") +
+            (repeat ? "REPEAT ELSE" : "ELSE") + " as well as at a nested " +
+            (repeat ? "END REPEAT" : "END IF") + ")";
+        const std::string end_cause =
+            " (the generator counts nesting per line: put each opening tag on a line of its own)";
+
+        // Skipping the first part: the cursor stands just past the opener.
+        const template_tag& first_stop = tag(span.divider >= 0 ? span.divider : span.end);
+        engine_.place_cursor(opener.line, opener.end_column + 1);
+        const bool found =
+            engine_.jump_to_line_containing_either(t.end, t.divider, t.opener, false);
+        if (!found) {
+            add(opener, std::string(t.left_out) + ", the generator looks for its " +
+                            std::string(span.divider >= 0 ? t.divider : t.end) + " on line " +
+                            std::to_string(first_stop.line + 1) +
+                            " but finds none and leaves out the rest of the page" + cause);
+        } else if (!at(first_stop, 0)) {
+            add(opener, std::string(t.left_out) + ", the generator looks for its " +
+                            std::string(span.divider >= 0 ? t.divider : t.end) + " on line " +
+                            std::to_string(first_stop.line + 1) + " but stops at the " +
+                            std::string(engine_.tag_at_cursor()) + " on line " +
+                            std::to_string(engine_.cursor_line() + 1) +
+                            ", and writes what follows it as if outside the section" + cause);
+        }
+
+        // Skipping the second part: the cursor stands at the divider.
+        if (span.divider < 0) return;
+        const template_tag& divider = tag(span.divider);
+        const template_tag& end = tag(span.end);
+        engine_.place_cursor(divider.line, divider.column + 1);
+        const bool found_end = engine_.jump_past_line_containing(t.end, t.opener, false);
+        const int stop = static_cast<int>(t.end.size());
+        if (!found_end) {
+            add(divider, std::string(t.skipped_part) + " but finds no " + std::string(t.end) +
+                             " and leaves out the rest of the page" + end_cause);
+        } else if (!at(end, stop)) {
+            add(divider, std::string(t.skipped_part) + " to the " + std::string(t.end) +
+                             " on line " + std::to_string(engine_.cursor_line() + 1) +
+                             ", not to the section's own on line " + std::to_string(end.line + 1) +
+                             end_cause);
+        }
+    }
+
+    const template_tag& tag(int index) const {
+        return outline_.tags[static_cast<std::size_t>(index)];
+    }
+
+    // The cursor stands at the tag (plus offset bytes into it).
+    bool at(const template_tag& t, int offset) const {
+        return engine_.cursor_line() == t.line && engine_.cursor_column() == t.column + 1 + offset;
+    }
+
+    void add(const template_tag& t, std::string message) {
+        findings_.push_back({file_, t.line + 1, t.column + 1, std::move(message)});
+    }
+
+    const std::string& file_;
+    const template_outline& outline_;
+    std::vector<finding>& findings_;
+    template_engine engine_;
+    bool loaded_ = false;
 };
 
 }  // namespace
@@ -352,7 +472,9 @@ std::string format_finding(const finding& f) {
 std::vector<finding> check_template_lines(const std::string& file,
                                           const std::vector<std::string>& lines,
                                           template_outline& outline) {
-    return walker(file, lines, outline).run();
+    std::vector<finding> findings = walker(file, lines, outline).run();
+    scan_replay(file, lines, outline, findings).run();
+    return findings;
 }
 
 }  // namespace korvane::cli

@@ -32,8 +32,8 @@ enum class tag_kind {
 
 struct template_tag {
     tag_kind kind;
-    int line = 0;    // 0-based index into the template's lines
-    int column = 0;  // 0-based byte offset of "<!--"
+    int line = 0;        // 0-based index into the template's lines
+    int column = 0;      // 0-based byte offset of "<!--"
     int end_column = 0;  // 0-based byte offset just past "-->"
     std::string parameter;
     int section = -1;  // index of the innermost enclosing REPEAT tag, -1 for none
@@ -48,9 +48,17 @@ struct field_use {
     int section = -1;  // enclosing REPEAT tag (for REPEAT_FIELD), -1 for none
 };
 
+// A section as the author wrote it: indices into template_outline::tags.
+struct section_span {
+    int opener = -1;
+    int divider = -1;  // its REPEAT ELSE or ELSE, -1 for none
+    int end = -1;      // -1 when the section is never closed as it should be
+};
+
 struct template_outline {
     std::vector<template_tag> tags;
     std::vector<field_use> fields;
+    std::vector<section_span> sections;
 };
 
 // Reads the tags of a template in the order the generator meets them and

@@ -170,9 +170,18 @@ bool template_engine::load_template(const std::string& filename) {
     return line_count_ != 0;
 }
 
+bool template_engine::load_template_text(std::string_view bytes) {
+    line_count_ = split_template_lines(bytes);
+    reset_template_state();
+    return line_count_ != 0;
+}
+
 int template_engine::read_template_lines(const std::string& filename) {
     if (!read_whole_file(filename, file_bytes_)) return 0;
-    const std::string_view bytes = file_bytes_;
+    return split_template_lines(file_bytes_);
+}
+
+int template_engine::split_template_lines(std::string_view bytes) {
     int count = 0;
     std::size_t start = 0;
     while (start < bytes.size()) {
@@ -201,6 +210,12 @@ void template_engine::reset_template_state() {
 void template_engine::initialise_cursor() {
     cursor_line_ = 0;
     cursor_column_ = 1;
+    at_end_ = false;
+}
+
+void template_engine::place_cursor(int line, int column) {
+    cursor_line_ = line;
+    cursor_column_ = column;
     at_end_ = false;
 }
 

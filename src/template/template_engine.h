@@ -33,6 +33,8 @@ public:
     // Reads the file as lines (ending at LF, CRLF or a lone CR). False when it
     // cannot be read, is empty or has more than max_lines lines.
     bool load_template(const std::string& filename);
+    // The same from bytes already in memory, for tools that check templates.
+    bool load_template_text(std::string_view bytes);
 
     // Prepares the page: false with a reason for a missing folder, a name that
     // is a folder, a read-only file, a folder without write permission, or an
@@ -45,6 +47,9 @@ public:
 
     // Cursor to line 0, column 1; end_of_file() false again.
     void initialise_cursor();
+    // Cursor to a line index and 1-based column, end_of_file() false; for
+    // tools that replay the generator's scans from a tag.
+    void place_cursor(int line, int column);
     // The scans move the cursor to (or just past) the next search_text. A line
     // holding other_search_text opens a nested section whose closing match is
     // skipped. case_sensitive true compares with ASCII case folded away
@@ -53,17 +58,15 @@ public:
     // scans also copy the text they pass over to the page.
     bool jump_to_line_containing(std::string_view search_text, std::string_view other_search_text,
                                  bool case_sensitive);
-    bool jump_past_line_containing(std::string_view search_text,
-                                   std::string_view other_search_text, bool case_sensitive);
-    bool jump_to_line_containing_either(std::string_view search_text,
-                                        std::string_view search_text2,
+    bool jump_past_line_containing(std::string_view search_text, std::string_view other_search_text,
+                                   bool case_sensitive);
+    bool jump_to_line_containing_either(std::string_view search_text, std::string_view search_text2,
                                         std::string_view other_search_text, bool case_sensitive);
     bool jump_past_line_containing_either(std::string_view search_text,
                                           std::string_view search_text2,
-                                          std::string_view other_search_text,
-                                          bool case_sensitive);
-    bool output_to_line_containing(std::string_view search_text,
-                                   std::string_view other_search_text, bool case_sensitive);
+                                          std::string_view other_search_text, bool case_sensitive);
+    bool output_to_line_containing(std::string_view search_text, std::string_view other_search_text,
+                                   bool case_sensitive);
     bool output_past_line_containing(std::string_view search_text,
                                      std::string_view other_search_text, bool case_sensitive);
 
@@ -94,6 +97,7 @@ private:
     // Fills the line table from the file; the number of lines, 0 on any
     // failure. Lines of a failed read stay in the table but are not counted.
     int read_template_lines(const std::string& filename);
+    int split_template_lines(std::string_view bytes);
     // Cursor at the start, no pending text, slot 0 at the start.
     void reset_template_state();
     // The one scan under every jump and output operation: from (line, column)
@@ -102,8 +106,8 @@ private:
     // other_search_text. With copy_to_output the text passed over goes to the
     // page. Leaves the cursor where it stopped.
     bool scan_lines(std::string_view search_text, std::string_view search_text2,
-                    std::string_view other_search_text, int line, int column,
-                    bool case_sensitive, bool copy_to_output);
+                    std::string_view other_search_text, int line, int column, bool case_sensitive,
+                    bool copy_to_output);
     // The text from the first open_marker through the first close_marker, or
     // "" when either is missing or the close comes first.
     static std::string_view text_between_markers(std::string_view text,

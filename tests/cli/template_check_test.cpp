@@ -34,7 +34,8 @@ std::vector<std::string> check(const std::string& text, template_outline* outlin
     }
     std::string all;
     for (const auto& f : found) all += "\n  " + f;
-    return ::testing::AssertionFailure() << "no finding at " << at << " with '" << words << "' in:" << all;
+    return ::testing::AssertionFailure()
+           << "no finding at " << at << " with '" << words << "' in:" << all;
 }
 
 TEST(template_check, a_clean_template_has_no_findings) {
@@ -44,9 +45,9 @@ TEST(template_check, a_clean_template_has_no_findings) {
         "<!--TODAYS DATE=yyyy-->\n"
         "<!--REPEAT=select * from b where a=#--MAIN_FIELD=id--#-->\n"
         "  <!--REPEAT=select * from c where b=#--REPEAT_FIELD=id--#-->x<!--REPEAT_FIELD=name-->\n"
-        "  <!--REPEAT ELSE-->none<!--END REPEAT-->\n"
+        "  <!--END REPEAT-->\n"
         "  <!--START IF=current_record_num<number_of_records-->,<!--ELSE-->.<!--END IF-->\n"
-        "<!--END REPEAT-->\n"
+        "<!--REPEAT ELSE-->none<!--END REPEAT-->\n"
         "<!--\n multi-line comment\n-->\n",
         &outline);
     EXPECT_TRUE(found.empty()) << found.front();
@@ -87,12 +88,45 @@ TEST(template_check, sections_unclosed_stray_and_overlapping) {
 }
 
 TEST(template_check, two_openers_on_one_line_are_counted_once_by_the_generator) {
-    const auto found = check(
-        "<!--REPEAT=select 1-->a<!--END REPEAT--><!--REPEAT=select 2-->b<!--END REPEAT-->\n");
+    const auto found =
+        check("<!--REPEAT=select 1-->a<!--END REPEAT--><!--REPEAT=select 2-->b<!--END REPEAT-->\n");
     EXPECT_FALSE(found.empty());
     // Nested on one line is just as dangerous.
-    EXPECT_TRUE(has_finding(check("<!--START IF=a==a--><!--START IF=b==b-->x<!--END IF--><!--END IF-->\n"),
-                            "1:21", "one line"));
+    EXPECT_TRUE(
+        has_finding(check("<!--START IF=a==a--><!--START IF=b==b-->x<!--END IF--><!--END IF-->\n"),
+                    "1:21", "one line"));
+}
+
+// The generator leaves out a section part by scanning for its divider or end;
+// the checker replays those scans and says where they stop instead.
+TEST(template_check, sections_left_out_end_where_the_generator_stops_looking) {
+    // No rows: the inner REPEAT ELSE is taken for the inner end, and the inner
+    // END REPEAT for the outer one.
+    EXPECT_TRUE(has_finding(check("<!--REPEAT=select 1 where 0-->\n"
+                                  "  <!--REPEAT=select 2-->\n"
+                                  "  x<!--REPEAT ELSE-->none\n"
+                                  "  <!--END REPEAT-->\n"
+                                  "  after the inner section\n"
+                                  "<!--END REPEAT-->\n"),
+                            "1:1", "stops at the <!--END REPEAT--> on line 4"));
+    // The same with conditions; an inner section in the ELSE part is safe.
+    const auto conditions = check(
+        "<!--START IF=a==b-->\n"
+        "  <!--START IF=c==c-->x<!--ELSE-->y<!--END IF-->\n"
+        "<!--ELSE-->\n"
+        "  <!--START IF=d==d-->x<!--ELSE-->y<!--END IF-->\n"
+        "<!--END IF-->\n");
+    EXPECT_TRUE(has_finding(
+        conditions, "1:1",
+        "looks for its <!--ELSE--> on line 3 but stops at the <!--END IF--> on line 2"));
+    EXPECT_EQ(conditions.size(), 1u);
+    // After the rows the REPEAT ELSE part is skipped to an end that two
+    // openers on one line have used up.
+    EXPECT_TRUE(has_finding(
+        check("<!--REPEAT=select 1-->a<!--REPEAT ELSE-->\n"
+              "<!--REPEAT=select 2--><!--REPEAT=select 3-->z<!--END REPEAT--><!--END REPEAT-->\n"
+              "<!--END REPEAT-->\n"),
+        "1:24", "to the <!--END REPEAT--> on line 2, not to the section's own on line 3"));
 }
 
 TEST(template_check, nesting_deeper_than_six_repeating_sections) {
@@ -100,21 +134,26 @@ TEST(template_check, nesting_deeper_than_six_repeating_sections) {
     for (int i = 0; i < 7; ++i) text += "<!--REPEAT=select " + std::to_string(i) + "-->\n";
     for (int i = 0; i < 7; ++i) text += "<!--END REPEAT-->\n";
     EXPECT_TRUE(has_finding(check(text), "7:1", "deeper than six"));
-    EXPECT_TRUE(check(text.substr(text.find('\n') + 1, std::string::npos)).size() == 1);  // stray end
+    EXPECT_TRUE(check(text.substr(text.find('\n') + 1, std::string::npos)).size() ==
+                1);  // stray end
 }
 
 TEST(template_check, conditions_that_cannot_mean_what_they_say) {
     EXPECT_TRUE(has_finding(check("<!--START IF=--><!--END IF-->\n"), "1:1", "empty condition"));
-    EXPECT_TRUE(has_finding(check("<!--START IF=a=b--><!--END IF-->\n"), "1:1", "none of the operators"));
-    EXPECT_TRUE(has_finding(check("<!--START IF=a == b--><!--END IF-->\n"), "1:1", "blanks around"));
+    EXPECT_TRUE(
+        has_finding(check("<!--START IF=a=b--><!--END IF-->\n"), "1:1", "none of the operators"));
+    EXPECT_TRUE(
+        has_finding(check("<!--START IF=a == b--><!--END IF-->\n"), "1:1", "blanks around"));
     EXPECT_TRUE(has_finding(check("<!--START IF=number_of_records > 1--><!--END IF-->\n"), "1:1",
                             "blanks around"));
-    EXPECT_TRUE(has_finding(check("<!--START IF=a<=b--><!--END IF-->\n"), "1:1", "\"<=\" is not an operator"));
+    EXPECT_TRUE(has_finding(check("<!--START IF=a<=b--><!--END IF-->\n"), "1:1",
+                            "\"<=\" is not an operator"));
     EXPECT_TRUE(check("<!--START IF=#--MAIN_FIELD=a b--#==x--><!--END IF-->\n").empty());
 }
 
 TEST(template_check, references_and_repeat_fields_outside_sections) {
-    EXPECT_TRUE(has_finding(check("<!--REPEAT_FIELD=name-->\n"), "1:1", "outside any repeating section"));
+    EXPECT_TRUE(
+        has_finding(check("<!--REPEAT_FIELD=name-->\n"), "1:1", "outside any repeating section"));
     EXPECT_TRUE(has_finding(check("<!--REPEAT=select #--OTHER=x--#--><!--END REPEAT-->\n"), "1:1",
                             "neither MAIN_FIELD nor REPEAT_FIELD"));
     EXPECT_TRUE(has_finding(check("<!--REPEAT=select #--MAIN_FIELD=x--><!--END REPEAT-->\n"), "1:1",
