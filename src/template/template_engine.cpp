@@ -131,11 +131,12 @@ bool write_all(int fd, std::string_view bytes) {
 // default ACL of the folder) exactly as for any new file.
 int create_temporary(const std::string& folder, mode_t mode, std::string& path) {
     static std::atomic<std::uint64_t> counter{0};
+    static const pid_t process_id = ::getpid();
     constexpr std::string_view digits = "0123456789abcdefghijklmnopqrstuv";
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::uint64_t x = static_cast<std::uint64_t>(
                               std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                          (static_cast<std::uint64_t>(::getpid()) << 40) ^
+                          (static_cast<std::uint64_t>(process_id) << 40) ^
                           (counter.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ULL);
         // splitmix64 finaliser: neighbouring inputs give unrelated names
         x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
@@ -396,18 +397,20 @@ bool template_engine::open_output_file(const std::string& filename, std::string&
     // A symbolic link stays a link: the file it points to is replaced.
     std::string target = filename;
     struct stat info {};
-    if (::lstat(filename.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    int found = ::lstat(filename.c_str(), &info);
+    if (found == 0 && S_ISLNK(info.st_mode)) {
         if (char* real = ::realpath(filename.c_str(), nullptr)) {
             target = real;
             std::free(real);
         }
+        found = ::stat(target.c_str(), &info);
     }
     const std::size_t slash = target.find_last_of('/');
     std::string folder = slash == std::string::npos ? std::string(".")
                          : slash == 0               ? std::string("/")
                                                     : target.substr(0, slash);
 
-    if (::stat(target.c_str(), &info) == 0) {
+    if (found == 0) {
         if (S_ISDIR(info.st_mode)) {
             error = "The name is a folder: " + target;
             return false;
@@ -448,6 +451,7 @@ bool template_engine::open_output_file(const std::string& filename, std::string&
 
     output_path_ = std::move(target);
     output_folder_ = std::move(folder);
+    target_existed_ = found == 0;
     page_.clear();
     output_open_ = true;
     return true;
@@ -463,8 +467,10 @@ close_result template_engine::close_output_file() {
 }
 
 close_result template_engine::write_page() {
+    // A page that was not there at the open is new: nothing to compare with
+    // (one that appeared since is replaced whole, like any other).
     struct stat existing {};
-    const bool exists = ::stat(output_path_.c_str(), &existing) == 0;
+    const bool exists = target_existed_ && ::stat(output_path_.c_str(), &existing) == 0;
     if (exists && S_ISREG(existing.st_mode) &&
         static_cast<std::size_t>(existing.st_size) == page_.size() &&
         file_holds(output_path_, page_, compare_bytes_)) {

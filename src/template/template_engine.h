@@ -129,11 +129,12 @@ private:
     std::string pending_output_;
     bool output_open_ = false;
 
-    std::string output_path_;    // the page being written (symbolic links resolved)
-    std::string output_folder_;  // its folder, where the temporary file goes
-    std::string page_;           // the completed lines of the page, CRLF after each
-    std::string file_bytes_;     // the template file while it is split into lines
-    std::string compare_bytes_;  // the page already there, when it may be unchanged
+    std::string output_path_;      // the page being written (symbolic links resolved)
+    std::string output_folder_;    // its folder, where the temporary file goes
+    bool target_existed_ = false;  // the page was there at the open
+    std::string page_;             // the completed lines of the page, CRLF after each
+    std::string file_bytes_;       // the template file while it is split into lines
+    std::string compare_bytes_;    // the page already there, when it may be unchanged
     std::string temporary_path_;
     std::array<std::string, 3> folded_search_;  // search texts in lower case
     std::string folded_line_;                   // the scanned line in lower case
