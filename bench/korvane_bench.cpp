@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -29,6 +30,7 @@ struct options {
     fs::path work = "bench-work";
     std::vector<long> pages{10000, 50000};
     std::vector<unsigned> jobs{1, std::max(1u, std::thread::hardware_concurrency())};
+    int settle_seconds = 35;
 };
 
 bool exec(sqlite3* db, const std::string& sql) {
@@ -183,12 +185,15 @@ std::uintmax_t folder_bytes(const fs::path& dir) {
     return total;
 }
 
-void remove_sites(const fs::path& work) {
+// The number of files removed.
+std::uintmax_t remove_sites(const fs::path& work) {
     std::vector<fs::path> sites;
     for (const auto& e : fs::directory_iterator(work)) {
         if (e.is_directory() && e.path().filename().string().rfind("site-", 0) == 0) sites.push_back(e.path());
     }
-    for (const auto& s : sites) fs::remove_all(s);
+    std::uintmax_t removed = 0;
+    for (const auto& s : sites) removed += fs::remove_all(s);
+    return removed;
 }
 
 std::map<std::string, double> read_previous(const fs::path& file) {
@@ -202,8 +207,11 @@ std::map<std::string, double> read_previous(const fs::path& file) {
 
 void usage() {
     std::cout << "usage: korvane_bench [--cli PATH] [--work DIR] [--pages N[,N...]] [--jobs J[,J...]]\n"
+                 "                     [--settle SECONDS]\n"
                  "Runs korvane-cli generate on synthetic catalogues and prints pages/s, MB/s and\n"
-                 "peak memory, compared with the previous run kept in the work folder.\n";
+                 "peak memory, compared with the previous run kept in the work folder. The pages\n"
+                 "stay in the work folder until the next run, which removes them and then waits\n"
+                 "--settle seconds (default 35) before measuring.\n";
 }
 
 template <typename T>
@@ -229,6 +237,7 @@ int main(int argc, char** argv) {
             else if (a == "--work") opt.work = next();
             else if (a == "--pages") opt.pages = parse_list<long>(next());
             else if (a == "--jobs") opt.jobs = parse_list<unsigned>(next());
+            else if (a == "--settle") opt.settle_seconds = std::stoi(next());
             else if (a == "--help") { usage(); return 0; }
             else throw std::invalid_argument("unknown option " + a);
         }
@@ -248,10 +257,18 @@ int main(int argc, char** argv) {
     const auto previous = read_previous(results_file);
     std::ofstream results(results_file);
 
-    // user and sys tell the generator's own work from the file system's.
-    remove_sites(opt.work);
-    ::sync();
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    // Pages deleted right before a run make the run pay for them: ext4
+    // without a journal checks every inode freed in the last 30 seconds
+    // before it reuses one, and with tens of thousands freed that check
+    // costs more than writing the pages. So the pages of the previous run
+    // are removed first, and the file system left to settle.
+    if (const auto removed = remove_sites(opt.work); removed > 0) {
+        ::sync();
+        std::printf("removed %ju files of the previous run; waiting %d s for the file system to settle\n",
+                    removed, opt.settle_seconds);
+        std::fflush(stdout);
+        std::this_thread::sleep_for(std::chrono::seconds(opt.settle_seconds));
+    }
 
     std::printf("%8s %5s %9s %7s %7s %11s %8s %10s  %s\n", "pages", "jobs", "seconds", "user", "sys",
                 "pages/s", "MB/s", "peak MiB", "vs previous run");
@@ -261,9 +278,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         for (unsigned jobs : opt.jobs) {
-            // Each run writes into a folder of its own, all removed at the
-            // end: deleting pages right before a run leaves the file system
-            // busy freeing them, and the run would measure that.
+            // Each run writes into a folder of its own; nothing is deleted
+            // between runs. user and sys tell the generator's own work from
+            // the file system's.
             const std::string key = std::to_string(n) + "x" + std::to_string(jobs);
             const fs::path site = opt.work / ("site-" + key);
             fs::create_directories(site);
@@ -289,6 +306,6 @@ int main(int argc, char** argv) {
             results << key << " " << pages_per_second << "\n";
         }
     }
-    remove_sites(opt.work);
+    std::printf("The pages are in %s/site-*; the next run removes them.\n", opt.work.string().c_str());
     return 0;
 }
