@@ -130,11 +130,13 @@ bool write_lines(const std::string& path, const std::vector<std::string>& lines)
 
 // Renders the rows on `jobs` threads, each with its own run, database
 // connection and template engine; hands each row's report and captions to
-// `emit` in row order. Returns the number of rows emitted.
+// `emit` in row order. Returns the number of rows emitted; failure tells why
+// a thread stopped the run, if one did.
 template <typename Emit>
 std::int64_t render_in_parallel(const cli_options& options, const GenerationSettings& settings,
                                 const std::string& base, const page_generator& reporter,
-                                std::int64_t row_count, unsigned jobs, Emit emit) {
+                                std::int64_t row_count, unsigned jobs, std::string& failure,
+                                Emit emit) {
     // Small chunks keep the threads busy to the end; rows of a chunk run in
     // order, so consecutive rows of one template reuse it.
     constexpr std::int64_t chunk = 16;
@@ -144,7 +146,7 @@ std::int64_t render_in_parallel(const cli_options& options, const GenerationSett
     std::mutex mutex;
     std::condition_variable row_done;
 
-    auto worker = [&] {
+    auto work = [&] {
         page_generator run(run_options_for(options, base));
         const bool opened = run.open_database(settings);
         if (opened) run.share_main_recordset(reporter);
@@ -159,7 +161,8 @@ std::int64_t render_in_parallel(const cli_options& options, const GenerationSett
                 } else {
                     // The database went away after the run had opened it.
                     r.report.add_line("Error opening database: ");
-                    r.report.add_line("    The database could not be opened again for another thread");
+                    r.report.add_line(
+                        "    The database could not be opened again for another thread");
                     r.report.add_line("    Database: " + settings.database_name);
                     r.report.add_line("");
                     r.outcome = page_outcome::stopped;
@@ -172,6 +175,27 @@ std::int64_t render_in_parallel(const cli_options& options, const GenerationSett
             row_done.notify_all();
         }
         run.close();
+    };
+    // Rows catch their own failures; this is for running out of memory while
+    // a thread sets up, which must stop the run rather than end the program.
+    auto worker = [&] {
+        try {
+            work();
+        } catch (const std::exception& e) {
+            {
+                std::lock_guard lock(mutex);
+                if (failure.empty()) failure = e.what();
+            }
+            stop_all.store(true);
+            row_done.notify_all();
+        } catch (...) {
+            {
+                std::lock_guard lock(mutex);
+                if (failure.empty()) failure = "unknown error";
+            }
+            stop_all.store(true);
+            row_done.notify_all();
+        }
     };
 
     std::vector<std::thread> threads;
@@ -217,14 +241,16 @@ int generate_command(const cli_options& options) {
         return exit_settings_unreadable;
     }
     if (!settings_are_complete(settings)) {
-        std::fprintf(stderr,
-                     "korvane-cli: the settings in '%s' are incomplete (korvane-cli check says what is "
-                     "missing); running anyway\n",
-                     options.settings_file.c_str());
+        std::fprintf(
+            stderr,
+            "korvane-cli: the settings in '%s' are incomplete (korvane-cli check says what is "
+            "missing); running anyway\n",
+            options.settings_file.c_str());
     }
     install_stop_handlers();
     const std::string base = std::filesystem::path(options.settings_file).parent_path().string();
-    const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    const unsigned jobs =
+        options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
 
     progress_line progress(stderr, !options.quiet);
     report_sink report(options.quiet, progress);
@@ -264,21 +290,30 @@ int generate_command(const cli_options& options) {
         }
     } else if (row_count > 0) {
         const auto threads = static_cast<unsigned>(std::min<std::int64_t>(jobs, row_count));
-        render_in_parallel(options, settings, base, run, row_count, threads,
+        std::string failure;
+        render_in_parallel(options, settings, base, run, row_count, threads, failure,
                            [&](std::int64_t row, row_result& r) {
                                for (const auto& line : r.report.lines) report.add_line(line);
                                status.add(r.status.texts);
                                run.count_page(r.outcome);
-                               account(row, r.outcome, r.status.texts.empty() ? "" : r.status.texts.back());
+                               account(row, r.outcome,
+                                       r.status.texts.empty() ? "" : r.status.texts.back());
                            });
+        if (!failure.empty()) {
+            report.add_line("Error generating pages: ");
+            report.add_line("    " + failure);
+            report.add_line("");
+        }
     }
     progress.finish();
 
     const int signal_number = received_signal.load();
     if (signal_number != 0) {
         run.close();
-        std::fprintf(stderr, "korvane-cli: stopped after %lld of %lld pages; no page is half-written\n",
-                     static_cast<long long>(rows_done), static_cast<long long>(std::max<std::int64_t>(row_count, 0)));
+        std::fprintf(stderr,
+                     "korvane-cli: stopped after %lld of %lld pages; no page is half-written\n",
+                     static_cast<long long>(rows_done),
+                     static_cast<long long>(std::max<std::int64_t>(row_count, 0)));
     } else {
         report.set_problem_phase(false);
         run.finish_run();
@@ -286,19 +321,22 @@ int generate_command(const cli_options& options) {
     if (row_count <= 0 && report.problem_lines() == 0 && signal_number == 0) {
         const auto* main = run.main_recordset();
         if (main && main->record_count() > generator::classic_row_limit && !options.no_row_limit) {
-            std::fprintf(stderr,
-                         "korvane-cli: the main result has %lld rows, more than %lld: no pages were "
-                         "written (--no-row-limit lifts the limit)\n",
-                         static_cast<long long>(main->record_count()),
-                         static_cast<long long>(generator::classic_row_limit));
+            std::fprintf(
+                stderr,
+                "korvane-cli: the main result has %lld rows, more than %lld: no pages were "
+                "written (--no-row-limit lifts the limit)\n",
+                static_cast<long long>(main->record_count()),
+                static_cast<long long>(generator::classic_row_limit));
         } else if (!options.quiet) {
-            std::fprintf(stderr, "korvane-cli: the main result has no rows: no pages were written\n");
+            std::fprintf(stderr,
+                         "korvane-cli: the main result has no rows: no pages were written\n");
         }
     }
 
     bool files_ok = true;
     if (!options.report_file.empty()) files_ok &= write_lines(options.report_file, report.lines());
-    if (!options.status_log_file.empty()) files_ok &= write_lines(options.status_log_file, status.texts);
+    if (!options.status_log_file.empty())
+        files_ok &= write_lines(options.status_log_file, status.texts);
 
     if (!options.quiet) {
         const double seconds =

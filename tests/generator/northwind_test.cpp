@@ -16,7 +16,8 @@ const std::string northwind = KORVANE_TESTDATA_DIR "/access/Northwind.mdb";
 
 std::size_t occurrences(const std::string& text, const std::string& part) {
     std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
     return n;
 }
 
@@ -69,9 +70,9 @@ TEST(northwind_run, a_page_per_product_lists_its_order_lines) {
     generator.start_page_generator(status, report, settings);
 
     EXPECT_EQ(report.lines(),
-              (std::vector<std::string>{"Starting Korvane page generator...", "",
-                                        "Process complete. " + std::to_string(products) +
-                                            " files generated"}));
+              (std::vector<std::string>{
+                  "Starting Korvane page generator...", "",
+                  "Process complete. " + std::to_string(products) + " files generated"}));
     const std::string chai = test::read_file(folder.path("out/product-1"));
     EXPECT_EQ(chai.substr(0, 15), "<h1>Chai</h1>\r\n");
     for (std::int64_t id : {std::int64_t{1}, std::int64_t{2}, std::int64_t{17}, products}) {
