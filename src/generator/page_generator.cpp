@@ -89,13 +89,18 @@ void page_generator::generate_pages(const GenerationSettings& settings) {
     finish_run();
 }
 
-bool page_generator::open_database(const GenerationSettings& settings) {
+// A run on a new database starts with nothing loaded and nothing counted.
+void page_generator::start_over(const GenerationSettings& settings) {
     close();
     settings_ = settings;
     previous_template_file_.clear();
     template_loaded_ = false;
     pages_written_ = 0;
     pages_unchanged_ = 0;
+}
+
+bool page_generator::open_database(const GenerationSettings& settings) {
+    start_over(settings);
 
     null_message_port no_messages;
     message_port& messages = options_.messages ? *options_.messages : no_messages;
@@ -121,12 +126,7 @@ bool page_generator::open_database(const GenerationSettings& settings) {
 
 void page_generator::use_database(std::unique_ptr<data::database> database,
                                   const GenerationSettings& settings) {
-    close();
-    settings_ = settings;
-    previous_template_file_.clear();
-    template_loaded_ = false;
-    pages_written_ = 0;
-    pages_unchanged_ = 0;
+    start_over(settings);
     database_ = std::move(database);
 }
 

@@ -148,6 +148,7 @@ public:
     void share_main_recordset(const page_generator& other);
 
 private:
+    void start_over(const GenerationSettings& settings);
     void append_field_value(std::string& out, std::string_view parameter,
                             const data::record_set* recordset) const;
     bool move_main_to_row(std::int64_t row_number);
