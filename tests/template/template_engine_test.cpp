@@ -213,6 +213,21 @@ TEST_F(template_engine_test, an_either_scan_stops_at_whichever_text_starts_first
     engine.place_cursor(0, 16);
     EXPECT_TRUE(engine.jump_to_line_containing_either("<!--END IF-->", "<!--ELSE-->", "", false));
     expect_cursor(1, 2);
+
+    // Jumping past adds the first text's length, whichever of the two matched.
+    engine.initialise_cursor();
+    EXPECT_TRUE(engine.jump_past_line_containing_either("<!--ELSE-->", "<!--END IF-->", "", false));
+    expect_cursor(0, 13);
+    // At the same position the first text wins.
+    engine.initialise_cursor();
+    EXPECT_TRUE(engine.jump_past_line_containing_either("<!--END", "<!--END IF-->", "", false));
+    expect_cursor(0, 9);
+    // case_sensitive true compares with ASCII case folded away.
+    load("a<!--end if-->\n");
+    EXPECT_FALSE(engine.jump_to_line_containing("<!--END IF-->", "", false));
+    engine.initialise_cursor();
+    EXPECT_TRUE(engine.jump_to_line_containing("<!--END IF-->", "", true));
+    expect_cursor(0, 2);
 }
 
 TEST_F(template_engine_test, columns_count_bytes_and_go_beyond_sixteen_bits) {
