@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,46 +18,39 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path access_dir() { return fs::path(KORVANE_TESTDATA_DIR) / "access"; }
+const fs::path access_dir = fs::path(KORVANE_TESTDATA_DIR) / "access";
 
-#define SKIP_WITHOUT_TESTDATA()                                                              \
-    do {                                                                                     \
-        if (!fs::is_directory(access_dir())) GTEST_SKIP() << "no test data at " << access_dir(); \
-    } while (0)
+#define SKIP_WITHOUT_TESTDATA() \
+    if (!fs::is_directory(access_dir)) GTEST_SKIP() << "no test data at " << access_dir
 
 std::unique_ptr<database> open(const std::string& file) {
     std::string error;
-    auto db = open_access_file((access_dir() / file).string(), error);
+    auto db = open_access_file((access_dir / file).string(), error);
     EXPECT_TRUE(db) << file << ": " << error;
     return db;
 }
 
-// Every value of one column, as page text ("<null>" for Null).
-std::vector<std::string> column(database& db, const std::string& sql, int field = 0) {
-    std::string error;
+// Every value of the first column as page text ("<null>" for Null), joined by "|".
+std::string column(database& db, const std::string& sql) {
+    std::string error, out;
     auto rs = db.open_record_set(sql, error);
-    EXPECT_TRUE(rs) << sql << ": " << error;
-    std::vector<std::string> out;
-    if (!rs) return out;
-    for (bool ok = rs->move_first(); ok; ok = rs->move_next()) {
-        const db_value* v = rs->value(field);
-        out.push_back(v == nullptr ? "<missing>" : v->is_null() ? "<null>" : value_to_text(*v));
+    if (!rs) return "error: " + error;
+    for (bool ok = rs->move_first(), first = true; ok; ok = rs->move_next(), first = false) {
+        const db_value* v = rs->value(0);
+        if (!first) out += "|";
+        out += v == nullptr ? "<missing>" : v->is_null() ? "<null>" : value_to_text(*v);
     }
     return out;
-}
-
-std::string single(database& db, const std::string& sql) {
-    auto values = column(db, sql);
-    return values.size() == 1 ? values[0] : "<" + std::to_string(values.size()) + " rows>";
 }
 
 TEST(access_files, every_file_opens_or_says_why_not) {
     SKIP_WITHOUT_TESTDATA();
     int opened = 0;
-    for (const auto& entry : fs::directory_iterator(access_dir())) {
+    std::string error;
+    for (const auto& entry : fs::directory_iterator(access_dir)) {
         const std::string ext = entry.path().extension().string();
         if (ext != ".mdb" && ext != ".accdb") continue;
-        std::string error;
+        SCOPED_TRACE(entry.path().filename().string());
         auto db = open_access_file(entry.path().string(), error);
         if (entry.path().filename() == "db2007-enc.accdb") {
             EXPECT_FALSE(db);
@@ -65,33 +58,26 @@ TEST(access_files, every_file_opens_or_says_why_not) {
             EXPECT_NE(error.find("db2007-enc.accdb"), std::string::npos) << error;
             continue;
         }
-        ASSERT_TRUE(db) << entry.path() << ": " << error;
+        ASSERT_TRUE(db) << error;
         std::vector<std::string> tables;
         ASSERT_TRUE(db->table_names(tables, error)) << error;
         remove_system_tables(tables);
-        EXPECT_FALSE(tables.empty()) << entry.path();
-        // Every user table can be read back whole.
-        for (const auto& t : tables) {
-            EXPECT_TRUE(db->open_record_set("select * from `" + t + "`; ", error)) << entry.path() << " " << t << ": " << error;
+        EXPECT_FALSE(tables.empty());
+        for (const auto& t : tables) {  // every user table can be read back whole
+            EXPECT_TRUE(db->open_record_set("select * from `" + t + "`; ", error))
+                << t << ": " << error;
         }
         EXPECT_TRUE(db->close(error));
         EXPECT_TRUE(db->close(error));  // a second close does nothing
         ++opened;
     }
     EXPECT_GE(opened, 19);
-}
 
-TEST(access_files, files_that_are_not_access_databases_fail_clearly) {
-    std::string error;
+    // A missing file and one that only starts like an Access file.
     EXPECT_FALSE(open_access_file("/nonexistent/dir/x.mdb", error));
     EXPECT_NE(error.find("x.mdb"), std::string::npos) << error;
     const fs::path junk = fs::temp_directory_path() / "korvane_access_junk.mdb";
-    {
-        std::FILE* f = std::fopen(junk.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fputs("Standard Jet DB but nothing else", f);
-        std::fclose(f);
-    }
+    std::ofstream(junk) << "Standard Jet DB but nothing else";
     error.clear();
     EXPECT_FALSE(open_access_file(junk.string(), error));
     EXPECT_FALSE(error.empty());
@@ -105,6 +91,7 @@ protected:
         db_ = open(GetParam());
         ASSERT_TRUE(db_);
     }
+    bool jet3() const { return std::string(GetParam()) == "nwind.mdb"; }
     std::unique_ptr<database> db_;
 };
 
@@ -113,21 +100,20 @@ TEST_P(northwind, tables_in_catalog_order_with_and_without_system_tables) {
     std::string error;
     ASSERT_TRUE(db_->table_names(tables, error));
     EXPECT_NE(std::find(tables.begin(), tables.end(), "MSysObjects"), tables.end());
-    EXPECT_TRUE(std::none_of(tables.begin(), tables.end(), [](const std::string& t) { return t.rfind("f_", 0) == 0; }));
+    EXPECT_TRUE(std::none_of(tables.begin(), tables.end(),
+                             [](const std::string& t) { return t.starts_with("f_"); }));
     remove_system_tables(tables);
-    // The catalog's own order, not alphabetical (nwind keeps Order Details first).
-    if (std::string(GetParam()) == "nwind.mdb") {
-        EXPECT_EQ(tables.front(), "Order Details");
-    }
-    std::vector<std::string> sorted = tables;
-    std::sort(sorted.begin(), sorted.end());
     std::vector<std::string> expected = {"Categories", "Customers", "Employees", "Order Details",
-                                         "Orders", "Products", "Shippers", "Suppliers"};
-    if (std::string(GetParam()) == "nwind.mdb") expected.push_back("Umsätze");
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(sorted, expected);
-    // System tables are read when asked for.
-    EXPECT_GT(column(*db_, "select Name from MSysObjects").size(), 20u);
+                                         "Orders",     "Products",  "Shippers",  "Suppliers"};
+    if (jet3()) {
+        // The catalog's own order, not alphabetical (nwind keeps Order Details first).
+        EXPECT_EQ(tables.front(), "Order Details");
+        expected.push_back("Umsätze");
+    }
+    std::sort(tables.begin(), tables.end());
+    EXPECT_EQ(tables, expected);
+    EXPECT_EQ(column(*db_, "select Name from MSysObjects where Name = 'MSysObjects'"),
+              "MSysObjects");  // read when asked for
 }
 
 TEST_P(northwind, stored_queries_open_with_access_row_counts) {
@@ -135,135 +121,110 @@ TEST_P(northwind, stored_queries_open_with_access_row_counts) {
     std::string error;
     ASSERT_TRUE(db_->query_names(queries, error));
     EXPECT_EQ(queries.size(), 22u);
-    EXPECT_TRUE(std::none_of(queries.begin(), queries.end(), [](const std::string& q) { return q[0] == '~'; }));
     int working = 0;
     for (const auto& q : queries) {
-        auto rs = db_->open_record_set(build_main_sql(1, q), error);
-        if (rs) {
+        EXPECT_NE(q[0], '~') << q;
+        if (db_->open_record_set(build_main_sql(1, q), error)) {
             ++working;
-        } else {
-            // The ones Access alone can answer say so.
+        } else {  // the ones Access alone can answer say so
             EXPECT_NE(error.find(q), std::string::npos) << error;
             EXPECT_NE(error.find("Microsoft Access"), std::string::npos) << error;
         }
     }
     EXPECT_GE(working, 18);
-    EXPECT_EQ(column(*db_, "select * from [Order Subtotals]").size(), 830u);
-    EXPECT_EQ(column(*db_, "select * from [Ten Most Expensive Products]").size(), 10u);
-    EXPECT_EQ(column(*db_, "select * from [Products Above Average Price]").size(), 25u);
-    EXPECT_EQ(single(*db_, "select Subtotal from [Order Subtotals] where OrderID = 10248"), "440");
-    EXPECT_EQ(db_->open_record_set("select * from [Quarterly Orders by Product]", error), nullptr);
-    EXPECT_NE(error.find("crosstab"), std::string::npos) << error;
+    EXPECT_NE(column(*db_, "select * from [Quarterly Orders by Product]").find("crosstab"),
+              std::string::npos);
 }
 
-TEST_P(northwind, text_equality_ignores_case) {
-    EXPECT_EQ(column(*db_, "SELECT * FROM Customers WHERE City = 'london'").size(), 6u);
-    EXPECT_EQ(column(*db_, "SELECT * FROM Customers WHERE City Like \"LOND*\"").size(), 6u);
-}
-
-TEST_P(northwind, ampersand_keeps_rows_without_region) {
-    const auto values = column(*db_, "SELECT Region & \"/\" & Country FROM Employees WHERE Region Is Null");
-    ASSERT_FALSE(values.empty());
-    for (const auto& v : values) EXPECT_EQ(v, "/UK");
-}
-
-TEST_P(northwind, names_with_blanks_in_brackets_or_backquotes) {
-    EXPECT_EQ(column(*db_, "select * from [Order Details]").size(), 2155u);
-    EXPECT_EQ(column(*db_, build_main_sql(0, "Order Details")).size(), 2155u);
-    EXPECT_EQ(single(*db_, "select count(*) from `Order Details` where `Order Details`.OrderID = 10248"), "3");
-}
-
-TEST_P(northwind, values_convert_to_page_text) {
-    EXPECT_EQ(single(*db_, "select UnitPrice from Products where ProductID = 1"), "18");
-    EXPECT_EQ(single(*db_, "select Discontinued from Products where ProductID = 5"), "True");
-    EXPECT_EQ(single(*db_, "select Discontinued from Products where ProductID = 1"), "False");
-    EXPECT_EQ(single(*db_, "select count(*) from Products where Discontinued = True"), "8");
-    EXPECT_EQ(single(*db_, "select OrderDate from Orders where OrderID = 10248").size(), 10u);
-    EXPECT_EQ(single(*db_, "select Region from Customers where CustomerID = 'ALFKI'"), "<null>");
-    // Long memos come whole, not cut at libmdb's 16 KB binding.
-    EXPECT_GT(single(*db_, "select max(Len(Notes)) from Employees").size(), 2u);
-    EXPECT_EQ(single(*db_, "select count(*) from Employees where Photo Is Null"), "0");
+TEST_P(northwind, statements_answer_as_access_does) {
+    const std::pair<std::string, std::string> cases[] = {
+        // Stored queries give the rows Access gives.
+        {"select count(*) from [Order Subtotals]", "830"},
+        {"select count(*) from [Ten Most Expensive Products]", "10"},
+        {"select count(*) from [Products Above Average Price]", "25"},
+        {"select Subtotal from [Order Subtotals] where OrderID = 10248", "440"},
+        // Text equality and Like ignore case.
+        {"SELECT count(*) FROM Customers WHERE City = 'london'", "6"},
+        {"SELECT count(*) FROM Customers WHERE City Like \"LOND*\"", "6"},
+        // & keeps the rows without a region.
+        {"SELECT DISTINCT Region & \"/\" & Country FROM Employees WHERE Region Is Null", "/UK"},
+        // Names with blanks in brackets or backquotes, and as the main table.
+        {"select count(*) from [Order Details]", "2155"},
+        {"select count(*) from `Order Details` where `Order Details`.OrderID = 10248", "3"},
+        // Values as page text.
+        {"select UnitPrice from Products where ProductID = 1", "18"},
+        {"select Discontinued from Products where ProductID in (1, 5) order by ProductID",
+         "False|True"},
+        {"select count(*) from Products where Discontinued = True", "8"},
+        {"select OrderDate from Orders where OrderID = 10248", "1994-08-04"},
+        {"select Region from Customers where CustomerID = 'ALFKI'", "<null>"},
+        {"select max(Len(Notes)) from Employees", "448"},  // memos come whole
+        {"select count(*) from Employees where Photo Is Null", "0"},
+    };
+    for (const auto& [sql, expected] : cases) EXPECT_EQ(column(*db_, sql), expected) << sql;
 }
 
 INSTANTIATE_TEST_SUITE_P(access_files, northwind, ::testing::Values("Northwind.mdb", "nwind.mdb"),
-                         [](const auto& test_param) { return std::string(test_param.param) == "nwind.mdb" ? "jet3" : "jet4"; });
+                         [](const auto& p) {
+                             return std::string(p.param) == "nwind.mdb" ? "jet3" : "jet4";
+                         });
 
 TEST(access_values, currency_yes_no_dates_and_text_of_every_generation) {
     SKIP_WITHOUT_TESTDATA();
-    for (const char* file : {"testV1997.mdb", "testV2010.accdb"}) {
-        auto db = open(file);
+    const struct {
+        const char *file, *sql, *expected;
+    } cases[] = {
+        // Currency, Yes/No, a date and a double, from Jet4 and from ACE.
+        {"testV1997.mdb", "select H from Table1", "0|3.5"},
+        {"testV1997.mdb", "select I from Table1", "False|True"},
+        {"testV1997.mdb", "select G from Table1", "1981-12-12|1974-09-21"},
+        {"testV1997.mdb", "select F from Table1", "0|444.555"},
+        {"testV2010.accdb", "select H from Table1", "0|3.5"},
+        {"testV2010.accdb", "select I from Table1", "False|True"},
+        {"testV2010.accdb", "select G from Table1", "1981-12-12|1974-09-21"},
+        {"testV2010.accdb", "select F from Table1", "0|444.555"},
+        // Currency keeps its ten-thousandths.
+        {"calcFieldTestV2010.accdb", "select MonthlySalary from Table1 order by ID",
+         "83333.3333|-0.0833|0|8.3333"},
+        {"calcFieldTestV2010.accdb", "select IsRich from Table1 order by ID",
+         "True|False|False|False"},
+        {"calcFieldTestV2010.accdb", "select LastFirst from Table1 where ID = 1", "Wayne, Bruce"},
+        // Text beyond Latin-1, and compared without case.
+        {"testEmoticonsV2010.accdb", "select data from data where key = 128512", "a😀a"},
+        {"testUnicodeCompV2003.mdb", "select Unicode from [Table] where ID = 3", "Мир"},
+        {"testUnicodeCompV2003.mdb", "select count(*) from [Table] where Unicode = 'МИР'", "1"},
+        {"nwind.mdb", "select ShipCity from Orders where OrderID = 10337", "München"},
+        // Dates outside 1900 to 2700.
+        {"DateTestDatabase.mdb", "select DateTimeCol from DateTest order by IDCol",
+         "2021-12-02|9999-01-01|1898-01-01|0632-01-01|2021-12-02|2021-12-02"},
+        {"DateTestDatabase.mdb", "select LongTextCol from DateTest where IDCol = 6",
+         "New line\r\nin field"},
+        {"oldDatesV2007.accdb", "select DateField from Table1 order by ID",
+         "1582-10-15|1582-10-14|1492-01-10|1392-01-10"},
+        {"extDateTestV2019.accdb", "select DateExt from Table1 where ID = 6",
+         "2021-06-14 22:45:12"},
+    };
+    for (const auto& c : cases) {
+        auto db = open(c.file);
         ASSERT_TRUE(db);
-        EXPECT_EQ(column(*db, "select H from Table1", 0), (std::vector<std::string>{"0", "3.5"})) << file;
-        EXPECT_EQ(column(*db, "select I from Table1"), (std::vector<std::string>{"False", "True"})) << file;
-        EXPECT_EQ(column(*db, "select G from Table1"), (std::vector<std::string>{"1981-12-12", "1974-09-21"})) << file;
-        EXPECT_EQ(column(*db, "select F from Table1"), (std::vector<std::string>{"0", "444.555"})) << file;
+        EXPECT_EQ(column(*db, c.sql), c.expected) << c.file << ": " << c.sql;
     }
-    auto emoji = open("testEmoticonsV2010.accdb");
-    ASSERT_TRUE(emoji);
-    EXPECT_EQ(single(*emoji, "select data from data where key = 128512"), "a😀a");
-    auto unicode = open("testUnicodeCompV2003.mdb");
-    ASSERT_TRUE(unicode);
-    EXPECT_EQ(single(*unicode, "select Unicode from [Table] where ID = 3"), "Мир");
-    EXPECT_EQ(single(*unicode, "select count(*) from [Table] where Unicode = 'МИР'"), "1");
-    auto jet3 = open("nwind.mdb");
-    ASSERT_TRUE(jet3);
-    EXPECT_EQ(single(*jet3, "select ShipCity from Orders where OrderID = 10337"), "München");
-}
-
-TEST(access_values, currency_keeps_ten_thousandths) {
-    SKIP_WITHOUT_TESTDATA();
-    auto db = open("calcFieldTestV2010.accdb");
-    ASSERT_TRUE(db);
-    EXPECT_EQ(column(*db, "select MonthlySalary from Table1 order by ID"),
-              (std::vector<std::string>{"83333.3333", "-0.0833", "0", "8.3333"}));
-    EXPECT_EQ(column(*db, "select IsRich from Table1 order by ID"),
-              (std::vector<std::string>{"True", "False", "False", "False"}));
-    EXPECT_EQ(single(*db, "select LastFirst from Table1 where ID = 1"), "Wayne, Bruce");
-}
-
-TEST(access_values, dates_outside_1900_to_2700) {
-    SKIP_WITHOUT_TESTDATA();
-    auto db = open("DateTestDatabase.mdb");
-    ASSERT_TRUE(db);
-    EXPECT_EQ(column(*db, "select DateTimeCol from DateTest order by IDCol"),
-              (std::vector<std::string>{"2021-12-02", "9999-01-01", "1898-01-01", "0632-01-01", "2021-12-02", "2021-12-02"}));
-    EXPECT_EQ(single(*db, "select LongTextCol from DateTest where IDCol = 6"), "New line\r\nin field");
-    auto old = open("oldDatesV2007.accdb");
-    ASSERT_TRUE(old);
-    EXPECT_EQ(column(*old, "select DateField from Table1 order by ID"),
-              (std::vector<std::string>{"1582-10-15", "1582-10-14", "1492-01-10", "1392-01-10"}));
-    auto ext = open("extDateTestV2019.accdb");
-    ASSERT_TRUE(ext);
-    EXPECT_EQ(single(*ext, "select DateExt from Table1 where ID = 6"), "2021-06-14 22:45:12");
-}
-
-TEST(access_values, null_is_not_the_empty_text) {
-    SKIP_WITHOUT_TESTDATA();
-    auto db = open("Northwind.mdb");
-    ASSERT_TRUE(db);
-    std::string error;
-    auto rs = db->open_record_set("select Region, CompanyName from Customers where CustomerID = 'ALFKI'", error);
-    ASSERT_TRUE(rs) << error;
-    ASSERT_TRUE(rs->move_first());
-    EXPECT_TRUE(rs->value(0)->is_null());
-    EXPECT_EQ(rs->value(1)->kind, value_kind::text);
 }
 
 TEST(access_threads, one_database_per_thread) {
     SKIP_WITHOUT_TESTDATA();
     std::vector<std::thread> threads;
-    std::vector<std::size_t> counts(4, 0);
+    std::vector<std::string> counts(4);
     for (std::size_t i = 0; i < counts.size(); ++i) {
         threads.emplace_back([&counts, i] {
             std::string error;
-            auto db = open_access_file((access_dir() / (i % 2 ? "nwind.mdb" : "Northwind.mdb")).string(), error);
-            if (!db) return;
-            auto rs = db->open_record_set("select * from [Order Subtotals]", error);
-            counts[i] = rs ? static_cast<std::size_t>(rs->record_count()) : 0;
+            auto db = open_access_file(
+                (access_dir / (i % 2 ? "nwind.mdb" : "Northwind.mdb")).string(), error);
+            counts[i] = db ? column(*db, "select count(*) from [Order Subtotals]") : error;
         });
     }
     for (auto& t : threads) t.join();
-    for (std::size_t c : counts) EXPECT_EQ(c, 830u);
+    EXPECT_EQ(counts, std::vector<std::string>(4, "830"));
 }
 
 }  // namespace

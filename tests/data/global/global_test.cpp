@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace korvane::global {
@@ -11,6 +12,7 @@ namespace {
 
 using test::make_sqlite_file;
 using test::temp_folder;
+using names = std::vector<std::string>;
 
 struct shown_message {
     std::string caption;
@@ -20,7 +22,8 @@ struct shown_message {
 
 class message_recorder final : public message_port {
 public:
-    void show_message(const std::string& caption, const std::string& text, message_icon icon) override {
+    void show_message(const std::string& caption, const std::string& text,
+                      message_icon icon) override {
         shown.push_back({caption, text, icon});
     }
     std::vector<shown_message> shown;
@@ -35,7 +38,7 @@ public:
     int count() const override { return static_cast<int>(items.size()); }
     std::string item(int index) const override { return items.at(static_cast<std::size_t>(index)); }
     void remove_item(int index) override { items.erase(items.begin() + index); }
-    std::vector<std::string> items;
+    names items;
 };
 
 // A site database as the tests below need it.
@@ -43,17 +46,26 @@ class global_with_database : public ::testing::Test {
 protected:
     void SetUp() override {
         path_ = folder_.path("site.sqlite");
-        ASSERT_TRUE(make_sqlite_file(
-            path_,
-            "CREATE TABLE Pages (page_id INTEGER, template TEXT, output TEXT);"
-            "INSERT INTO Pages VALUES (1, 'a.tpl', 'a.htm'), (2, 'a.tpl', 'b.htm'), (3, 'b.tpl', 'c.htm');"
-            "CREATE TABLE MSysObjects (x);"
-            "CREATE TABLE \"Web Pages\" (zeta, alpha, mid);"
-            "CREATE TABLE Empty (a);"
-            "CREATE VIEW Latest AS SELECT * FROM Pages WHERE page_id > 1;"
-            "CREATE VIEW \"All.Pages\" AS SELECT * FROM Pages;"));
+        ASSERT_TRUE(
+            make_sqlite_file(path_,
+                             "CREATE TABLE Pages (page_id INTEGER, template TEXT, output TEXT);"
+                             "INSERT INTO Pages VALUES (1, 'a.tpl', 'a.htm'), (2, 'a.tpl', "
+                             "'b.htm'), (3, 'b.tpl', 'c.htm');"
+                             "CREATE TABLE MSysObjects (x);"
+                             "CREATE TABLE \"Web Pages\" (zeta, alpha, mid);"
+                             "CREATE TABLE Empty (a);"
+                             "CREATE VIEW Latest AS SELECT * FROM Pages WHERE page_id > 1;"
+                             "CREATE VIEW \"All.Pages\" AS SELECT * FROM Pages;"));
         ASSERT_EQ(open_database(db_, 0, path_, messages_), 0);
         ASSERT_TRUE(db_);
+    }
+
+    // The one message shown since the last call, as "caption: text"; it must carry icon.
+    std::string only_message(message_icon icon) {
+        const auto shown = std::exchange(messages_.shown, {});
+        if (shown.size() != 1) return std::to_string(shown.size()) + " messages";
+        EXPECT_EQ(shown[0].icon, icon) << shown[0].text;
+        return shown[0].caption + ": " + shown[0].text;
     }
 
     temp_folder folder_;
@@ -63,62 +75,27 @@ protected:
     std::unique_ptr<data::record_set> result_;
 };
 
-// ---------------------------------------------------------------------------
-// Opening and closing
-
-TEST(global_open, a_missing_file_gives_the_database_problem_and_no_database) {
-    temp_folder folder;
-    message_recorder messages;
-    std::unique_ptr<data::database> db;
-    std::string error;
-    const std::string path = folder.path("missing.mdb");
-    EXPECT_EQ(open_database(db, 0, path, messages, &error), -1);
-    EXPECT_FALSE(db);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].caption, "Korvane - Database problem");
-    EXPECT_EQ(messages.shown[0].icon, message_icon::critical);
-    EXPECT_NE(messages.shown[0].text.find(path), std::string::npos) << messages.shown[0].text;
-    EXPECT_EQ(error, messages.shown[0].text);
-}
-
-TEST(global_open, a_failed_open_empties_a_reference_that_held_a_database) {
-    temp_folder folder;
-    message_recorder messages;
-    const std::string good = folder.path("good.sqlite");
-    ASSERT_TRUE(make_sqlite_file(good, "CREATE TABLE t (a);"));
-    const std::string text_file = folder.path("notes.sqlite");
-    test::write_file(text_file, "just text\n");
-
-    std::unique_ptr<data::database> db;
-    ASSERT_EQ(open_database(db, 0, good, messages), 0);
-    ASSERT_TRUE(db);
-    EXPECT_TRUE(messages.shown.empty());
-
-    EXPECT_EQ(open_database(db, 0, text_file, messages), -1);
-    EXPECT_FALSE(db);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].caption, "Korvane - Database problem");
-    EXPECT_FALSE(messages.shown[0].text.empty());
-}
-
-TEST(global_open, an_unknown_data_source_gives_the_database_problem) {
-    message_recorder messages;
-    std::unique_ptr<data::database> db;
-    EXPECT_EQ(open_database(db, 1, "korvane_no_such_dsn_4711", messages), -1);
-    EXPECT_FALSE(db);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].caption, "Korvane - Database problem");
-    EXPECT_EQ(messages.shown[0].icon, message_icon::critical);
-    EXPECT_FALSE(messages.shown[0].text.empty());
-}
-
-TEST(global_open, other_types_open_nothing_and_succeed) {
-    message_recorder messages;
-    std::unique_ptr<data::database> db;
-    EXPECT_EQ(open_database(db, -1, "whatever", messages), 0);
-    EXPECT_EQ(open_database(db, 2, "whatever", messages), 0);
-    EXPECT_FALSE(db);
-    EXPECT_TRUE(messages.shown.empty());
+TEST_F(global_with_database, a_failed_open_shows_the_database_problem_and_empties_the_reference) {
+    test::write_file(folder_.path("notes.sqlite"), "just text\n");
+    const struct {
+        std::int16_t type;
+        std::string name, described;  // described: what the engine's description contains
+    } failures[] = {{0, folder_.path("missing.mdb"), folder_.path("missing.mdb")},
+                    {0, folder_.path("notes.sqlite"), folder_.path("notes.sqlite")},
+                    {1, "korvane_no_such_dsn_4711", "not found"}};
+    for (const auto& [type, name, described] : failures) {
+        ASSERT_EQ(open_database(db_, 0, path_, messages_), 0);
+        std::string error;
+        EXPECT_EQ(open_database(db_, type, name, messages_, &error), -1) << name;
+        EXPECT_FALSE(db_) << name;
+        EXPECT_EQ(only_message(message_icon::critical), "Korvane - Database problem: " + error);
+        EXPECT_NE(error.find(described), std::string::npos) << error;
+    }
+    // Types other than a file or a data source open nothing, and that is no failure.
+    EXPECT_EQ(open_database(db_, -1, "whatever", messages_), 0);
+    EXPECT_EQ(open_database(db_, 2, "whatever", messages_), 0);
+    EXPECT_FALSE(db_);
+    EXPECT_TRUE(messages_.shown.empty());
 }
 
 TEST_F(global_with_database, close_empties_the_reference_and_tolerates_nothing_open) {
@@ -127,107 +104,82 @@ TEST_F(global_with_database, close_empties_the_reference_and_tolerates_nothing_o
     EXPECT_EQ(close_database(db_), 0);
 }
 
-// ---------------------------------------------------------------------------
-// The main result
-
-TEST_F(global_with_database, counts_the_main_table_and_stays_on_its_last_row) {
-    EXPECT_EQ(open_main_result(*db_, result_, 0, "Pages", messages_), 3);
-    ASSERT_TRUE(result_);
+TEST_F(global_with_database, the_main_result_is_counted_for_every_main_type) {
+    const struct {
+        std::int16_t type;
+        const char* name;
+        std::int16_t rows;
+    } cases[] = {{0, "Pages", 3},     {0, "Web Pages", 0},
+                 {0, "Empty", 0},     {1, "Latest", 2},
+                 {1, "All.Pages", 3}, {2, "SELECT * FROM Pages WHERE template = 'a.tpl'", 2}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(open_main_result(*db_, result_, c.type, c.name, messages_), c.rows) << c.name;
+        EXPECT_TRUE(result_) << c.name;  // an empty result stays open too
+    }
+    EXPECT_TRUE(messages_.shown.empty());
+    // The count leaves the result on its last row.
+    ASSERT_EQ(open_main_result(*db_, result_, 0, "Pages", messages_), 3);
     ASSERT_TRUE(result_->value("output"));
     EXPECT_EQ(result_->value("output")->text, "c.htm");
-    EXPECT_TRUE(messages_.shown.empty());
-}
-
-TEST_F(global_with_database, names_with_blanks_or_periods_and_statements_run) {
-    EXPECT_EQ(open_main_result(*db_, result_, 0, "Web Pages", messages_), 0);  // empty table
-    EXPECT_EQ(open_main_result(*db_, result_, 1, "Latest", messages_), 2);
-    EXPECT_EQ(open_main_result(*db_, result_, 1, "All.Pages", messages_), 3);
-    EXPECT_EQ(open_main_result(*db_, result_, 2, "SELECT * FROM Pages WHERE template = 'a.tpl'", messages_), 2);
-    EXPECT_TRUE(messages_.shown.empty());
-}
-
-TEST_F(global_with_database, an_empty_result_is_zero_without_a_message_and_stays_open) {
-    EXPECT_EQ(open_main_result(*db_, result_, 0, "Empty", messages_), 0);
-    ASSERT_TRUE(result_);
-    EXPECT_EQ(result_->field_names(), std::vector<std::string>{"a"});
-    EXPECT_TRUE(messages_.shown.empty());
 }
 
 TEST_F(global_with_database, failing_sql_shows_the_engine_message_and_clears_the_result) {
     ASSERT_EQ(open_main_result(*db_, result_, 0, "Pages", messages_), 3);
     EXPECT_EQ(open_main_result(*db_, result_, 0, "Nope", messages_), -1);
     EXPECT_FALSE(result_);
-    ASSERT_EQ(messages_.shown.size(), 1u);
-    EXPECT_EQ(messages_.shown[0].caption, "Korvane - Problem running SQL");
-    EXPECT_EQ(messages_.shown[0].icon, message_icon::exclamation);
-    EXPECT_EQ(messages_.shown[0].text, "no such table: Nope");
-
+    EXPECT_EQ(only_message(message_icon::exclamation),
+              "Korvane - Problem running SQL: no such table: Nope");
     // An unknown main type has no SQL, which cannot run either.
     EXPECT_EQ(open_main_result(*db_, result_, 3, "Pages", messages_), -1);
-    EXPECT_EQ(messages_.shown.size(), 2u);
-    EXPECT_FALSE(messages_.shown[1].text.empty());
+    EXPECT_TRUE(
+        only_message(message_icon::exclamation).starts_with("Korvane - Problem running SQL: "));
 }
 
 TEST_F(global_with_database, counts_beyond_the_sixteen_bit_range_give_zero) {
-    ASSERT_TRUE(make_sqlite_file(path_,
-                                 "CREATE TABLE Big (k INTEGER);"
-                                 "WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < 32768)"
-                                 " INSERT INTO Big SELECT k FROM n;"));
-    EXPECT_EQ(open_main_result(*db_, result_, 2, "SELECT k FROM Big WHERE k <= 32767", messages_), 32767);
+    ASSERT_TRUE(make_sqlite_file(
+        path_,
+        "CREATE TABLE Big (k INTEGER);"
+        "WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < 32768)"
+        " INSERT INTO Big SELECT k FROM n;"));
+    EXPECT_EQ(open_main_result(*db_, result_, 2, "SELECT k FROM Big WHERE k <= 32767", messages_),
+              32767);
     EXPECT_EQ(open_main_result(*db_, result_, 0, "Big", messages_), 0);
     EXPECT_TRUE(result_);
     EXPECT_TRUE(messages_.shown.empty());
 }
 
-// ---------------------------------------------------------------------------
-// Lists
-
-TEST_F(global_with_database, tables_and_queries_fill_a_cleared_list_in_engine_order) {
+TEST_F(global_with_database, lists_are_cleared_and_filled_in_engine_order) {
     list_recorder list{"left over"};
     list_tables(*db_, list, messages_);
-    EXPECT_EQ(list.items, (std::vector<std::string>{"Pages", "MSysObjects", "Web Pages", "Empty"}));
-    remove_system_tables(list);
-    EXPECT_EQ(list.items, (std::vector<std::string>{"Pages", "Web Pages", "Empty"}));
-
+    EXPECT_EQ(list.items, (names{"Pages", "MSysObjects", "Web Pages", "Empty"}));
     list_queries(*db_, list, messages_);
-    EXPECT_EQ(list.items, (std::vector<std::string>{"Latest", "All.Pages"}));
+    EXPECT_EQ(list.items, (names{"Latest", "All.Pages"}));
+    ASSERT_EQ(open_main_result(*db_, result_, 0, "Web Pages", messages_), 0);
+    list_fields(*result_, list);
+    EXPECT_EQ(list.items, (names{"zeta", "alpha", "mid"}));
     EXPECT_TRUE(messages_.shown.empty());
-}
 
-TEST_F(global_with_database, a_list_that_cannot_be_read_shows_the_database_problem) {
+    // A list that cannot be read stays empty and says why.
     std::string ignored;
     db_->close(ignored);
-    list_recorder list{"left over"};
     list_tables(*db_, list, messages_);
     EXPECT_TRUE(list.items.empty());
-    ASSERT_EQ(messages_.shown.size(), 1u);
-    EXPECT_EQ(messages_.shown[0].caption, "Korvane - Database problem");
-    EXPECT_EQ(messages_.shown[0].icon, message_icon::critical);
+    EXPECT_TRUE(only_message(message_icon::critical).starts_with("Korvane - Database problem: "));
 }
 
-TEST_F(global_with_database, fields_are_listed_in_result_order) {
-    ASSERT_EQ(open_main_result(*db_, result_, 0, "Web Pages", messages_), 0);
-    list_recorder list{"old"};
-    list_fields(*result_, list);
-    EXPECT_EQ(list.items, (std::vector<std::string>{"zeta", "alpha", "mid"}));
-}
-
-TEST(global_lists, system_tables_are_removed_by_exact_prefix) {
+TEST(global_lists, system_tables_are_removed_and_entries_found_by_exact_text) {
     list_recorder list{"MSysObjects", "MSysQueries", "Pages", "msysx", "MSys", "MSy", "MSysACEs"};
     remove_system_tables(list);
-    EXPECT_EQ(list.items, (std::vector<std::string>{"Pages", "msysx", "MSy"}));
-
+    EXPECT_EQ(list.items, (names{"Pages", "msysx", "MSy"}));
     list_recorder only_system{"MSysA", "MSysB"};
     remove_system_tables(only_system);
     EXPECT_TRUE(only_system.items.empty());
-}
 
-TEST(global_lists, find_list_entry_matches_exactly_and_first) {
-    const list_recorder list{"pages", "Pages", " Pages", "Pages"};
-    EXPECT_EQ(find_list_entry("Pages", list), 1);
-    EXPECT_EQ(find_list_entry("pages", list), 0);
-    EXPECT_EQ(find_list_entry("PAGES", list), -1);
-    EXPECT_EQ(find_list_entry("", list), -1);
+    const list_recorder entries{"pages", "Pages", " Pages", "Pages"};
+    EXPECT_EQ(find_list_entry("Pages", entries), 1);  // the first of two
+    EXPECT_EQ(find_list_entry("pages", entries), 0);
+    EXPECT_EQ(find_list_entry("PAGES", entries), -1);
+    EXPECT_EQ(find_list_entry("", entries), -1);
     EXPECT_EQ(find_list_entry("Pages", list_recorder{}), -1);
 }
 
