@@ -2,7 +2,7 @@
 // file through the SQLite3 ODBC driver, and PostgreSQL through psqlODBC on a
 // server started for the suite on a private Unix socket. Both hold the same
 // authors and pages, so every behaviour is checked on each driver; only the
-// kinds of value differ. Sources that cannot answer: odbc_postgres_test.cpp.
+// kinds of value differ. Sources that cannot answer: odbc_unreachable_test.cpp.
 #include "data/odbc/odbc_database.h"
 #include "odbc_test_support.h"
 

@@ -1,6 +1,6 @@
 // Data sources that cannot answer: a name the driver manager does not know, a
 // PostgreSQL server that never ran, and one that stops while a connection to
-// it is open. The working sources are in odbc_sqlite_test.cpp.
+// it is open. The working sources are in odbc_source_test.cpp.
 #include "data/odbc/odbc_database.h"
 #include "odbc_test_support.h"
 
