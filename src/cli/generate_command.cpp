@@ -179,23 +179,21 @@ std::int64_t render_in_parallel(const cli_options& options, const GenerationSett
     // Rows catch their own failures; this is for running out of memory while
     // a thread sets up, which must stop the run rather than end the program.
     auto worker = [&] {
+        std::string why;
         try {
             work();
+            return;
         } catch (const std::exception& e) {
-            {
-                std::lock_guard lock(mutex);
-                if (failure.empty()) failure = e.what();
-            }
-            stop_all.store(true);
-            row_done.notify_all();
+            why = e.what();
         } catch (...) {
-            {
-                std::lock_guard lock(mutex);
-                if (failure.empty()) failure = "unknown error";
-            }
-            stop_all.store(true);
-            row_done.notify_all();
+            why = "unknown error";
         }
+        {
+            std::lock_guard lock(mutex);
+            if (failure.empty()) failure = why;
+        }
+        stop_all.store(true);
+        row_done.notify_all();
     };
 
     std::vector<std::thread> threads;

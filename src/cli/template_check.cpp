@@ -98,8 +98,7 @@ public:
             add(t.line, t.column,
                 t.kind == tag_kind::repeat
                     ? "repeating section is never closed: <!--END REPEAT--> is missing, so its "
-                      "first "
-                      "row runs to the end of the template"
+                      "first row runs to the end of the template"
                     : "conditional section is never closed: <!--END IF--> is missing");
         }
         return std::move(findings_);
@@ -410,17 +409,14 @@ private:
         engine_.place_cursor(opener.line, opener.end_column + 1);
         const bool found =
             engine_.jump_to_line_containing_either(t.end, t.divider, t.opener, false);
+        const std::string looks_for = std::string(t.left_out) + ", the generator looks for its " +
+                                      std::string(span.divider >= 0 ? t.divider : t.end) +
+                                      " on line " + std::to_string(first_stop.line + 1);
         if (!found) {
-            add(opener, std::string(t.left_out) + ", the generator looks for its " +
-                            std::string(span.divider >= 0 ? t.divider : t.end) + " on line " +
-                            std::to_string(first_stop.line + 1) +
-                            " but finds none and leaves out the rest of the page" + cause);
+            add(opener, looks_for + " but finds none and leaves out the rest of the page" + cause);
         } else if (!at(first_stop, 0)) {
-            add(opener, std::string(t.left_out) + ", the generator looks for its " +
-                            std::string(span.divider >= 0 ? t.divider : t.end) + " on line " +
-                            std::to_string(first_stop.line + 1) + " but stops at the " +
-                            std::string(engine_.tag_at_cursor()) + " on line " +
-                            std::to_string(engine_.cursor_line() + 1) +
+            add(opener, looks_for + " but stops at the " + std::string(engine_.tag_at_cursor()) +
+                            " on line " + std::to_string(engine_.cursor_line() + 1) +
                             ", and writes what follows it as if outside the section" + cause);
         }
 
