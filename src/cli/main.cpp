@@ -2,7 +2,8 @@
 // scheduled jobs and CI.
 #include "cli/cli_options.h"
 #include "cli/generate_command.h"
-#include "cli/settings_check.h"
+#include "check/settings_check.h"
+#include "korvane/version.h"
 
 #include <QCoreApplication>
 
@@ -16,6 +17,7 @@
 namespace {
 
 using namespace korvane::cli;
+using namespace korvane::check;
 
 int check_command(const cli_options& options) {
     const auto outcome = check_settings_file(options.settings_file, options.no_row_limit ? 0 : 32767);
@@ -49,7 +51,7 @@ int main(int argc, char** argv) {
                 std::fputs(usage_text(), stdout);
                 return exit_ok;
             case command::version:
-                std::printf("korvane-cli %s\n", KORVANE_VERSION);
+                std::printf("korvane-cli %s\n", korvane::version_text);
                 return exit_ok;
             case command::check:
                 return check_command(*options);

@@ -37,6 +37,14 @@ std::string replace_all_text(const std::string& search, const std::string& repla
     return result;
 }
 
+std::string resolve_path(const std::string& path, const std::string& base_folder) {
+    if (path.empty() || base_folder.empty() || path.front() == '/') return path;
+    std::string full = base_folder;
+    if (full.back() != '/') full += '/';
+    full += path;
+    return full;
+}
+
 bool path_exists(const std::string& path) {
     if (path.empty()) return false;
     std::error_code ec;

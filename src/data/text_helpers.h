@@ -26,6 +26,11 @@ std::string replace_all_text(const std::string& search, const std::string& repla
 // must be a folder. False on any error.
 bool path_exists(const std::string& path);
 
+// A relative path taken from base_folder ("" or an absolute path stays as it
+// is; an empty base means the current folder). The rule of every program:
+// relative names in a settings file are relative to that file's folder.
+std::string resolve_path(const std::string& path, const std::string& base_folder);
+
 // The SQL of the main result: a table or query name becomes "select * from
 // name; " (the name in backquotes when it holds "." or a blank), a statement
 // is used as it is; "" for any other main_type.

@@ -46,11 +46,7 @@ void page_generator::pump_events() {
 }
 
 std::string page_generator::resolved_path(const std::string& path) const {
-    if (path.empty() || options_.base_folder.empty() || path.front() == '/') return path;
-    std::string full = options_.base_folder;
-    if (full.back() != '/') full += '/';
-    full += path;
-    return full;
+    return resolve_path(path, options_.base_folder);
 }
 
 void page_generator::start_page_generator(status_port& status_label,
@@ -81,8 +77,13 @@ void page_generator::generate_pages(const GenerationSettings& settings) {
         error_list_target* list = report_.error_list();
         status_port* status = status_label_;
         for (std::int64_t row = 1; row <= row_count; ++row) {
+            if (options_.stop_requested && options_.stop_requested->load()) {
+                report_.add_error_line("Generation stopped by the user.");
+                break;
+            }
             const page_outcome outcome = generate_row(row, row_count, list ? *list : no_list,
                                                       status ? *status : no_status);
+            if (options_.progress) options_.progress(row, row_count);
             if (outcome == page_outcome::stopped) break;
         }
     }

@@ -20,6 +20,8 @@
 #include "ui/support/log_errors.h"
 
 #include <array>
+#include <atomic>
+#include <functional>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -46,6 +48,13 @@ struct run_options {
     // The window's message boxes and event loop; null means none.
     message_port* messages = nullptr;
     event_pump* events = nullptr;
+    // Read before each main row: when it is set the run ends there, closing
+    // everything and writing its completion lines after "Generation stopped
+    // by the user.". Null: the run goes to its last row.
+    const std::atomic<bool>* stop_requested = nullptr;
+    // Called after each main row with the row (1-based) and the row count,
+    // for a progress bar.
+    std::function<void(std::int64_t row, std::int64_t count)> progress;
 };
 
 enum class page_outcome {

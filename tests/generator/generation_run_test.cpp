@@ -56,11 +56,13 @@ protected:
     }
 
     run_options options(std::int64_t row_limit = classic_row_limit) {
-        return {.base_folder = folder_.dir().string(),
-                .clock = test::fixed_time,
-                .row_limit = row_limit,
-                .messages = &messages_,
-                .events = &pump_};
+        run_options o;
+        o.base_folder = folder_.dir().string();
+        o.clock = test::fixed_time;
+        o.row_limit = row_limit;
+        o.messages = &messages_;
+        o.events = &pump_;
+        return o;
     }
 
     static GenerationSettings settings(std::string main_name = "pages",

@@ -1,10 +1,10 @@
-#include "cli/settings_check.h"
+#include "check/settings_check.h"
 
 #include "sqlite_test_support.h"
 
 #include <gtest/gtest.h>
 
-namespace korvane::cli {
+namespace korvane::check {
 namespace {
 
 using test::make_sqlite_file;
@@ -100,4 +100,4 @@ TEST_F(settings_check, settings_that_cannot_lead_to_a_run) {
 }
 
 }  // namespace
-}  // namespace korvane::cli
+}  // namespace korvane::check

@@ -1,4 +1,4 @@
-#include "cli/template_check.h"
+#include "check/template_check.h"
 
 #include "data/text_helpers.h"
 #include "generator/tag_text.h"
@@ -7,7 +7,7 @@
 #include <array>
 #include <string_view>
 
-namespace korvane::cli {
+namespace korvane::check {
 namespace {
 
 constexpr std::string_view open_marker = "<!--";
@@ -473,9 +473,9 @@ std::vector<finding> check_template_lines(const std::string& file,
     return findings;
 }
 
-}  // namespace korvane::cli
+}  // namespace korvane::check
 
-namespace korvane::cli {
+namespace korvane::check {
 
 std::string field_name_of_parameter(const std::string& parameter) {
     const std::string lowered = lower_case(parameter);
@@ -483,4 +483,4 @@ std::string field_name_of_parameter(const std::string& parameter) {
     return option.empty() ? parameter : std::string(option);
 }
 
-}  // namespace korvane::cli
+}  // namespace korvane::check

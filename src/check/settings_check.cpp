@@ -1,4 +1,4 @@
-#include "cli/settings_check.h"
+#include "check/settings_check.h"
 
 #include "data/global.h"
 #include "data/settings.h"
@@ -10,7 +10,7 @@
 #include <memory>
 #include <sstream>
 
-namespace korvane::cli {
+namespace korvane::check {
 namespace {
 
 namespace fs = std::filesystem;
@@ -33,8 +33,7 @@ std::map<std::string, int> key_lines(const std::string& path) {
 }
 
 std::string resolve(const fs::path& base, const std::string& name) {
-    if (name.empty() || fs::path(name).is_absolute() || base.empty()) return name;
-    return (base / name).string();
+    return resolve_path(name, base.string());
 }
 
 std::string text_of(const data::db_value* v) { return v ? data::value_to_text(*v) : std::string(); }
@@ -263,4 +262,4 @@ check_outcome check_settings_file(const std::string& settings_path, long row_lim
     return checker(settings_path, row_limit).run();
 }
 
-}  // namespace korvane::cli
+}  // namespace korvane::check

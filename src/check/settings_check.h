@@ -3,12 +3,12 @@
 // main rows name, their tags, fields and section SQL.
 #pragma once
 
-#include "cli/template_check.h"
+#include "check/template_check.h"
 
 #include <string>
 #include <vector>
 
-namespace korvane::cli {
+namespace korvane::check {
 
 struct check_outcome {
     bool settings_read = false;  // false: the settings file could not be read
@@ -19,4 +19,4 @@ struct check_outcome {
 // skip them all (0: no limit).
 check_outcome check_settings_file(const std::string& settings_path, long row_limit);
 
-}  // namespace korvane::cli
+}  // namespace korvane::check

@@ -1,10 +1,10 @@
-#include "cli/template_check.h"
+#include "check/template_check.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-namespace korvane::cli {
+namespace korvane::check {
 namespace {
 
 std::vector<std::string> split(const std::string& text) {
@@ -165,4 +165,4 @@ TEST(template_check, findings_are_printed_like_compiler_warnings) {
 }
 
 }  // namespace
-}  // namespace korvane::cli
+}  // namespace korvane::check

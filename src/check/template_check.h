@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace korvane::cli {
+namespace korvane::check {
 
 struct finding {
     std::string file;
@@ -72,4 +72,4 @@ std::vector<finding> check_template_lines(const std::string& file,
 // option (lower case) when there is one, else the whole parameter.
 std::string field_name_of_parameter(const std::string& parameter);
 
-}  // namespace korvane::cli
+}  // namespace korvane::check
