@@ -22,10 +22,14 @@ namespace {
 
 QMessageBox::Icon box_icon(message_icon icon) {
     switch (icon) {
-        case message_icon::critical: return QMessageBox::Critical;
-        case message_icon::exclamation: return QMessageBox::Warning;
-        case message_icon::information: return QMessageBox::Information;
-        case message_icon::none: break;
+        case message_icon::critical:
+            return QMessageBox::Critical;
+        case message_icon::exclamation:
+            return QMessageBox::Warning;
+        case message_icon::information:
+            return QMessageBox::Information;
+        case message_icon::none:
+            break;
     }
     return QMessageBox::NoIcon;
 }

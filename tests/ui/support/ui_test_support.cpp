@@ -13,15 +13,13 @@ QString next_answer(std::deque<QString>& queue) {
 
 }  // namespace
 
-QString queued_file_dialogs::open_file_dialog(QWidget*, const QString& filter,
-                                              const QString& title,
+QString queued_file_dialogs::open_file_dialog(QWidget*, const QString& filter, const QString& title,
                                               const QString& initial_directory) {
     calls.push_back({dialog_kind::open, filter, title, initial_directory});
     return next_answer(open_answers);
 }
 
-QString queued_file_dialogs::save_file_dialog(QWidget*, const QString& filter,
-                                              const QString& title,
+QString queued_file_dialogs::save_file_dialog(QWidget*, const QString& filter, const QString& title,
                                               const QString& initial_directory) {
     calls.push_back({dialog_kind::save, filter, title, initial_directory});
     return next_answer(save_answers);

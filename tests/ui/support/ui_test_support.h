@@ -81,10 +81,10 @@ template <typename T>
 T& control(const QObject& root, const QString& name) {
     const auto found = root.findChildren<T*>(name);
     if (found.size() != 1) {
-        throw std::runtime_error(
-            (found.isEmpty() ? "no " : "more than one ") + std::string(T::staticMetaObject.className()) +
-            " named '" + name.toStdString() + "' in " + root.objectName().toStdString() + " (" +
-            root.metaObject()->className() + ")");
+        throw std::runtime_error((found.isEmpty() ? "no " : "more than one ") +
+                                 std::string(T::staticMetaObject.className()) + " named '" +
+                                 name.toStdString() + "' in " + root.objectName().toStdString() +
+                                 " (" + root.metaObject()->className() + ")");
     }
     return *found.front();
 }

@@ -1,0 +1,57 @@
+// The module `file_dialog`: Qt's file and folder dialogs behind the windows'
+// three operations, the desktop's "open" for files and addresses, and where
+// the documentation files are found.
+#pragma once
+
+#include "ui/support/ui_ports.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace korvane::ui {
+
+// The windows' filter text ("MS Access Database (*.mdb) | *.mdb | ...", with
+// or without a final "|") as Qt's name filters ("MS Access Database (*.mdb)").
+// The pattern half decides what is listed: a description that does not end
+// in its own patterns gets them appended in parentheses.
+QStringList qt_name_filters(const QString& filter);
+
+// The suffix a saved name gets when it has none: the extension of the
+// filter's first pattern ("kvn" for "*.kvn"), or "" for "*" and "*.*".
+QString default_suffix(const QString& filter);
+
+// QFileDialog behind the three operations; "" when cancelled.
+class qt_file_dialog final : public file_dialog_port {
+public:
+    QString open_file_dialog(QWidget* owner, const QString& filter, const QString& title,
+                             const QString& initial_directory) override;
+    // The default suffix is added before the overwrite question, so the
+    // question is about the file that will be written.
+    QString save_file_dialog(QWidget* owner, const QString& filter, const QString& title,
+                             const QString& initial_directory) override;
+    // Starts at start_folder when it is a folder, else at the home folder.
+    // The result has no final "/" (except the root itself).
+    QString browse_for_folder(QWidget* owner, const QString& title,
+                              const QString& start_folder) override;
+};
+
+// QDesktopServices::openUrl.
+class qt_desktop final : public desktop_port {
+public:
+    bool open_url(const QUrl& url) override;
+};
+
+inline constexpr const char* documentation_file_name = "korvane_documentation.html";
+inline constexpr const char* release_notes_file_name = "release notes.txt";
+
+// The folders searched for the documentation files, in order: the program's
+// own folder, ../share/doc/korvane beside it, the installed documentation
+// folder.
+QStringList documentation_folders();
+// The first existing file `name` in folders; "" when there is none.
+QString find_file_in(const QStringList& folders, const QString& name);
+// The full paths of the two documentation files, or "" when not found.
+QString documentation_file_path();
+QString release_notes_file_path();
+
+}  // namespace korvane::ui
