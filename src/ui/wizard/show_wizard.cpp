@@ -1,9 +1,17 @@
 #include "ui/wizard/show_wizard.h"
 
+#include "ui/wizard/frm_korvane_wizard.h"
+
 namespace korvane::ui {
 
-bool show_korvane_wizard(QWidget*, message_port&, file_dialog_port&, const hand_over_function&) {
-    return false;
+bool show_korvane_wizard(QWidget* owner, message_port& messages, file_dialog_port& dialogs,
+                         const hand_over_function& hand_over) {
+    // A fresh window for every opening: it starts from its design state and
+    // releases its database and result when it closes.
+    frm_korvane_wizard wizard(messages, dialogs, hand_over, owner);
+    wizard.activate();
+    wizard.exec();
+    return wizard.handed_over();
 }
 
 }  // namespace korvane::ui
