@@ -246,7 +246,7 @@ void frm_korvane_wizard::build_controls() {
     window->addWidget(stack_, 1);
     window->addWidget(line);
     window->addLayout(buttons);
-    setMinimumWidth(480);
+    setMinimumWidth(540);
 
     QWidget* const tab_order[] = {
         cmd_finish_,     cmd_next_,       cmd_previous_,   opt_access_,       opt_dsn_,
