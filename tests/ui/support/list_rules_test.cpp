@@ -5,9 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
 
 using namespace korvane;
 using namespace korvane::ui;
@@ -83,6 +89,81 @@ TEST(list_rules, error_report_lines_go_into_the_list_box_in_order) {
     EXPECT_EQ(list.count(), 0);
 }
 
-TEST(message_box, carriage_returns_become_line_breaks) {
+TEST(message_box, shows_plain_text_with_line_breaks_and_the_arrow_under_the_hourglass) {
     EXPECT_EQ(message_box_text("a\r\rb\r\nc\nd<e>"), "a\n\nb\nc\nd<e>");
+
+    QWidget owner;
+    message_box_adapter messages(&owner);
+    QString text, caption;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    Qt::TextFormat format = Qt::AutoText;
+    Qt::CursorShape cursor = Qt::BlankCursor;
+    const wait_cursor hourglass;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        text = box->text();
+        caption = box->windowTitle();
+        icon = box->icon();
+        format = box->textFormat();
+        cursor = QGuiApplication::overrideCursor()->shape();
+        box->button(QMessageBox::Ok)->click();
+    });
+    messages.show_message("Korvane - Invalid SQL", "SELECT * FROM <t>\rline 2",
+                          message_icon::exclamation);
+    EXPECT_EQ(caption, "Korvane - Invalid SQL");
+    EXPECT_EQ(text, "SELECT * FROM <t>\nline 2");
+    EXPECT_EQ(icon, QMessageBox::Warning);
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(cursor, Qt::ArrowCursor);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+}
+
+TEST(event_pump, skips_calls_that_come_sooner_than_its_interval) {
+    QObject receiver;
+    int delivered = 0;
+    const auto post = [&] {
+        QMetaObject::invokeMethod(
+            &receiver, [&] { ++delivered; }, Qt::QueuedConnection);
+    };
+
+    qt_event_pump slow(60000);
+    post();
+    slow.process_pending_events();
+    EXPECT_EQ(delivered, 1);
+    post();
+    slow.process_pending_events();
+    EXPECT_EQ(delivered, 1);
+
+    qt_event_pump every_time;
+    every_time.process_pending_events();
+    EXPECT_EQ(delivered, 2);
+}
+
+TEST(widget_rules, disabled_boxes_take_the_window_colour_and_focus_goes_only_where_it_can) {
+    QWidget window;
+    auto* box = new QLineEdit(&window);
+    auto* hidden = new QLineEdit(&window);
+    hidden->hide();
+    const QPalette app = QGuiApplication::palette();
+    set_control_enabled(*box, false);
+    EXPECT_FALSE(box->isEnabled());
+    EXPECT_EQ(box->palette().color(QPalette::Base), app.color(QPalette::Window));
+    set_control_enabled(*box, true);
+    EXPECT_TRUE(box->isEnabled());
+    EXPECT_EQ(box->palette().color(QPalette::Base), app.color(QPalette::Base));
+    set_control_enabled(*box, false, QPalette::Button);
+    EXPECT_EQ(box->palette().color(QPalette::Disabled, QPalette::Base),
+              app.color(QPalette::Button));
+
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    set_focus_if_possible(*box);  // disabled
+    set_focus_if_possible(*hidden);
+    EXPECT_FALSE(box->hasFocus());
+    EXPECT_FALSE(hidden->hasFocus());
+    set_control_enabled(*box, true);
+    set_focus_if_possible(*box);
+    EXPECT_TRUE(box->hasFocus());
 }
