@@ -9,8 +9,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QCompleter>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
@@ -133,9 +133,10 @@ void frm_korvane_wizard::build_controls() {
     }
     auto* page1 = new QVBoxLayout(fra_steps_[0]);
     page1->addWidget(title_label("DATABASE", "lbl_step1_title"));
-    page1->addWidget(wrapped_label("Choose the MS Access Database (.mdb) or ODBC Data Source Name "
-                                   "you want to generate pages from:",
-                                   "lbl_step1_desc"));
+    page1->addWidget(
+        wrapped_label("Choose the MS Access Database (.mdb) or ODBC Data Source Name "
+                      "you want to generate pages from:",
+                      "lbl_step1_desc"));
     auto* grid1 = new QGridLayout;
     grid1->addWidget(opt_access_, 0, 0);
     grid1->addWidget(txt_database_name_, 0, 1);
@@ -167,10 +168,11 @@ void frm_korvane_wizard::build_controls() {
                             "Filter out the MS Access system tables");
     auto* page2 = new QVBoxLayout(fra_steps_[1]);
     page2->addWidget(title_label("MAIN TABLE", "Label2"));
-    page2->addWidget(wrapped_label("You now need to choose either a table, query, or enter a SQL "
-                                   "statement where each row corresponds to a page you want "
-                                   "generated:",
-                                   "Label1"));
+    page2->addWidget(
+        wrapped_label("You now need to choose either a table, query, or enter a SQL "
+                      "statement where each row corresponds to a page you want "
+                      "generated:",
+                      "Label1"));
     auto* grid2 = new QGridLayout;
     grid2->addWidget(opt_db_table_, 0, 0);
     grid2->addWidget(lst_db_table_, 0, 1);
@@ -188,8 +190,8 @@ void frm_korvane_wizard::build_controls() {
     main_group->addButton(opt_db_sql_);
 
     // Page 3: the two fields and the two folders.
-    lst_field_tmp_ = named(new QComboBox, "lst_field_tmp",
-                           "Choose the field containing the template names");
+    lst_field_tmp_ =
+        named(new QComboBox, "lst_field_tmp", "Choose the field containing the template names");
     lst_field_gen_ = named(new QComboBox, "lst_field_gen",
                            "Choose the field containing the generated file names");
     txt_field_tmp_ = named(new QLineEdit, "txt_field_tmp",
@@ -202,9 +204,10 @@ void frm_korvane_wizard::build_controls() {
     cmd_gen_browse_ = button("...", "cmd_gen_browse");
     auto* page3 = new QVBoxLayout(fra_steps_[2]);
     page3->addWidget(title_label("TEMPLATE and GENERATED files", "Label3"));
-    page3->addWidget(wrapped_label("Now choose the fields which hold the template name and "
-                                   "generated file name:",
-                                   "Label4"));
+    page3->addWidget(
+        wrapped_label("Now choose the fields which hold the template name and "
+                      "generated file name:",
+                      "Label4"));
     auto* fields = new QGridLayout;
     fields->addWidget(plain_label("Template field:", "lbl_temp"), 0, 0);
     fields->addWidget(lst_field_tmp_, 0, 1);
@@ -212,10 +215,11 @@ void frm_korvane_wizard::build_controls() {
     fields->addWidget(lst_field_gen_, 1, 1);
     fields->setColumnStretch(1, 1);
     page3->addLayout(fields);
-    page3->addWidget(wrapped_label("If you don't specify a path to the template or generated file "
-                                   "in the database fields above, you'll need to specify a target "
-                                   "directories below:",
-                                   "Label7"));
+    page3->addWidget(
+        wrapped_label("If you don't specify a path to the template or generated file "
+                      "in the database fields above, you'll need to specify a target "
+                      "directories below:",
+                      "Label7"));
     auto* folders = new QGridLayout;
     folders->addWidget(plain_label("Template path:", "Label8"), 0, 0);
     folders->addWidget(txt_field_tmp_, 0, 1);
@@ -249,11 +253,11 @@ void frm_korvane_wizard::build_controls() {
     setMinimumWidth(540);
 
     QWidget* const tab_order[] = {
-        cmd_finish_,     cmd_next_,       cmd_previous_,   opt_access_,       opt_dsn_,
-        txt_database_name_, txt_odbc_dsn_, opt_db_table_,  opt_db_query_,     opt_db_sql_,
-        lst_db_table_,   lst_db_query_,   txt_db_sql_,     chk_sys_tables_,   lst_field_tmp_,
-        lst_field_gen_,  txt_field_tmp_,  txt_field_gen_,  cmd_ms_db_browse_, cmd_temp_browse_,
-        cmd_gen_browse_, cmd_cancel_};
+        cmd_finish_,        cmd_next_,      cmd_previous_,  opt_access_,       opt_dsn_,
+        txt_database_name_, txt_odbc_dsn_,  opt_db_table_,  opt_db_query_,     opt_db_sql_,
+        lst_db_table_,      lst_db_query_,  txt_db_sql_,    chk_sys_tables_,   lst_field_tmp_,
+        lst_field_gen_,     txt_field_tmp_, txt_field_gen_, cmd_ms_db_browse_, cmd_temp_browse_,
+        cmd_gen_browse_,    cmd_cancel_};
     for (std::size_t index = 1; index < std::size(tab_order); ++index)
         setTabOrder(tab_order[index - 1], tab_order[index]);
 }
@@ -306,62 +310,62 @@ void frm_korvane_wizard::show_step(std::int16_t step) {
 void frm_korvane_wizard::update_step_controls(std::int16_t step) {
     constexpr auto off_role = QPalette::Button;
     switch (step) {
-    case 1: {
-        cmd_previous_->setEnabled(false);
-        cmd_finish_->setEnabled(false);
-        const bool dsn = opt_dsn_->isChecked();
-        set_control_enabled(*txt_database_name_, !dsn, off_role);
-        set_control_enabled(*txt_odbc_dsn_, dsn, off_role);
-        QLineEdit& box = dsn ? *txt_odbc_dsn_ : *txt_database_name_;
-        set_focus_if_possible(box);
-        cmd_next_->setEnabled(!box.text().isEmpty());
-        break;
-    }
-    case 2: {
-        cmd_previous_->setEnabled(true);
-        cmd_next_->setEnabled(false);
-        cmd_finish_->setEnabled(false);
-        const bool table = opt_db_table_->isChecked();
-        const bool query = opt_db_query_->isChecked();
-        const bool sql = opt_db_sql_->isChecked();
-        set_control_enabled(*lst_db_table_, table, off_role);
-        set_control_enabled(*lst_db_query_, query, off_role);
-        set_control_enabled(*txt_db_sql_, sql, off_role);
-        if (table) {
-            set_focus_if_possible(*lst_db_table_);
-            cmd_next_->setEnabled(has_selection(*lst_db_table_));
-        } else if (query) {
-            set_focus_if_possible(*lst_db_query_);
-            cmd_next_->setEnabled(has_selection(*lst_db_query_));
-        } else if (sql) {
-            set_focus_if_possible(*txt_db_sql_);
-            cmd_next_->setEnabled(!txt_db_sql_->text().isEmpty());
+        case 1: {
+            cmd_previous_->setEnabled(false);
+            cmd_finish_->setEnabled(false);
+            const bool dsn = opt_dsn_->isChecked();
+            set_control_enabled(*txt_database_name_, !dsn, off_role);
+            set_control_enabled(*txt_odbc_dsn_, dsn, off_role);
+            QLineEdit& box = dsn ? *txt_odbc_dsn_ : *txt_database_name_;
+            set_focus_if_possible(box);
+            cmd_next_->setEnabled(!box.text().isEmpty());
+            break;
         }
-        break;
-    }
-    case 3: {
-        cmd_previous_->setEnabled(true);
-        cmd_next_->setEnabled(false);
-        cmd_next_->setDefault(true);
-        cmd_finish_->setEnabled(false);
-        cmd_finish_->setDefault(false);
-        const bool template_chosen = has_selection(*lst_field_tmp_);
-        const bool generated_chosen = has_selection(*lst_field_gen_);
-        set_control_enabled(*txt_field_tmp_, template_chosen, off_role);
-        set_control_enabled(*txt_field_gen_, generated_chosen, off_role);
-        if (template_chosen && generated_chosen) {
+        case 2: {
+            cmd_previous_->setEnabled(true);
             cmd_next_->setEnabled(false);
-            cmd_finish_->setEnabled(true);
-            cmd_finish_->setDefault(true);
-            wizard_settings_.template_field = selected_text(*lst_field_tmp_);
-            wizard_settings_.generated_field = selected_text(*lst_field_gen_);
-            wizard_settings_.template_path = txt_field_tmp_->text().toStdString();
-            wizard_settings_.generated_path = txt_field_gen_->text().toStdString();
+            cmd_finish_->setEnabled(false);
+            const bool table = opt_db_table_->isChecked();
+            const bool query = opt_db_query_->isChecked();
+            const bool sql = opt_db_sql_->isChecked();
+            set_control_enabled(*lst_db_table_, table, off_role);
+            set_control_enabled(*lst_db_query_, query, off_role);
+            set_control_enabled(*txt_db_sql_, sql, off_role);
+            if (table) {
+                set_focus_if_possible(*lst_db_table_);
+                cmd_next_->setEnabled(has_selection(*lst_db_table_));
+            } else if (query) {
+                set_focus_if_possible(*lst_db_query_);
+                cmd_next_->setEnabled(has_selection(*lst_db_query_));
+            } else if (sql) {
+                set_focus_if_possible(*txt_db_sql_);
+                cmd_next_->setEnabled(!txt_db_sql_->text().isEmpty());
+            }
+            break;
         }
-        break;
-    }
-    default:
-        break;
+        case 3: {
+            cmd_previous_->setEnabled(true);
+            cmd_next_->setEnabled(false);
+            cmd_next_->setDefault(true);
+            cmd_finish_->setEnabled(false);
+            cmd_finish_->setDefault(false);
+            const bool template_chosen = has_selection(*lst_field_tmp_);
+            const bool generated_chosen = has_selection(*lst_field_gen_);
+            set_control_enabled(*txt_field_tmp_, template_chosen, off_role);
+            set_control_enabled(*txt_field_gen_, generated_chosen, off_role);
+            if (template_chosen && generated_chosen) {
+                cmd_next_->setEnabled(false);
+                cmd_finish_->setEnabled(true);
+                cmd_finish_->setDefault(true);
+                wizard_settings_.template_field = selected_text(*lst_field_tmp_);
+                wizard_settings_.generated_field = selected_text(*lst_field_gen_);
+                wizard_settings_.template_path = txt_field_tmp_->text().toStdString();
+                wizard_settings_.generated_path = txt_field_gen_->text().toStdString();
+            }
+            break;
+        }
+        default:
+            break;
     }
 }
 

@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
     }
     try {
         const QDir output(QDir(QString::fromLocal8Bit(argv[1])).absolutePath());
-        if (!QDir().mkpath(output.path())) throw std::runtime_error("cannot make the output folder");
+        if (!QDir().mkpath(output.path()))
+            throw std::runtime_error("cannot make the output folder");
         // Relative names, as a user in the example's folder would type them.
         const QString examples = argc > 2 ? QString::fromLocal8Bit(argv[2]) : KORVANE_EXAMPLE_DIR;
         if (!QDir::setCurrent(examples)) throw std::runtime_error("no example folder");

@@ -61,7 +61,9 @@ protected:
     }
 
     template <typename T = QWidget>
-    T& c(const char* name) { return control<T>(wizard, name); }
+    T& c(const char* name) {
+        return control<T>(wizard, name);
+    }
     void click(const char* name) { c<QAbstractButton>(name).click(); }
     void type(const char* name, const QString& text) { c<QLineEdit>(name).setText(text); }
     // A user's choice in a drop-down list.
@@ -255,9 +257,15 @@ TEST_F(wizard_test, finish_completes_checks_and_hands_over_once) {
     click("cmd_finish");
     EXPECT_EQ(messages.messages.size(), 3u);
     ASSERT_EQ(handed.size(), 1u);
-    const GenerationSettings expected{"WiZaRd", 0, site.toStdString(), 1, "page_view",
-                                      "template_file", "page_file",
-                                      folder.filePath("templates/").toStdString(), ""};
+    const GenerationSettings expected{"WiZaRd",
+                                      0,
+                                      site.toStdString(),
+                                      1,
+                                      "page_view",
+                                      "template_file",
+                                      "page_file",
+                                      folder.filePath("templates/").toStdString(),
+                                      ""};
     EXPECT_EQ(handed[0], expected);
     EXPECT_EQ(wizard.result(), QDialog::Accepted);
 }
@@ -315,7 +323,8 @@ TEST_F(wizard_test, access_files_and_odbc_connection_strings_open) {
     type("txt_odbc_dsn", "Driver=SQLite3;Database=" + site);
     click("cmd_next");
     if (wizard.current_step() != 2) GTEST_SKIP() << "no SQLite3 ODBC driver";
-    EXPECT_EQ(items(c<QComboBox>("lst_db_table")), QStringList({"pages", "msys_lower", "empty_pages"}));
+    EXPECT_EQ(items(c<QComboBox>("lst_db_table")),
+              QStringList({"pages", "msys_lower", "empty_pages"}));
     EXPECT_EQ(wizard.wizard_settings().database_type, 1);
 }
 
