@@ -10,7 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
-#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
@@ -513,8 +513,13 @@ void frm_korvane_wizard::database_browse_clicked() {
 }
 
 void frm_korvane_wizard::folder_browse_clicked(QLineEdit& box, const QString& title) {
-    const QString folder =
-        dialogs_.browse_for_folder(this, title, QCoreApplication::applicationDirPath());
+    // The dialog starts at the folder the box names; with none, at the current
+    // folder, which relative names are taken from.
+    const QString typed = trim_blanks(box.text());
+    const QString start =
+        typed.isEmpty() ? QDir::currentPath()
+                        : QString::fromStdString(resolve_path(typed.toStdString(), std::string()));
+    const QString folder = dialogs_.browse_for_folder(this, title, start);
     if (trim_blanks(folder).isEmpty()) return;
     box.setText(folder);
     set_focus_if_possible(*cmd_finish_);

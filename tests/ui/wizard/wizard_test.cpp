@@ -194,6 +194,8 @@ TEST_F(wizard_test, page_3_offers_finish_only_with_both_fields_chosen) {
     click("cmd_temp_browse");
     EXPECT_EQ(c<QLineEdit>("txt_field_tmp").text(), folder.path());
     EXPECT_EQ(focus(), before);
+    EXPECT_EQ(dialogs.calls.at(0).title, "Select the directory containing the temlate(s)");
+    EXPECT_EQ(dialogs.calls.at(0).folder, QDir::currentPath());
 
     choose("lst_field_gen", "gen");
     EXPECT_TRUE(enabled("cmd_finish"));
