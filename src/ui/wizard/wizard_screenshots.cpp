@@ -64,6 +64,8 @@ void save(QWidget& window, const QDir& folder, const QString& name) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // A steady text cursor: the same picture at every run.
+    QApplication::setCursorFlashTime(0);
     if (argc < 2) {
         std::fprintf(stderr, "usage: korvane_wizard_screenshots OUTPUT_FOLDER [EXAMPLE_FOLDER]\n");
         return 2;
