@@ -57,6 +57,14 @@ others=$(grep -E '^/usr/bin/.' "$work/list" | grep -vxE '/usr/bin/korvane(-cli)?
 [ -z "$others" ] || fail "more than the two programs under /usr/bin: $others"
 outside=$(grep -vE '^(/usr|/usr/(bin|share)(/.*)?)?$' "$work/list")
 [ -z "$outside" ] || fail "files outside /usr/bin and /usr/share: $outside"
+# Owned by root and writable by root alone, whatever the builder's umask:
+# programs 755, other files 644, folders 755.
+odd=$(dpkg-deb -c "$deb" | awk '
+    $2 != "root/root" { print; next }
+    $1 ~ /^d/ && $1 != "drwxr-xr-x" { print; next }
+    $1 ~ /^-/ && $6 ~ /^\.\/usr\/bin\// && $1 != "-rwxr-xr-x" { print; next }
+    $1 ~ /^-/ && $6 !~ /^\.\/usr\/bin\// && $1 != "-rw-r--r--" { print }')
+[ -z "$odd" ] || fail "owners or permissions out of the ordinary: $odd"
 
 # Control fields: the name and version, the libraries dpkg-shlibdeps found,
 # and what is loaded only at run time.
