@@ -719,7 +719,8 @@ void frm_main::check_directory_box(QLineEdit& box) {
     if (trimmed.isEmpty()) return;
     if (!ends_with_separator(trimmed)) box.setText(trimmed + u'/');
     const std::string text = ss(box.text());
-    if (!path_exists(resolve_path(text, base_folder())))
+    // Blanks after the final "/" name no folder of their own.
+    if (!path_exists(resolve_path(ss(trim_blanks(box.text())), base_folder())))
         show_message("Korvane - Directory does not exist",
                      std::string(&box == txt_template_path_
                                      ? "The template directory does not exist:"
