@@ -1,7 +1,10 @@
 #include "ui/main/program_services.h"
 
 #include "data/odbc/odbc_sources.h"
+#include "ui/support/frm_about.h"
+#include "ui/support/frm_splash.h"
 #include "ui/support/qt_ports.h"
+#include "ui/wizard/show_wizard.h"
 
 #include <QCoreApplication>
 
@@ -22,6 +25,20 @@ main_services program_services::services() {
     s.dialogs = &dialogs_;
     s.desktop = &desktop_;
     s.end_program = [] { QCoreApplication::exit(0); };
+    s.show_splash = [](QWidget* owner) {
+        frm_splash splash(owner);
+        splash.exec();
+    };
+    // One About window for the program's life: OK hides it, the next Help >
+    // About shows it again.
+    s.show_about = [this](QWidget* owner) {
+        if (!about_) about_ = new frm_about(desktop_, owner);  // the owner deletes it
+        about_->exec();
+    };
+    s.run_wizard = [](QWidget* owner, message_port& messages, file_dialog_port& dialogs,
+                      const std::function<void(const GenerationSettings&)>& hand_over) {
+        return show_korvane_wizard(owner, messages, dialogs, hand_over);
+    };
     s.odbc_sources = [] { return data::odbc_data_source_names(); };
     s.help_file = [](const QString& name) {
         const QString found = find_file_in(documentation_folders(), name);

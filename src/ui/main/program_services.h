@@ -6,7 +6,8 @@
 #include "ui/main/main_services.h"
 #include "ui/support/file_dialog.h"
 
-#include <QWidget>
+#include <QDialog>
+#include <QPointer>
 
 #include <memory>
 
@@ -34,7 +35,7 @@ private:
     owned_messages messages_;
     qt_file_dialog dialogs_;
     qt_desktop desktop_;
-    std::unique_ptr<QWidget> about_;
+    QPointer<QDialog> about_;
 };
 
 }  // namespace korvane::ui
