@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QFrame>
@@ -77,6 +78,37 @@ GenerationSettings with_absolute_paths(GenerationSettings settings, const std::s
     return settings;
 }
 
+// The run's captions reach the label when pending events run (at most every
+// interval) and at the end: a label's new text at every row would cost more
+// than many a row.
+class deferred_status final : public status_port, public event_pump {
+public:
+    deferred_status(QLabel& label, event_pump& pump, int interval_ms)
+        : label_(label), pump_(pump), interval_(interval_ms) {}
+    void set_status(const std::string& text) override {
+        pending_ = text;
+        changed_ = true;
+    }
+    void process_pending_events() override {
+        if (interval_ > 0 && since_last_.isValid() && since_last_.elapsed() < interval_) return;
+        flush();
+        pump_.process_pending_events();
+        since_last_.start();
+    }
+    void flush() {
+        if (changed_) label_.setText(qs(pending_));
+        changed_ = false;
+    }
+
+private:
+    QLabel& label_;
+    event_pump& pump_;
+    int interval_;
+    QElapsedTimer since_last_;
+    std::string pending_;
+    bool changed_ = false;
+};
+
 }  // namespace
 
 command_line_request parse_command_line(const QStringList& arguments) {
@@ -99,8 +131,7 @@ command_line_request parse_command_line(const QStringList& arguments) {
 }
 
 frm_main::frm_main(main_services services, QWidget* parent)
-    : QMainWindow(parent), services_(std::move(services)),
-      run_pump_(services_.run_event_interval_ms) {
+    : QMainWindow(parent), services_(std::move(services)) {
     setObjectName(QStringLiteral("frm_main"));
     setWindowTitle(QStringLiteral("Korvane"));
     setAcceptDrops(true);
@@ -316,6 +347,7 @@ void frm_main::start_up(const QStringList& arguments) {
         // The unattended run uses the record as the file gave it, even when
         // showing it could not open the database: the run's report says why.
         run_generation(auto_settings_);
+        if (ended_) return;  // closed during the run
         exit_countdown_ = 5;
         tim_exit_timer_->start();
     }
@@ -916,7 +948,8 @@ void frm_main::run_generation(const GenerationSettings& settings) {
                               ? std::string()
                               : ss(QFileInfo(qs(settings.filename)).absolutePath());
     options.messages = services_.messages;
-    options.events = &run_pump_;
+    deferred_status status(*lbl_status_, step_pump_, services_.run_event_interval_ms);
+    options.events = &status;
     options.stop_requested = &stop_requested_;
     int shown_percent = -1;
     options.progress = [this, &shown_percent](std::int64_t row, std::int64_t count) {
@@ -926,7 +959,6 @@ void frm_main::run_generation(const GenerationSettings& settings) {
             prg_run_->setValue(percent);
         }
     };
-    status_label_adapter status(*lbl_status_);
     list_box_error_target errors(*lst_errors_);
     try {
         generator::page_generator run(options);
@@ -935,6 +967,7 @@ void frm_main::run_generation(const GenerationSettings& settings) {
         errors.add_line(std::string("The run ended early: ") + e.what());
         errors.add_line("");
     }
+    status.flush();
 
     prg_run_->setVisible(false);
     mnu_run_stop_->setEnabled(false);

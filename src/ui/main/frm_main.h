@@ -133,7 +133,6 @@ private:
     bool ended_ = false;
     std::atomic<bool> stop_requested_{false};
     qt_event_pump step_pump_{0};
-    qt_event_pump run_pump_;
 
     QComboBox* lst_database_ = nullptr;
     QLineEdit* txt_database_name_ = nullptr;

@@ -66,6 +66,7 @@ main_services main_window_test::services() {
     s.desktop = &desktop;
     s.end_program = [this] { ++ended; };
     s.run_wizard = wizard;
+    s.show_splash = splash;
     s.odbc_sources = [] { return std::vector<std::string>{"bookshop", "sales"}; };
     s.help_file = [this](const QString& name) { return path(name); };
     s.exit_timer_interval_ms = exit_interval_ms;

@@ -75,6 +75,7 @@ protected:
     int exit_interval_ms = 1000;
     int run_event_interval_ms = 20;
     wizard_function wizard;
+    std::function<void(QWidget*)> splash;
     std::unique_ptr<frm_main> window;
 };
 
