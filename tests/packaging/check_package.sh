@@ -84,6 +84,13 @@ dpkg-deb -x "$deb" "$root"
 for program in korvane korvane-cli; do
     [ -x "$root/usr/bin/$program" ] || fail "/usr/bin/$program is not executable"
 done
+# Every picture the documentation shows is there beside it.
+html=$root$doc/korvane_documentation.html
+if [ -f "$html" ]; then
+    while IFS= read -r picture; do
+        [ -f "$root$doc/$picture" ] || fail "the documentation shows $picture, which is not installed"
+    done < <(grep -oE 'src="[^":]+"' "$html" | sed -E 's/^src="//; s/"$//')
+fi
 
 # PNG width and height are the big-endian words at bytes 16 and 20.
 for size in 48 256; do
