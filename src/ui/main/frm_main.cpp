@@ -201,8 +201,8 @@ void frm_main::build_controls() {
     panel->addWidget(browse(0, "Browse for Access database"), 0, 3);
 
     label(1, "Main table:");
-    lst_main_table_ = combo("lst_main_table",
-                            "Main table/query/sql containing pages to be generated");
+    lst_main_table_ =
+        combo("lst_main_table", "Main table/query/sql containing pages to be generated");
     lst_main_table_->addItems(
         {QStringLiteral("Table"), QStringLiteral("Query"), QStringLiteral("SQL")});
     lst_main_table_->setCurrentIndex(-1);
@@ -283,8 +283,8 @@ void frm_main::build_menus() {
         return a;
     };
     QMenu* file = menu("mnu_file", "&File");
-    mnu_file_new_ = item(file, "mnu_file_new", "&New", QKeySequence(Qt::CTRL | Qt::Key_N),
-                         &frm_main::file_new);
+    mnu_file_new_ =
+        item(file, "mnu_file_new", "&New", QKeySequence(Qt::CTRL | Qt::Key_N), &frm_main::file_new);
     mnu_file_open_ = item(file, "mnu_file_open", "&Open...", QKeySequence(Qt::CTRL | Qt::Key_O),
                           &frm_main::file_open);
     mnu_file_save_ = item(file, "mnu_file_save", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S),
@@ -303,8 +303,8 @@ void frm_main::build_menus() {
                          &frm_main::stop_generation);
     mnu_run_stop_->setEnabled(false);
     run->addSeparator();
-    mnu_run_check_ = item(run, "mnu_run_check", "&Check templates", QKeySequence(),
-                          &frm_main::check_templates);
+    mnu_run_check_ =
+        item(run, "mnu_run_check", "&Check templates", QKeySequence(), &frm_main::check_templates);
 
     QMenu* help = menu("mnu_help", "&Help");
     mnu_help_docs_ = item(help, "mnu_help_docs", "&Documentation", QKeySequence(),
@@ -312,8 +312,7 @@ void frm_main::build_menus() {
     mnu_help_rel_notes_ = item(help, "mnu_help_rel_notes", "Release &Notes", QKeySequence(),
                                &frm_main::help_release_notes);
     help->addSeparator();
-    mnu_help_about_ =
-        item(help, "mnu_help_about", "&About", QKeySequence(), &frm_main::help_about);
+    mnu_help_about_ = item(help, "mnu_help_about", "&About", QKeySequence(), &frm_main::help_about);
 }
 
 void frm_main::connect_controls() {
@@ -359,19 +358,20 @@ std::int16_t frm_main::process_command_line(const QStringList& arguments) {
     if (!request.line.endsWith(QStringLiteral(".kvn"))) {
         show_message("Korvane - Invalid file for Automatic Generate",
                      "The Korvane settings file you specified at the command line is not "
-                     "valid:\r\r" + ss(request.line),
+                     "valid:\r\r" +
+                         ss(request.line),
                      message_icon::exclamation);
         return -1;
     }
     // Made absolute, so the caption, File > Save and the relative names in the
     // file all work from wherever the program was started.
-    const QString path = request.file.isEmpty() ? request.file
-                                                : QFileInfo(request.file).absoluteFilePath();
+    const QString path =
+        request.file.isEmpty() ? request.file : QFileInfo(request.file).absoluteFilePath();
     if (read_settings_file(current_settings_, ss(path)) == -1) {
-        show_message("Korvane - Automatic Generate Error",
-                     "There were problems trying to read the Korvane settings file: \r\r" +
-                         ss(request.file),
-                     message_icon::critical);
+        show_message(
+            "Korvane - Automatic Generate Error",
+            "There were problems trying to read the Korvane settings file: \r\r" + ss(request.file),
+            message_icon::critical);
         return -1;
     }
     set_caption_from(ss(path));
@@ -384,7 +384,8 @@ std::int16_t frm_main::process_command_line(const QStringList& arguments) {
 
 void frm_main::on_exit_timer_tick() {
     --exit_countdown_;
-    set_status(QStringLiteral(" Automatically exiting Korvane in %1 seconds...").arg(exit_countdown_));
+    set_status(
+        QStringLiteral(" Automatically exiting Korvane in %1 seconds...").arg(exit_countdown_));
     if (exit_countdown_ <= 0) {
         tim_exit_timer_->stop();
         end_program();
@@ -661,8 +662,8 @@ void frm_main::run_main_sql(const QString& text) {
     std::int16_t result = -1;
     if (current_database_)
         result = global::open_main_result(*current_database_, current_recordset_,
-                                          current_settings_.main_type,
-                                          current_settings_.main_name, *services_.messages);
+                                          current_settings_.main_type, current_settings_.main_name,
+                                          *services_.messages);
     if (result < 0) {
         set_focus_if_possible(*txt_main_table_sql_);
         set_control_enabled(*lst_template_field_, false);
@@ -688,8 +689,7 @@ void frm_main::refill_field_lists() {
     if (had_selection) {
         auto keep = [](QComboBox& list, std::string& field, const std::function<void()>& click) {
             if (field.empty()) return;
-            const int index =
-                list.findText(qs(field), Qt::MatchExactly | Qt::MatchCaseSensitive);
+            const int index = list.findText(qs(field), Qt::MatchExactly | Qt::MatchCaseSensitive);
             if (index >= 0)
                 select_list_item(list, index, click);
             else
@@ -738,8 +738,8 @@ void frm_main::on_browse_click(int index) {
                               ? QStringLiteral("Select the directory containing the temlate(s)")
                               : QStringLiteral("Select the directory for the generated files");
     const QString named = trim_blanks(box.text());
-    const QString start = named.isEmpty() ? QDir::homePath()
-                                          : qs(resolve_path(ss(named), base_folder()));
+    const QString start =
+        named.isEmpty() ? QDir::homePath() : qs(resolve_path(ss(named), base_folder()));
     const QString folder = services_.dialogs->browse_for_folder(this, title, start);
     if (trim_blanks(folder).isEmpty()) return;
     box.setText(folder);
@@ -814,8 +814,7 @@ bool frm_main::eventFilter(QObject* watched, QEvent* event) {
         // Not a real leaving: a message box or popup took the focus for a
         // while, the window went to the background, or the box itself was
         // just disabled or hidden.
-        if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason)
-            return false;
+        if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) return false;
         if (!box->isEnabled() || !box->isVisibleTo(this)) return false;
         QWidget* next = QApplication::focusWidget();
         if (next && next->window() != window()) return false;
@@ -852,10 +851,10 @@ void frm_main::open_settings_file(const QString& path) {
     set_status(QStringLiteral(" Designing Query"));
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (read_settings_file(current_settings_, ss(absolute)) == -1) {
-        show_message("Korvane - File error",
-                     "There were problems trying to read the Korvane settings file: \r\r" +
-                         ss(path),
-                     message_icon::critical);
+        show_message(
+            "Korvane - File error",
+            "There were problems trying to read the Korvane settings file: \r\r" + ss(path),
+            message_icon::critical);
         return;
     }
     set_caption_from(ss(absolute));
@@ -1024,8 +1023,8 @@ void frm_main::run_wizard() {
     const bool handed = services_.run_wizard(
         this, *services_.messages, *services_.dialogs, [this](const GenerationSettings& s) {
             set_current_settings(s.filename, s.database_type, s.database_name, s.main_type,
-                                 s.main_name, s.template_field, s.generated_field,
-                                 s.template_path, s.generated_path, false);
+                                 s.main_name, s.template_field, s.generated_field, s.template_path,
+                                 s.generated_path, false);
         });
     if (!handed || current_settings_.filename != "WiZaRd") return;
     // Emptied first, so an older statement in the SQL box cannot replace the
@@ -1043,8 +1042,9 @@ void frm_main::run_wizard() {
 // Help menu
 
 void frm_main::help_documentation() {
-    const QString path = services_.help_file ? services_.help_file(QString::fromUtf8(documentation_file))
-                                             : QString::fromUtf8(documentation_file);
+    const QString path = services_.help_file
+                             ? services_.help_file(QString::fromUtf8(documentation_file))
+                             : QString::fromUtf8(documentation_file);
     const bool opened = QFileInfo(path).isFile() && services_.desktop &&
                         services_.desktop->open_url(QUrl::fromLocalFile(path));
     if (!opened)
@@ -1055,8 +1055,9 @@ void frm_main::help_documentation() {
 }
 
 void frm_main::help_release_notes() {
-    const QString path = services_.help_file ? services_.help_file(QString::fromUtf8(release_notes_file))
-                                             : QString::fromUtf8(release_notes_file);
+    const QString path = services_.help_file
+                             ? services_.help_file(QString::fromUtf8(release_notes_file))
+                             : QString::fromUtf8(release_notes_file);
     const bool opened = QFileInfo(path).isFile() && services_.desktop &&
                         services_.desktop->open_url(QUrl::fromLocalFile(path));
     if (!opened)

@@ -168,9 +168,9 @@ private:
 // What a command line asks for, worked out without a window: the arguments
 // joined, quotes removed, "/auto" told apart from the settings file.
 struct command_line_request {
-    QString line;           // the arguments joined with blanks, without quotes
+    QString line;            // the arguments joined with blanks, without quotes
     bool automatic = false;  // "/auto" in front
-    QString file;           // the settings file named
+    QString file;            // the settings file named
 };
 command_line_request parse_command_line(const QStringList& arguments);
 

@@ -14,8 +14,7 @@ program_services::program_services() = default;
 program_services::~program_services() = default;
 
 void program_services::owned_messages::show_message(const std::string& caption,
-                                                     const std::string& text,
-                                                     message_icon icon) {
+                                                    const std::string& text, message_icon icon) {
     message_box_adapter(owner).show_message(caption, text, icon);
 }
 

@@ -2,8 +2,8 @@
 // own status label, error list and event pump, for comparison with
 // `korvane-cli generate --jobs 1` on the same settings. Not installed.
 //   korvane_window_bench SETTINGS.kvn [RUNS [EVENT_INTERVAL_MS]]
-#include "ui/main/frm_main.h"
 #include "generator/page_generator.h"
+#include "ui/main/frm_main.h"
 #include "ui/support/qt_ports.h"
 
 #include <QFileInfo>
@@ -14,8 +14,8 @@
 #include <sqlite3.h>
 
 #include <cstdio>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 
 using namespace korvane;
 using namespace korvane::ui;
@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
     sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     QApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: korvane_window_bench SETTINGS.kvn [RUNS [EVENT_INTERVAL_MS]]\n");
+        std::fprintf(stderr,
+                     "usage: korvane_window_bench SETTINGS.kvn [RUNS [EVENT_INTERVAL_MS]]\n");
         return 2;
     }
     const int runs = argc > 2 ? std::atoi(argv[2]) : 1;
@@ -56,7 +57,8 @@ int main(int argc, char** argv) {
         const double window_cpu = cpu_seconds() - cpu;
         // The same run without a window: no label, no list, no event loop.
         generator::run_options options;
-        options.base_folder = QFileInfo(QString::fromLocal8Bit(argv[1])).absolutePath().toStdString();
+        options.base_folder =
+            QFileInfo(QString::fromLocal8Bit(argv[1])).absolutePath().toStdString();
         null_status_port status;
         memory_error_list errors;
         clock.restart();
@@ -65,10 +67,11 @@ int main(int argc, char** argv) {
                                                                 window.current_settings());
         const double plain_seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
         const double plain_cpu = cpu_seconds() - cpu;
-        std::printf("run %d: window %.3f s (cpu %.3f s), without a window %.3f s (cpu %.3f s): "
-                    "cpu %+.1f%%\n",
-                    i + 1, window_seconds, window_cpu, plain_seconds, plain_cpu,
-                    100.0 * (window_cpu / plain_cpu - 1));
+        std::printf(
+            "run %d: window %.3f s (cpu %.3f s), without a window %.3f s (cpu %.3f s): "
+            "cpu %+.1f%%\n",
+            i + 1, window_seconds, window_cpu, plain_seconds, plain_cpu,
+            100.0 * (window_cpu / plain_cpu - 1));
     }
     return 0;
 }
