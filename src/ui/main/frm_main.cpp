@@ -28,6 +28,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -196,6 +197,9 @@ void frm_main::build_controls() {
     lst_database_->addItems({QStringLiteral("Access Database"), QStringLiteral("ODBC DSN")});
     lst_database_->setCurrentIndex(-1);
     txt_database_name_ = line_edit("txt_database_name", "Database name");
+    odbc_names_ = new QStringListModel(this);
+    odbc_completer_ = new QCompleter(odbc_names_, this);
+    odbc_completer_->setCaseSensitivity(Qt::CaseInsensitive);
     panel->addWidget(lst_database_, 0, 1);
     panel->addWidget(txt_database_name_, 0, 2);
     panel->addWidget(browse(0, "Browse for Access database"), 0, 3);
@@ -548,13 +552,13 @@ void frm_main::update_control_states() {
 void frm_main::on_database_click() {
     current_settings_.database_type = static_cast<std::int16_t>(lst_database_->currentIndex());
     release_database();
+    // Data source names are offered while an ODBC DSN is typed.
     if (current_settings_.database_type == 1) {
         QStringList names;
         if (services_.odbc_sources)
             for (const std::string& n : services_.odbc_sources()) names << qs(n);
-        auto* completer = new QCompleter(names, txt_database_name_);
-        completer->setCaseSensitivity(Qt::CaseInsensitive);
-        txt_database_name_->setCompleter(completer);
+        odbc_names_->setStringList(names);
+        txt_database_name_->setCompleter(odbc_completer_);
     } else {
         txt_database_name_->setCompleter(nullptr);
     }

@@ -20,6 +20,7 @@
 
 class QAction;
 class QComboBox;
+class QCompleter;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -27,6 +28,7 @@ class QListWidget;
 class QMenu;
 class QProgressBar;
 class QPushButton;
+class QStringListModel;
 class QTimer;
 
 namespace korvane::ui {
@@ -136,6 +138,8 @@ private:
 
     QComboBox* lst_database_ = nullptr;
     QLineEdit* txt_database_name_ = nullptr;
+    QCompleter* odbc_completer_ = nullptr;
+    QStringListModel* odbc_names_ = nullptr;
     QPushButton* cmd_browse_[3] = {};
     QComboBox* lst_main_table_ = nullptr;
     QComboBox* lst_main_value_ = nullptr;
