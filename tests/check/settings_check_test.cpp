@@ -97,6 +97,12 @@ TEST_F(settings_check, settings_that_cannot_lead_to_a_run) {
 
     text = all(check_settings_file(settings(complete), 3));
     EXPECT_NE(text.find("more than 3"), std::string::npos) << text;
+
+    // A folder name the system refuses is a finding, and the check goes on.
+    text = all(check_settings_file(
+        settings(std::string(complete) + "generated_path=" + std::string(300, 'd') + "/\r\n"), 32767));
+    EXPECT_NE(text.find("but its folder cannot be used (File name too long)"), std::string::npos) << text;
+    EXPECT_NE(text.find("MAIN_FIELD 'headline'"), std::string::npos) << text;
 }
 
 }  // namespace
