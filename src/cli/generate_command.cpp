@@ -163,7 +163,7 @@ std::int64_t render_in_parallel(const cli_options& options, const GenerationSett
                     r.report.add_line("Error opening database: ");
                     r.report.add_line(
                         "    The database could not be opened again for another thread");
-                    r.report.add_line("    Database: " + settings.database_name);
+                    r.report.add_line("    Database: " + mask_passwords(settings.database_name));
                     r.report.add_line("");
                     r.outcome = page_outcome::stopped;
                 }

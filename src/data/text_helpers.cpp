@@ -1,5 +1,6 @@
 #include "data/text_helpers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -127,6 +128,65 @@ std::optional<double> leading_number_value(std::string_view text) {
     if (ec != std::errc{}) return 0.0;
     (void)end;
     return value;
+}
+
+namespace {
+
+bool is_word_character(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Length of the password key (pwd or password, any case) at text[at], 0 when
+// none starts there.
+std::size_t password_key_at(std::string_view text, std::size_t at) {
+    if (at > 0 && is_word_character(text[at - 1])) return 0;
+    for (const std::string_view key : {std::string_view("password"), std::string_view("pwd")}) {
+        if (text.size() - at < key.size()) continue;
+        if (lower_case(text.substr(at, key.size())) != key) continue;
+        if (at + key.size() < text.size() && is_word_character(text[at + key.size()])) continue;
+        return key.size();
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::string mask_passwords(std::string_view text) {
+    std::string out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t key = password_key_at(text, at);
+        if (key == 0) {
+            out += text[at++];
+            continue;
+        }
+        std::size_t equals = at + key;
+        while (equals < text.size() && text[equals] == ' ') ++equals;
+        if (equals == text.size() || text[equals] != '=') {
+            out.append(text.substr(at, key));
+            at += key;
+            continue;
+        }
+        out.append(text.substr(at, equals + 1 - at));
+        out += "***";
+        std::size_t end = equals + 1;
+        while (end < text.size() && text[end] == ' ') ++end;
+        if (end < text.size() && text[end] == '{') {
+            // "}}" inside braces stands for one "}".
+            for (++end; end < text.size(); ++end) {
+                if (text[end] != '}') continue;
+                if (end + 1 < text.size() && text[end + 1] == '}') {
+                    ++end;
+                    continue;
+                }
+                ++end;
+                break;
+            }
+        }
+        end = std::min(text.size(), text.find_first_of(";\r\n", end));
+        at = end;
+    }
+    return out;
 }
 
 std::vector<std::string> split_lines(const std::string& text) {

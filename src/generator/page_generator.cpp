@@ -116,10 +116,10 @@ bool page_generator::open_database(const GenerationSettings& settings) {
     database_.reset();
     report_.add_error_line("Error opening database: ");
     report_.add_error_line("    " + error);
-    report_.add_error_line("    Database: " + settings.database_name);
+    report_.add_error_line("    Database: " + mask_passwords(settings.database_name));
     report_.add_blank_error_line();
     messages.show_message("Korvane - Database error",
-                          "Problem opening database: " + settings.database_name,
+                          "Problem opening database: " + mask_passwords(settings.database_name),
                           message_icon::critical);
     pump_events();
     return false;
