@@ -194,10 +194,19 @@ TEST_F(template_language, field_references_in_a_text_are_replaced_and_other_name
     };
     for (const auto& c : cases) EXPECT_EQ(substitute(c.template_text), c.page) << c.template_text;
 
-    // A value holding its own reference does not hang.
-    generator_.set_main_recordset(
-        test::make_record_set({{"loop"}, {{text("#--MAIN_FIELD=loop--#")}}}));
-    EXPECT_EQ(substitute("#--MAIN_FIELD=loop--#"), "#--MAIN_FIELD=loop--#");
+    // A value holding its own reference does not hang, and a long value does
+    // not stop the references after it.
+    generator_.set_main_recordset(test::make_record_set(
+        {{"loop", "grow", "big", "small"},
+         {{text("#--MAIN_FIELD=loop--#"), text("y#--MAIN_FIELD=grow--#"),
+           text(std::string(std::size_t{3} << 20, 'x')), text("s")}}}));
+    EXPECT_EQ(substitute("#--MAIN_FIELD=loop--#!#--MAIN_FIELD=small--#"), "#--MAIN_FIELD=loop--#!s");
+    const std::string grown = substitute("#--MAIN_FIELD=grow--#!#--MAIN_FIELD=small--#");
+    EXPECT_LT(grown.size(), std::size_t{1} << 20);
+    EXPECT_EQ(grown.substr(grown.size() - 24), "y#--MAIN_FIELD=grow--#!s");
+    const std::string long_text = substitute("#--MAIN_FIELD=big--#|#--MAIN_FIELD=small--#");
+    EXPECT_EQ(long_text.size(), (std::size_t{3} << 20) + 2);
+    EXPECT_EQ(long_text.substr(long_text.size() - 2), "|s");
 }
 
 // --- Conditional sections ------------------------------------------------------
