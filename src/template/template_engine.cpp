@@ -383,6 +383,8 @@ void template_engine::output_text(std::string_view text_to_output, bool end_the_
     }
 }
 
+template_engine::~template_engine() { discard_new_page(); }
+
 bool template_engine::open_output_file(const std::string& filename, std::string& error) {
     error.clear();
     if (output_open_) {
@@ -392,6 +394,18 @@ bool template_engine::open_output_file(const std::string& filename, std::string&
     if (filename.empty()) {
         error = "No output file name was given";
         return false;
+    }
+
+    // A page that is not there is created as any program creates a file, with
+    // the mode any new file gets; where that fails, the checks below say why.
+    // Only an existing page (or a link) needs them, and a temporary file.
+    new_page_fd_ = ::open(filename.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (new_page_fd_ >= 0) {
+        output_path_ = filename;
+        target_existed_ = false;
+        page_.clear();
+        output_open_ = true;
+        return true;
     }
 
     // A symbolic link stays a link: the file it points to is replaced.
@@ -461,9 +475,38 @@ close_result template_engine::close_output_file() {
     if (!output_open_) return {};
     if (!pending_output_.empty()) output_text({}, true);  // nothing the page held is lost
     output_open_ = false;
-    close_result result = write_page();
+    close_result result = new_page_fd_ >= 0 ? write_new_page() : write_page();
     page_.clear();
     return result;
+}
+
+close_result template_engine::write_new_page() {
+    const int fd = new_page_fd_;
+    new_page_fd_ = -1;
+    int error_number = 0;
+    if (!write_all(fd, page_)) error_number = errno;
+    // A page whose name went away meanwhile (its folder removed) is lost.
+    struct stat written {};
+    if (error_number == 0 && ::fstat(fd, &written) == 0 && written.st_nlink == 0) {
+        error_number = ENOENT;
+    }
+    if (::close(fd) != 0 && error_number == 0) error_number = errno;
+    if (error_number != 0) {
+        // The file is ours since the open: no page is left half-written.
+        ::unlink(output_path_.c_str());
+        return failure("The page could not be written", error_number, output_path_);
+    }
+    close_result result;
+    result.status = close_status::written;
+    return result;
+}
+
+void template_engine::discard_new_page() {
+    if (new_page_fd_ < 0) return;
+    ::close(new_page_fd_);
+    ::unlink(output_path_.c_str());
+    new_page_fd_ = -1;
+    output_open_ = false;
 }
 
 close_result template_engine::write_page() {

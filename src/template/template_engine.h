@@ -30,6 +30,12 @@ public:
     static constexpr int max_lines = 2001;
     static constexpr int saved_slots = 6;
 
+    template_engine() = default;
+    // A page created at the open and never closed is removed.
+    ~template_engine();
+    template_engine(const template_engine&) = delete;
+    template_engine& operator=(const template_engine&) = delete;
+
     // Reads the file as lines (ending at LF, CRLF or a lone CR). False when it
     // cannot be read, is empty or has more than max_lines lines.
     bool load_template(const std::string& filename);
@@ -38,11 +44,13 @@ public:
 
     // Prepares the page: false with a reason for a missing folder, a name that
     // is a folder, a read-only file, a folder without write permission, or an
-    // output already open. Nothing is written before the close.
+    // output already open. A page that is not there yet is created empty here;
+    // nothing is written before the close.
     bool open_output_file(const std::string& filename, std::string& error);
-    // Writes a non-empty pending line as the last line, then replaces the page
-    // atomically (temporary file in the same folder, renamed over it), unless
-    // the page already holds exactly these bytes.
+    // Writes a non-empty pending line as the last line, then writes a new page
+    // into the file created at the open (removing it again when that fails),
+    // or replaces an existing page atomically (temporary file in the same
+    // folder, renamed over it) unless it already holds exactly these bytes.
     close_result close_output_file();
 
     // Cursor to line 0, column 1; end_of_file() false again.
@@ -115,6 +123,10 @@ private:
                                                  std::string_view close_marker);
     // Writes page_ over output_path_ through a temporary file in its folder.
     close_result write_page();
+    // Writes page_ into the page created at the open.
+    close_result write_new_page();
+    // Closes and removes the page created at the open.
+    void discard_new_page();
 
     // The line table: entries at or above line_count_ may hold lines of an
     // earlier template and are never read. Strings keep their capacity
@@ -132,6 +144,7 @@ private:
     std::string output_path_;      // the page being written (symbolic links resolved)
     std::string output_folder_;    // its folder, where the temporary file goes
     bool target_existed_ = false;  // the page was there at the open
+    int new_page_fd_ = -1;         // the new page created at the open
     std::string page_;             // the completed lines of the page, CRLF after each
     std::string file_bytes_;       // the template file while it is split into lines
     std::string compare_bytes_;    // the page already there, when it may be unchanged
