@@ -1,5 +1,8 @@
 #include "data/text_helpers.h"
 
+#include <QByteArray>
+#include <QString>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -206,10 +209,17 @@ std::vector<std::string> split_lines(const std::string& text) {
 
 std::string lower_case(std::string_view text) {
     std::string s(text);
+    bool ascii = true;
     for (char& c : s) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (static_cast<unsigned char>(c) >= 0x80) ascii = false;
     }
-    return s;
+    if (ascii) return s;
+    const QString decoded = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QByteArray lowered = decoded.toLower().toUtf8();
+    // Bytes that are not UTF-8 would not come back: those keep A to Z only.
+    if (decoded.toUtf8() != QByteArrayView(text.data(), static_cast<qsizetype>(text.size()))) return s;
+    return std::string(lowered.constData(), static_cast<std::size_t>(lowered.size()));
 }
 
 std::optional<std::int16_t> round_to_int16(double value) {

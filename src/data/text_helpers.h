@@ -57,7 +57,8 @@ std::string mask_passwords(std::string_view text);
 // the very end adds no empty line.
 std::vector<std::string> split_lines(const std::string& text);
 
-// ASCII-only case folding.
+// Lower case of every letter of UTF-8 text ("ÄRGER" gives "ärger"); text
+// that is not UTF-8 has only A to Z lowered.
 std::string lower_case(std::string_view text);
 
 // Halves to the even neighbour; nullopt outside the 16-bit signed range.

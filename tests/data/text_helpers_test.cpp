@@ -45,7 +45,8 @@ TEST(text, last_occurrence_searches_backwards_from_start) {
 TEST(text, replace_all_and_lower_case) {
     EXPECT_EQ(replace_all_text("\"", "", "\"/auto a b.kvn\""), "/auto a b.kvn");
     EXPECT_EQ(replace_all_text("aa", "a", "aaaa"), "aa");
-    EXPECT_EQ(lower_case("Field:=ÄB"), "field:=Äb");
+    EXPECT_EQ(lower_case("Field:=ÄB"), "field:=äb");
+    EXPECT_EQ(lower_case("A\xC4"), "a\xC4");  // not UTF-8: A to Z only
 }
 
 TEST(lists, system_tables_and_entries_are_matched_with_case) {

@@ -1,5 +1,8 @@
 #include "data/engine/record_set.h"
 
+#include <QString>
+
+#include <algorithm>
 #include <utility>
 
 namespace korvane::data {
@@ -7,12 +10,25 @@ namespace {
 
 char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (fold(a[i]) != fold(b[i])) return false;
+bool is_ascii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+QString as_qstring(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Names match as the database engine matches them: case is folded for every
+// letter ("Ärger" is "ärger"), not only for A to Z.
+bool same_field_name(std::string_view a, std::string_view b) {
+    if (is_ascii(a) && is_ascii(b)) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (fold(a[i]) != fold(b[i])) return false;
+        }
+        return true;
     }
-    return true;
+    return QString::compare(as_qstring(a), as_qstring(b), Qt::CaseInsensitive) == 0;
 }
 
 }  // namespace
@@ -62,7 +78,7 @@ void record_set::close() {
 int record_set::field_index(std::string_view name) const {
     const auto& names = rows_->names;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        if (equal_ignoring_ascii_case(names[i], name)) return static_cast<int>(i);
+        if (same_field_name(names[i], name)) return static_cast<int>(i);
     }
     return -1;
 }

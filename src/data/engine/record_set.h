@@ -41,8 +41,8 @@ public:
     int field_count() const { return static_cast<int>(rows_->names.size()); }
     const std::vector<std::string>& field_names() const { return rows_->names; }
 
-    // Index of a field, the name compared without regard to ASCII case; -1
-    // when the result has no such field.
+    // Index of a field, the name compared without regard to case (of any
+    // letter, not only A to Z); -1 when the result has no such field.
     int field_index(std::string_view name) const;
 
     // The value of a field in the current row; nullptr when there is no such
