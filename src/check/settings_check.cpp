@@ -3,6 +3,7 @@
 #include "data/global.h"
 #include "data/settings.h"
 #include "data/text_helpers.h"
+#include "template/windows_1252.h"
 
 #include <filesystem>
 #include <fstream>
@@ -197,6 +198,12 @@ private:
         if (!in && !in.eof()) {
             at_key("template_field", named + ", which cannot be read");
             return;
+        }
+        // Read as a run reads it: a template that is not UTF-8 is Windows-1252.
+        if (!windows_1252::is_utf8(bytes)) {
+            std::string text;
+            windows_1252::decode(bytes, text);
+            bytes.swap(text);
         }
         const auto lines = split_lines(bytes);
         if (lines.empty()) {

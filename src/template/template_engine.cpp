@@ -1,5 +1,7 @@
 #include "template/template_engine.h"
 
+#include "template/windows_1252.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -183,6 +185,13 @@ int template_engine::read_template_lines(const std::string& filename) {
 }
 
 int template_engine::split_template_lines(std::string_view bytes) {
+    // A template that is not UTF-8 is Windows-1252: it is taken as text here
+    // and its page is written back in that code page at the close.
+    windows_1252_ = !windows_1252::is_utf8(bytes);
+    if (windows_1252_) {
+        windows_1252::decode(bytes, converted_);
+        bytes = converted_;
+    }
     int count = 0;
     std::size_t start = 0;
     while (start < bytes.size()) {
@@ -475,6 +484,10 @@ close_result template_engine::close_output_file() {
     if (!output_open_) return {};
     if (!pending_output_.empty()) output_text({}, true);  // nothing the page held is lost
     output_open_ = false;
+    if (windows_1252_) {
+        windows_1252::encode(page_, converted_);
+        page_.swap(converted_);
+    }
     close_result result = new_page_fd_ >= 0 ? write_new_page() : write_page();
     page_.clear();
     return result;

@@ -100,6 +100,8 @@ public:
     int cursor_column() const { return cursor_column_; }
     const std::string& pending_output() const { return pending_output_; }
     bool output_is_open() const { return output_open_; }
+    // The loaded template was not UTF-8 and was read as Windows-1252.
+    bool template_is_windows_1252() const { return windows_1252_; }
 
 private:
     // Fills the line table from the file; the number of lines, 0 on any
@@ -148,6 +150,8 @@ private:
     std::string page_;             // the completed lines of the page, CRLF after each
     std::string file_bytes_;       // the template file while it is split into lines
     std::string compare_bytes_;    // the page already there, when it may be unchanged
+    bool windows_1252_ = false;    // the template, and so its page, is Windows-1252
+    std::string converted_;        // a template or page while it changes encoding
     std::string temporary_path_;
     std::array<std::string, 3> folded_search_;  // search texts in lower case
     std::string folded_line_;                   // the scanned line in lower case

@@ -28,9 +28,9 @@ protected:
         report_.clear();
         generator_.use_database(std::make_unique<fake_database>(book_), GenerationSettings{});
         generator_.set_main_recordset(test::make_record_set(
-            {{"id", "Title", "url", "nothing", "price", "sold"},
+            {{"id", "Title", "url", "nothing", "price", "sold", "\xC3\x84rger"},
              {{number(7), text("A & B"), text("a b/c?d"), null(), data::db_value::from_real(2.5),
-               data::db_value::from_boolean(true)}}}));
+               data::db_value::from_boolean(true), text("grr")}}}));
     }
 
     // A statement the database answers, with one column "v".
@@ -104,6 +104,9 @@ TEST_F(template_language, value_tags_write_their_text_where_they_stand) {
         // The field option is lowered before the lookup.
         {"<!--MAIN_FIELD=field:=Title-->", "A & B\r\n"},
         {"<!--MAIN_FIELD=FIELD:=Gone-->", "Korvane: Field, gone not found\r\n"},
+        // Case is folded beyond ASCII too.
+        {"<!--MAIN_FIELD=\xC3\xA4RGER-->|<!--MAIN_FIELD=field:=\xC3\x84RGER-->", "grr|grr\r\n"},
+        {"<!--MAIN_FIELD=field:=\xC3\x84RGERN-->", "Korvane: Field, \xC3\xA4rgern not found\r\n"},
         // Escaping needs both options.
         {"<!--MAIN_FIELD=field:=url,escape:=true-->", "a%20b%2Fc%3Fd\r\n"},
         {"<!--MAIN_FIELD=escape:=TRUE,field:=url-->", "a%20b%2Fc%3Fd\r\n"},
@@ -116,6 +119,23 @@ TEST_F(template_language, value_tags_write_their_text_where_they_stand) {
         // The date comes from the run's clock.
         {"<p><!--TODAYS DATE=dd mmmm yyyy--></p>", "<p>05 December 2026</p>\r\n"},
     });
+    EXPECT_EQ(report(), lines{});
+}
+
+TEST_F(template_language, a_template_that_is_not_utf8_is_taken_as_windows_1252) {
+    // Its statements reach the database as text, and its page is written in
+    // its own code page: every byte it held comes back, and a character the
+    // code page lacks becomes a character reference.
+    answer("select v from w where k='caf\xC3\xA9'", {"caf\xC3\xA9 \xE6\x97\xA5"});
+    const std::string body =
+        "<!--REPEAT=select v from w where k='caf\xE9'--><!--REPEAT_FIELD=v--><!--END REPEAT-->";
+    EXPECT_EQ(render("caf\xE9 \x80\x81\x8D\x8F\x90\x9D\xFF " + body),
+              "caf\xE9 \x80\x81\x8D\x8F\x90\x9D\xFF caf\xE9 &#26085;\r\n");
+    // UTF-8, with or without a byte-order mark, is written as it came.
+    const std::string utf8 = "<!--REPEAT=select v from w where k='caf\xC3\xA9'-->"
+                             "<!--REPEAT_FIELD=v--><!--END REPEAT-->";
+    EXPECT_EQ(render("\xEF\xBB\xBF" + utf8), "\xEF\xBB\xBF" "caf\xC3\xA9 \xE6\x97\xA5\r\n");
+    EXPECT_EQ(render(utf8), "caf\xC3\xA9 \xE6\x97\xA5\r\n");
     EXPECT_EQ(report(), lines{});
 }
 
