@@ -5,6 +5,7 @@
 #include "data/text_helpers.h"
 #include "generator/page_generator.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace korvane::cli {
@@ -126,6 +128,67 @@ bool write_lines(const std::string& path, const std::vector<std::string>& lines)
         return false;
     }
     return true;
+}
+
+// One number per file: its folder as the system finds it (links followed,
+// "." and ".." gone) and its name. Two names of one file give one number;
+// two files giving one number by chance only cost a run on one thread.
+class file_numbers {
+public:
+    std::uint64_t of(const std::string& path) {
+        const std::filesystem::path normal = std::filesystem::path(path).lexically_normal();
+        const std::string folder = normal.parent_path().string();
+        if (folders_.size() > 4096) folders_.clear();  // a folder per page: keep memory flat
+        auto [found, inserted] = folders_.try_emplace(folder);
+        if (inserted) {
+            std::error_code ec;
+            auto real = std::filesystem::absolute(folder.empty() ? "." : folder, ec);
+            if (!ec) real = std::filesystem::weakly_canonical(real, ec);
+            found->second = ec ? folder : real.string();
+        }
+        return std::hash<std::string>{}(found->second + '/' + normal.filename().string());
+    }
+
+private:
+    std::unordered_map<std::string, std::string> folders_;
+};
+
+// True when the pages depend on the order the rows are made in: two rows
+// write one file (the later row's page must be the one left), or a row's
+// template is a page another row writes.
+bool rows_share_files(page_generator& run, std::int64_t row_count) {
+    struct rows_of_file {
+        std::uint64_t file;
+        std::int64_t first, last;  // consecutive rows naming it
+        bool operator<(const rows_of_file& other) const { return file < other.file; }
+    };
+    std::vector<rows_of_file> outputs, templates;
+    outputs.reserve(static_cast<std::size_t>(row_count));
+    file_numbers numbers;
+    std::string template_file, output_file, previous_template;
+    for (std::int64_t row = 1; row <= row_count && !stop_requested(); ++row) {
+        // A row whose fields cannot be read ends the run there.
+        if (!run.row_files(row, template_file, output_file)) break;
+        outputs.push_back({numbers.of(output_file), row, row});
+        if (row > 1 && template_file == previous_template) {
+            templates.back().last = row;
+        } else {
+            templates.push_back({numbers.of(template_file), row, row});
+            previous_template = template_file;
+        }
+    }
+    std::sort(outputs.begin(), outputs.end());
+    for (std::size_t i = 1; i < outputs.size(); ++i) {
+        if (outputs[i - 1].file == outputs[i].file) return true;
+    }
+    for (const auto& t : templates) {
+        const auto o = std::lower_bound(outputs.begin(), outputs.end(), t);
+        // A row may be its own template: that needs no order.
+        if (o != outputs.end() && o->file == t.file && !(t.first == t.last && t.first == o->first)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Renders the rows on `jobs` threads, each with its own run, database
@@ -277,7 +340,7 @@ int generate_command(const cli_options& options) {
         progress.update(static_cast<long>(row), static_cast<long>(row_count), file);
     };
 
-    if (row_count > 0 && jobs == 1) {
+    auto run_on_one_thread = [&] {
         buffered_status row_status;
         for (std::int64_t row = 1; row <= row_count && !stop_requested(); ++row) {
             row_status.texts.clear();
@@ -286,6 +349,14 @@ int generate_command(const cli_options& options) {
             account(row, outcome, row_status.texts.empty() ? "" : row_status.texts.back());
             if (outcome == page_outcome::stopped) break;
         }
+    };
+    // Pages made side by side must be the pages of one row after the other.
+    std::string one_thread_because;
+    if (row_count > 0 && jobs == 1) {
+        run_on_one_thread();
+    } else if (row_count > 0 && rows_share_files(run, row_count)) {
+        one_thread_because = "rows share output files or use other rows' pages as templates";
+        run_on_one_thread();
     } else if (row_count > 0) {
         const auto threads = static_cast<unsigned>(std::min<std::int64_t>(jobs, row_count));
         std::string failure;
@@ -337,6 +408,10 @@ int generate_command(const cli_options& options) {
         files_ok &= write_lines(options.status_log_file, status.texts);
 
     if (!options.quiet) {
+        if (!one_thread_because.empty()) {
+            std::fprintf(stderr, "korvane-cli: %s: the pages were made on one thread, in row order\n",
+                         one_thread_because.c_str());
+        }
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         std::fprintf(stderr, "%lld pages written, %lld left unchanged, %ld with problems, %.2f s\n",

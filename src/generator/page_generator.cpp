@@ -183,6 +183,28 @@ bool page_generator::move_main_to_row(std::int64_t row_number) {
     return main_recordset_->has_current_row();
 }
 
+bool page_generator::append_main_field(std::int64_t row_number, const std::string& field,
+                                       std::string& text) {
+    const data::db_value* value =
+        move_main_to_row(row_number) ? main_recordset_->value(field) : nullptr;
+    if (!value) return false;
+    text += data::value_to_text(*value);
+    return true;
+}
+
+bool page_generator::row_files(std::int64_t row_number, std::string& template_file,
+                               std::string& output_file) {
+    template_file = settings_.template_path;
+    output_file = settings_.generated_path;
+    if (!append_main_field(row_number, settings_.template_field, template_file) ||
+        !append_main_field(row_number, settings_.generated_field, output_file)) {
+        return false;
+    }
+    template_file = resolved_path(template_file);
+    output_file = resolved_path(output_file);
+    return true;
+}
+
 page_outcome page_generator::generate_row(std::int64_t row_number, std::int64_t row_count,
                                           error_list_target& report, status_port& status) {
     error_list_target* const saved_list = report_.error_list();
@@ -195,16 +217,11 @@ page_outcome page_generator::generate_row(std::int64_t row_number, std::int64_t 
     try {
         // Reads one field of the main row; false (reported) when it cannot.
         auto main_field_text = [&](const std::string& field, std::string& text) {
-            const data::db_value* value =
-                move_main_to_row(row_number) ? main_recordset_->value(field) : nullptr;
-            if (!value) {
-                report_.add_error_line("Field not found in MAIN table: " + field);
-                report_.add_error_line("    SQL: " + main_sql_);
-                report_.add_blank_error_line();
-                return false;
-            }
-            text += data::value_to_text(*value);
-            return true;
+            if (append_main_field(row_number, field, text)) return true;
+            report_.add_error_line("Field not found in MAIN table: " + field);
+            report_.add_error_line("    SQL: " + main_sql_);
+            report_.add_blank_error_line();
+            return false;
         };
         std::string template_file = settings_.template_path;
         output_file = settings_.generated_path;

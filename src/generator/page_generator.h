@@ -100,6 +100,10 @@ public:
     // time of this row. Counts the page (count_page).
     page_outcome generate_row(std::int64_t row_number, std::int64_t row_count,
                               error_list_target& report, status_port& status);
+    // The template and output file of a main row as the run opens them (the
+    // base folder applied), for a tool that must know before it renders which
+    // rows share files. False when a field cannot be read (nothing reported).
+    bool row_files(std::int64_t row_number, std::string& template_file, std::string& output_file);
     // Adds a page made elsewhere to this run's counters.
     void count_page(page_outcome outcome);
     // Closes the main result and the database, writes the completion line and
@@ -161,6 +165,9 @@ private:
     void append_field_value(std::string& out, std::string_view parameter,
                             const data::record_set* recordset) const;
     bool move_main_to_row(std::int64_t row_number);
+    // Appends the page text of a field of the main row; false when the row or
+    // the field is not there.
+    bool append_main_field(std::int64_t row_number, const std::string& field, std::string& text);
     std::string resolved_path(const std::string& path) const;
     void set_status(const std::string& text);
     void pump_events();
