@@ -1,5 +1,7 @@
 #include "data/settings.h"
 
+#include "../support/case_table.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -93,54 +95,15 @@ TEST_F(settings_file, a_failed_write_reports_why_and_leaves_the_old_file) {
 }
 
 TEST_F(settings_file, files_read_as_older_versions_wrote_them) {
-    const std::string four = "db_type=1\r\ndb_name=dsn\r\nmain_type=0\r\nmain_name=pages";
-    std::string lines_31;
-    for (int i = 0; i < 31; ++i) lines_31 += "x=1\r\n";
-    const struct {
-        std::string bytes;
-        int count;           // what read_settings_file returns
-        std::string fields;  // db_type,db_name,main_type,main_name,generated_path after it
-    } cases[] = {
-        // Line ends of every platform, a byte-order mark, Windows-1252 when not UTF-8.
-        {four, 4, "1,dsn,0,pages,"},
-        {"db_type=1\rdb_name=dsn\rmain_type=0\rmain_name=pages", 4, "1,dsn,0,pages,"},
-        {"db_type=1\ndb_name=dsn\nmain_type=0\nmain_name=pages\n", 4, "1,dsn,0,pages,"},
-        {"\xEF\xBB\xBF" + four, 4, "1,dsn,0,pages,"},
-        {"generated_path=Gr\xF6\xDF\x65 \x80\r\n", 1, "-1,,-1,,Größe €"},
-        // Keys match exactly, a later line wins, other lines are counted and ignored.
-        {"DB_NAME=upper\r\n db_name=blank\r\ndb_name =blank\r\nno equals sign\r\n"
-         "db_name=first\r\ndb_name=second\r\ncolour=blue\r\n",
-         7, "-1,second,-1,,"},
-        // db_type takes the leading number, halves rounding to even.
-        {"db_type=1.5", 1, "2,,-1,,"},
-        {"db_type=2.5", 1, "2,,-1,,"},
-        {"db_type=", 1, "0,,-1,,"},
-        {"db_type=x", 1, "0,,-1,,"},
-        {"db_type= 1 ", 1, "1,,-1,,"},
-        {"db_type=3abc", 1, "3,,-1,,"},
-        {"db_type=-1", 1, "-1,,-1,,"},
-        // main_type must be a number only.
-        {"main_type= 2 ", 1, "-1,,2,,"},
-        {"main_type=0.5", 1, "-1,,0,,"},
-        {"main_type=1.5", 1, "-1,,2,,"},
-        // Types beyond 16 bits, malformed ones and more than 31 lines fail the file.
-        {"main_type=", -1, ""},
-        {"main_type=x", -1, ""},
-        {"main_type=1x", -1, ""},
-        {"main_type=40000", -1, ""},
-        {"db_type=99999", -1, ""},
-        {lines_31, 31, "-1,,-1,,"},
-        {lines_31 + "db_name=late\r\n", -1, ""},
-    };
-    for (const auto& c : cases) {
+    for (const auto& row : test::read_case_table("data/settings_read_cases.tsv", 2)) {
         GenerationSettings s;
-        const std::string p = write_bytes("read.kvn", c.bytes);
-        EXPECT_EQ(read_settings_file(s, p), c.count) << c.bytes;
-        if (c.count < 0) continue;
+        const std::string p = write_bytes("read.kvn", row[0]);
+        EXPECT_EQ(read_settings_file(s, p), std::stoi(row[1])) << row.where;
+        if (std::stoi(row[1]) < 0) continue;
         EXPECT_EQ(std::to_string(s.database_type) + "," + s.database_name + "," +
                       std::to_string(s.main_type) + "," + s.main_name + "," + s.generated_path,
-                  c.fields)
-            << c.bytes;
+                  row[2])
+            << row.where;
         EXPECT_EQ(s.filename, p);
     }
 
