@@ -36,6 +36,16 @@ int position_of(std::string_view part, std::string_view text, int column) {
     return found == std::string_view::npos ? 0 : static_cast<int>(found) + 1;
 }
 
+// Which comment markers text holds: bit 0 "<!--", bit 1 "-->". A line that
+// lacks a marker a search text holds cannot hold that text, so the scans pass
+// most lines of a page without searching them.
+std::uint8_t markers_in(std::string_view text) {
+    std::uint8_t markers = 0;
+    if (text.find("<!--") != std::string_view::npos) markers |= 1;
+    if (text.find("-->") != std::string_view::npos) markers |= 2;
+    return markers;
+}
+
 // The characters of text from column to its end.
 std::string_view rest_from(std::string_view text, int column) {
     const std::size_t from = index_of_column(column);
@@ -201,6 +211,8 @@ int template_engine::split_template_lines(std::string_view bytes) {
         const auto index = static_cast<std::size_t>(count);
         if (index == template_lines_.size()) template_lines_.emplace_back();
         template_lines_[index].assign(bytes.substr(start, end - start));
+        if (index == line_markers_.size()) line_markers_.emplace_back();
+        line_markers_[index] = markers_in(template_lines_[index]);
         ++count;
         start = end;
         if (start < bytes.size()) {
@@ -238,11 +250,18 @@ bool template_engine::scan_lines(std::string_view search_text, std::string_view 
         search_text2 = fold_ascii(search_text2, folded_search_[1]);
         other_search_text = fold_ascii(other_search_text, folded_search_[2]);
     }
+    const std::uint8_t needs[3] = {markers_in(search_text), markers_in(search_text2),
+                                   markers_in(other_search_text)};
     bool found = false;
     int depth = 0;
     int folded_index = -1;
     while (!found && line < line_count_) {
         const std::string_view original = template_lines_[static_cast<std::size_t>(line)];
+        const std::uint8_t markers = line_markers_[static_cast<std::size_t>(line)];
+        auto position = [&](std::string_view part, int need, std::string_view in) {
+            const std::uint8_t wanted = needs[need];
+            return (markers & wanted) == wanted ? position_of(part, in, column) : 0;
+        };
         std::string_view text = original;
         if (case_sensitive) {
             if (folded_index != line) {
@@ -254,11 +273,11 @@ bool template_engine::scan_lines(std::string_view search_text, std::string_view 
 
         // A line holding the opening text opens one level, counted again each
         // time the same line is looked at after a closing match was skipped.
-        if (!other_search_text.empty() && position_of(other_search_text, text, column) > 0) {
+        if (!other_search_text.empty() && position(other_search_text, 2, text) > 0) {
             ++depth;
         }
-        int p1 = position_of(search_text, text, column);
-        const int p2 = search_text2.empty() ? 0 : position_of(search_text2, text, column);
+        int p1 = position(search_text, 0, text);
+        const int p2 = search_text2.empty() ? 0 : position(search_text2, 1, text);
         if (p1 == 0 && p2 > 0) p1 = p2;
         if (p1 > 0 && p2 > 0 && p2 < p1) p1 = p2;
 

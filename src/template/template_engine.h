@@ -134,6 +134,7 @@ private:
     // earlier template and are never read. Strings keep their capacity
     // between loads.
     std::vector<std::string> template_lines_;
+    std::vector<std::uint8_t> line_markers_;  // the comment markers each line holds
     int line_count_ = 0;
     int cursor_line_ = 0;
     int cursor_column_ = 0;
