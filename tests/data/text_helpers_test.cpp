@@ -48,13 +48,5 @@ TEST(paths, existence_of_files_and_folders) {
     EXPECT_FALSE(path_exists("/proc/self/status/"));
 }
 
-TEST(lists, system_tables_and_entries_are_matched_with_case) {
-    std::vector<std::string> tables{"MSysObjects", "MSysQueries", "Pages", "msysx"};
-    remove_system_tables(tables);
-    EXPECT_EQ(tables, (std::vector<std::string>{"Pages", "msysx"}));
-    EXPECT_EQ(find_list_entry("Pages", tables), 0);
-    EXPECT_EQ(find_list_entry("pages", tables), -1);
-}
-
 }  // namespace
 }  // namespace korvane
