@@ -1,43 +1,27 @@
 #include "data/settings.h"
 
 #include "../support/case_table.h"
+#include "sqlite_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
-#include <filesystem>
-#include <fstream>
 
 namespace korvane {
 namespace {
 
-namespace fs = std::filesystem;
-
+// Files in a fresh folder of the test's own.
 class settings_file : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("korvane-settings-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::permissions(dir_, fs::perms::owner_all, ec);
-        fs::remove_all(dir_, ec);
-    }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return folder_.path(name); }
     std::string write_bytes(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path(name), std::ios::binary) << bytes;
+        test::write_file(path(name), bytes);
         return path(name);
     }
-    static std::string read_bytes(const std::string& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
+    static std::string read_bytes(const std::string& p) { return test::read_file(p); }
 
-    fs::path dir_;
+    test::temp_folder folder_;
 };
 
 GenerationSettings sample(const std::string& filename) {
@@ -87,9 +71,9 @@ TEST_F(settings_file, a_failed_write_reports_why_and_leaves_the_old_file) {
 
     if (::geteuid() != 0) {  // root writes anywhere
         const auto kept = write_bytes("kept.kvn", "db_type=1\r\n");
-        ::chmod(dir_.c_str(), 0500);
+        ::chmod(folder_.dir().c_str(), 0500);
         EXPECT_FALSE(write_settings_file(sample(kept), error));
-        ::chmod(dir_.c_str(), 0700);
+        ::chmod(folder_.dir().c_str(), 0700);
         EXPECT_EQ(read_bytes(kept), "db_type=1\r\n");
     }
 }

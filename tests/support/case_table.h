@@ -17,42 +17,27 @@ struct table_row {
     const std::string& operator[](std::size_t i) const { return fields.at(i); }
 };
 
-inline std::string unescape_field(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char c = text[++i];
-        if (c == 't') out += '\t';
-        else if (c == 'n') out += '\n';
-        else if (c == 'r') out += '\r';
-        else if (c == 'x' && i + 2 < text.size()) {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else out += c;
-    }
-    return out;
-}
-
-// The rows of tests/<name> in the source tree; each must have at least
-// min_fields fields, else the test fails there.
+// The rows of tests/<name>; a row with fewer than min_fields fields fails.
 inline std::vector<table_row> read_case_table(const std::string& name, std::size_t min_fields) {
-    const std::string path = std::string(KORVANE_SOURCE_DIR) + "/tests/" + name;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(std::string(KORVANE_SOURCE_DIR) + "/tests/" + name, std::ios::binary);
+    if (!in) ADD_FAILURE() << "cannot read tests/" << name;
     std::vector<table_row> rows;
-    if (!in) ADD_FAILURE() << "cannot read " << path;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line[0] == '#') continue;
-        table_row row{name + ":" + std::to_string(number), {}};
-        for (std::size_t start = 0;;) {
-            const std::size_t tab = line.find('\t', start);
-            row.fields.push_back(unescape_field(line.substr(start, tab - start)));
-            if (tab == std::string::npos) break;
-            start = tab + 1;
+        table_row row{name + ":" + std::to_string(number), {""}};
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const char c = line[i];
+            if (c == '\t') {
+                row.fields.emplace_back();
+            } else if (c != '\\' || i + 1 == line.size()) {
+                row.fields.back() += c;
+            } else if (const char e = line[++i]; e == 'x' && i + 2 < line.size()) {
+                row.fields.back() += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                row.fields.back() += e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;
+            }
         }
         if (row.fields.size() < min_fields) ADD_FAILURE() << row.where << ": too few fields";
         else rows.push_back(std::move(row));
