@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -192,33 +193,62 @@ bool rows_share_files(page_generator& run, std::int64_t row_count) {
 }
 
 // Renders the rows on `jobs` threads, each with its own run, database
-// connection and template engine; hands each row's report and captions to
-// `emit` in row order. Returns the number of rows emitted; failure tells why
-// a thread stopped the run, if one did.
+// connection and template engine. The reporting run reads the main result and
+// hands out copies of its rows in chunks, a few chunks ahead of the writer, so
+// memory stays flat in the number of rows; each row's report and captions go
+// to `emit` in row order. Returns the number of rows emitted; failure tells
+// why a thread stopped the run, if one did.
 template <typename Emit>
 std::int64_t render_in_parallel(const cli_options& options, const GenerationSettings& settings,
-                                const std::string& base, const page_generator& reporter,
+                                const std::string& base, page_generator& reporter,
                                 std::int64_t row_count, unsigned jobs, std::string& failure,
                                 Emit emit) {
     // Small chunks keep the threads busy to the end; rows of a chunk run in
     // order, so consecutive rows of one template reuse it.
-    constexpr std::int64_t chunk = 16;
-    std::vector<row_result> results(static_cast<std::size_t>(row_count));
-    std::atomic<std::int64_t> next_chunk{0};
-    std::atomic<bool> stop_all{false};
+    constexpr std::int64_t chunk_rows = 16;
+    const std::size_t read_ahead = 4 * static_cast<std::size_t>(jobs);
+    struct chunk {
+        std::int64_t first_row = 0;
+        std::unique_ptr<data::record_set> rows;
+        std::vector<row_result> results;
+        bool ended = false;  // its thread is done with it, every row made or not
+    };
+    std::deque<std::shared_ptr<chunk>> in_order;  // read and not yet emitted (this thread)
+    std::deque<std::shared_ptr<chunk>> waiting;   // read and not yet taken by a thread
+    bool all_read = false;
+    // The first row that ended the run (a field of the main row could not be
+    // read): rows before it are still made and reported, as on one thread.
+    std::atomic<std::int64_t> stop_row{row_count + 1};
+    std::atomic<bool> thread_failed{false};
     std::mutex mutex;
-    std::condition_variable row_done;
+    std::condition_variable work_ready, chunk_done;
+    auto stopping = [&] { return thread_failed.load() || stop_requested(); };
+    auto stopped_at = [&](std::int64_t row) {
+        std::int64_t first = stop_row.load();
+        while (row < first && !stop_row.compare_exchange_weak(first, row)) {
+        }
+    };
 
     auto work = [&] {
         page_generator run(run_options_for(options, base));
         const bool opened = run.open_database(settings);
-        if (opened) run.share_main_recordset(reporter);
-        while (!stop_all.load() && !stop_requested()) {
-            const std::int64_t first = next_chunk.fetch_add(chunk);
-            if (first >= row_count) break;
-            for (std::int64_t row = first + 1; row <= std::min(first + chunk, row_count); ++row) {
-                row_result& r = results[static_cast<std::size_t>(row - 1)];
-                if (stop_all.load() || stop_requested()) break;
+        for (;;) {
+            std::shared_ptr<chunk> c;
+            {
+                std::unique_lock lock(mutex);
+                // Wake now and then to notice a stop while no chunk comes.
+                while (waiting.empty() && !all_read && !stopping()) {
+                    work_ready.wait_for(lock, std::chrono::milliseconds(50));
+                }
+                if (waiting.empty() || stopping()) break;
+                c = waiting.front();
+                waiting.pop_front();
+            }
+            if (opened) run.set_main_rows(std::move(c->rows), c->first_row, reporter.main_sql());
+            for (std::size_t i = 0; i < c->results.size() && !stopping(); ++i) {
+                row_result& r = c->results[i];
+                const std::int64_t row = c->first_row + static_cast<std::int64_t>(i);
+                if (row > stop_row.load()) break;
                 if (opened) {
                     r.outcome = run.generate_row(row, row_count, r.report, r.status);
                 } else {
@@ -230,12 +260,16 @@ std::int64_t render_in_parallel(const cli_options& options, const GenerationSett
                     r.report.add_line("");
                     r.outcome = page_outcome::stopped;
                 }
-                if (r.outcome == page_outcome::stopped) stop_all.store(true);
+                if (r.outcome == page_outcome::stopped) stopped_at(row);
                 std::lock_guard lock(mutex);
                 r.done = true;
             }
+            {
+                std::lock_guard lock(mutex);
+                c->ended = true;
+            }
             // Once a chunk: waking the writer for every row costs more than a row.
-            row_done.notify_all();
+            chunk_done.notify_all();
         }
         run.close();
     };
@@ -255,38 +289,72 @@ std::int64_t render_in_parallel(const cli_options& options, const GenerationSett
             std::lock_guard lock(mutex);
             if (failure.empty()) failure = why;
         }
-        stop_all.store(true);
-        row_done.notify_all();
+        thread_failed.store(true);
+        chunk_done.notify_all();
     };
 
     std::vector<std::thread> threads;
     for (unsigned i = 0; i < jobs; ++i) threads.emplace_back(worker);
 
+    // Emits the finished rows of the oldest chunk in order; false at the first
+    // row not made (the run stopped there) or made with a stop.
     std::int64_t emitted = 0;
-    for (std::int64_t row = 1; row <= row_count; ++row) {
-        row_result& r = results[static_cast<std::size_t>(row - 1)];
-        {
-            std::unique_lock lock(mutex);
-            // Wake now and then to notice a stop while no row is finishing.
-            while (!r.done && !stop_requested() && !stop_all.load()) {
-                row_done.wait_for(lock, std::chrono::milliseconds(50));
+    bool ended_at_row = false;
+    auto emit_front = [&](bool wait) {
+        chunk& c = *in_order.front();
+        for (std::size_t i = static_cast<std::size_t>(emitted - (c.first_row - 1));
+             i < c.results.size(); ++i) {
+            row_result& r = c.results[i];
+            {
+                std::unique_lock lock(mutex);
+                while (wait && !r.done && !c.ended && !stopping()) {
+                    chunk_done.wait_for(lock, std::chrono::milliseconds(50));
+                }
+                if (!r.done) return false;
             }
-            if (!r.done) break;
+            emit(c.first_row + static_cast<std::int64_t>(i), r);
+            ++emitted;
+            const bool stopped = r.outcome == page_outcome::stopped;
+            r.report.lines = {};  // what is written out need not stay in memory
+            r.status.texts = {};
+            if (stopped) {
+                ended_at_row = true;
+                return false;
+            }
         }
-        emit(row, r);
-        ++emitted;
-        const bool stopped = r.outcome == page_outcome::stopped;
-        r.report.lines = {};  // what is written out need not stay in memory
-        r.status.texts = {};
-        if (stopped) break;
+        in_order.pop_front();
+        return true;
+    };
+
+    std::int64_t next_row = 1;
+    bool going = true;
+    while (going) {
+        while (next_row <= row_count && next_row <= stop_row.load() &&
+               in_order.size() < read_ahead && !stopping()) {
+            auto c = std::make_shared<chunk>();
+            c->first_row = next_row;
+            c->rows = reporter.copy_main_rows(next_row, std::min(chunk_rows, row_count - next_row + 1));
+            c->results.resize(static_cast<std::size_t>(std::min(chunk_rows, row_count - next_row + 1)));
+            next_row += static_cast<std::int64_t>(c->results.size());
+            {
+                std::lock_guard lock(mutex);
+                in_order.push_back(c);
+                waiting.push_back(c);
+                all_read = next_row > row_count;
+            }
+            work_ready.notify_one();
+        }
+        if (in_order.empty()) break;
+        going = emit_front(true);
     }
+    {
+        std::lock_guard lock(mutex);
+        all_read = true;
+    }
+    work_ready.notify_all();
     for (auto& t : threads) t.join();
     // Rows finished after a stop are still reported, in order, until the first gap.
-    for (std::int64_t row = emitted + 1; row <= row_count; ++row) {
-        row_result& r = results[static_cast<std::size_t>(row - 1)];
-        if (!r.done || stop_all.load()) break;
-        emit(row, r);
-        ++emitted;
+    while (!ended_at_row && !thread_failed.load() && !in_order.empty() && emit_front(false)) {
     }
     return emitted;
 }

@@ -4,10 +4,12 @@
 // page_generator, so runs can work side by side, one per thread.
 //
 // The window calls start_page_generator for a whole run. A tool that renders
-// on several threads drives the steps itself: begin_run and open_database on
-// one run object that owns the report, open_database/open_main_recordset on one
-// more object per thread, generate_row per main row into sinks it merges in row
-// order, count_page on the reporting object for each outcome, and finish_run.
+// on several threads drives the steps itself: begin_run, open_database and
+// open_main_recordset on one run object that owns the report and reads the
+// main result; open_database on one more object per thread, which is handed
+// copies of the main rows (copy_main_rows, set_main_rows); generate_row per
+// main row into sinks it merges in row order, count_page on the reporting
+// object for each outcome, and finish_run.
 #pragma once
 
 #include "data/engine/database.h"
@@ -93,7 +95,9 @@ public:
     // the settings.
     void use_database(std::unique_ptr<data::database> database, const GenerationSettings& settings);
     // The row count of the main result, or -1 when there is no row to process
-    // (SQL failed: reported; empty or over the row limit: silent).
+    // (SQL failed: reported; empty or over the row limit: silent). The rows
+    // are read as the run goes, inside the run's read snapshot, so a result of
+    // any size takes little memory.
     std::int64_t open_main_recordset(std::int16_t main_type, const std::string& main_name);
     // Makes the page of one main row (1-based; row_count only for the
     // percentage). Report lines go to report and captions to status for the
@@ -155,10 +159,14 @@ public:
     // The main result, for tests and tools that set its row themselves.
     data::record_set* main_recordset() { return main_recordset_.get(); }
     void set_main_recordset(std::unique_ptr<data::record_set> result);
-    // Reads the rows of another run's main result, with a cursor of its own:
+    // A copy of count main rows from first_row (1-based) on, fewer when the
+    // result ends or cannot be read; for another run's set_main_rows.
+    std::unique_ptr<data::record_set> copy_main_rows(std::int64_t first_row, std::int64_t count);
+    // The main rows from first_row on, copied from the run that read them:
     // runs on several threads make the pages of one result without each
     // running the main SQL.
-    void share_main_recordset(const page_generator& other);
+    void set_main_rows(std::unique_ptr<data::record_set> rows, std::int64_t first_row,
+                       const std::string& main_sql);
 
 private:
     void start_over(const GenerationSettings& settings);
@@ -187,6 +195,7 @@ private:
     std::unique_ptr<data::record_set> main_recordset_;
     std::string main_sql_;
     std::int64_t main_row_index_ = -1;  // 0-based row of main_recordset_, -1 unknown
+    std::int64_t main_row_offset_ = 0;  // main rows before main_recordset_'s first
 
     std::unique_ptr<template_engine> engine_;
     std::string previous_template_file_;
