@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
 
 namespace korvane {
@@ -27,12 +28,38 @@ std::size_t index_of_column(int column) {
     return column > 1 ? static_cast<std::size_t>(column - 1) : 0;
 }
 
+// The index of the first occurrence of part in text at or after from, or npos.
+// Markers begin with "<" and end with ">", characters rarer in a page than
+// "-": the search looks for one of those and then compares the rest, which
+// for short markers in short lines beats a general substring search.
+std::size_t find_text(std::string_view text, std::string_view part, std::size_t from) {
+    const std::size_t n = part.size();
+    if (n == 0) return from <= text.size() ? from : std::string_view::npos;
+    if (from > text.size() || n > text.size() - from) return std::string_view::npos;
+    // The character looked for: the last one, unless it is a "-" and the
+    // first is not.
+    const std::size_t key = part[n - 1] == '-' && part[0] != '-' ? 0 : n - 1;
+    const char* const begin = text.data();
+    const char* p = begin + from + key;
+    const char* const end = begin + text.size() - (n - 1 - key);
+    while (p < end) {
+        p = static_cast<const char*>(std::memchr(p, part[key], static_cast<std::size_t>(end - p)));
+        if (p == nullptr) return std::string_view::npos;
+        const char* const start = p - key;
+        std::size_t i = 0;
+        while (i < n && start[i] == part[i]) ++i;
+        if (i == n) return static_cast<std::size_t>(start - begin);
+        ++p;
+    }
+    return std::string_view::npos;
+}
+
 // The 1-based position of the first occurrence of part in text that starts at
 // or after column, or 0 when there is none or column lies beyond the text.
 int position_of(std::string_view part, std::string_view text, int column) {
     const std::size_t from = index_of_column(column);
     if (from >= text.size()) return 0;
-    const std::size_t found = text.find(part, from);
+    const std::size_t found = find_text(text, part, from);
     return found == std::string_view::npos ? 0 : static_cast<int>(found) + 1;
 }
 
@@ -41,8 +68,17 @@ int position_of(std::string_view part, std::string_view text, int column) {
 // most lines of a page without searching them.
 std::uint8_t markers_in(std::string_view text) {
     std::uint8_t markers = 0;
-    if (text.find("<!--") != std::string_view::npos) markers |= 1;
-    if (text.find("-->") != std::string_view::npos) markers |= 2;
+    if (find_text(text, "<!--", 0) != std::string_view::npos) markers |= 1;
+    if (find_text(text, "-->", 0) != std::string_view::npos) markers |= 2;
+    return markers;
+}
+
+// Markers a search text surely holds, told from its ends alone: the search
+// texts are markers or tags, and this is asked on every scan.
+std::uint8_t markers_at_ends(std::string_view text) {
+    std::uint8_t markers = 0;
+    if (text.starts_with("<!--")) markers |= 1;
+    if (text.ends_with("-->")) markers |= 2;
     return markers;
 }
 
@@ -250,8 +286,8 @@ bool template_engine::scan_lines(std::string_view search_text, std::string_view 
         search_text2 = fold_ascii(search_text2, folded_search_[1]);
         other_search_text = fold_ascii(other_search_text, folded_search_[2]);
     }
-    const std::uint8_t needs[3] = {markers_in(search_text), markers_in(search_text2),
-                                   markers_in(other_search_text)};
+    const std::uint8_t needs[3] = {markers_at_ends(search_text), markers_at_ends(search_text2),
+                                   markers_at_ends(other_search_text)};
     bool found = false;
     int depth = 0;
     int folded_index = -1;
@@ -370,8 +406,8 @@ std::string_view template_engine::template_line(int index) const {
 std::string_view template_engine::text_between_markers(std::string_view text,
                                                        std::string_view open_marker,
                                                        std::string_view close_marker) {
-    const std::size_t open = text.find(open_marker);
-    const std::size_t close = text.find(close_marker);
+    const std::size_t open = find_text(text, open_marker, 0);
+    const std::size_t close = find_text(text, close_marker, 0);
     if (open == std::string_view::npos || close == std::string_view::npos || close <= open) {
         return {};
     }
