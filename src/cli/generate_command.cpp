@@ -396,6 +396,8 @@ int generate_command(const cli_options& options) {
         return exit_database_unopened;
     }
     const std::int64_t row_count = run.open_main_recordset(settings.main_type, settings.main_name);
+    // The result is closed with the run; its size is kept for the summary.
+    const std::int64_t main_rows = run.main_recordset() ? run.main_recordset()->record_count() : 0;
     std::int64_t rows_done = 0;
     long problem_rows = 0;
 
@@ -456,13 +458,12 @@ int generate_command(const cli_options& options) {
         run.finish_run();
     }
     if (row_count <= 0 && report.problem_lines() == 0 && signal_number == 0) {
-        const auto* main = run.main_recordset();
-        if (main && main->record_count() > generator::classic_row_limit && !options.no_row_limit) {
+        if (main_rows > generator::classic_row_limit && !options.no_row_limit) {
             std::fprintf(
                 stderr,
                 "korvane-cli: the main result has %lld rows, more than %lld: no pages were "
                 "written (--no-row-limit lifts the limit)\n",
-                static_cast<long long>(main->record_count()),
+                static_cast<long long>(main_rows),
                 static_cast<long long>(generator::classic_row_limit));
         } else if (!options.quiet) {
             std::fprintf(stderr,

@@ -191,6 +191,22 @@ TEST(cli_jobs, rows_that_share_files_give_the_pages_of_row_order) {
     }
 }
 
+TEST(cli_row_limit, a_main_result_over_the_limit_is_named) {
+    temp_folder dir;
+    ASSERT_TRUE(make_sqlite_file(
+        dir.path("db.sqlite"),
+        "CREATE TABLE p (tpl TEXT, out TEXT);"
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 32768) "
+        "INSERT INTO p SELECT 't.html', 'p' || i || '.html' FROM n;"));
+    const auto kvn = write_settings(dir, "s.kvn", "db.sqlite", "select * from p", "out");
+    const auto run = run_cli(dir, {"generate", kvn, "--quiet"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("the main result has 32768 rows, more than 32767: no pages were written"),
+              std::string::npos)
+        << run.err;
+    EXPECT_TRUE(fs::is_empty(dir.dir() / "out"));
+}
+
 TEST(cli_exit_status, tells_scripts_what_happened) {
     temp_folder dir;
     ASSERT_TRUE(make_sqlite_file(
