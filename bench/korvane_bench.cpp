@@ -161,6 +161,7 @@ struct contender {
     std::vector<std::string> args;  // "{site}" and "{kvn}" are filled in
     std::vector<run_result> runs;
     std::vector<double> vs_floor, vs_floor_one;
+    std::vector<double> cpu_vs_floor;  // the floor's CPU time over this one's
 };
 
 // The number of files removed.
@@ -204,8 +205,8 @@ void usage() {
                  "Runs the floor program and korvane-cli generate (at each --jobs, default 1,2)\n"
                  "round robin on synthetic catalogues of N pages (default 10000), R rounds\n"
                  "(default 3), and prints the medians and the ratios to the floor. The pages\n"
-                 "stay in the work folder until the next run, which removes them and then waits\n"
-                 "--settle seconds (default 35) before measuring.\n";
+                 "are removed at the end; a run waits until --settle seconds (default 35) have\n"
+                 "passed since the last removal before it measures.\n";
 }
 
 template <typename T>
@@ -223,17 +224,20 @@ bool measure(const options& opt, long n) {
     }
     const std::string db = (opt.work / "catalogue.sqlite").string();
     std::vector<contender> all;
-    all.push_back({"floor, statement per page", "floor", {opt.floor, db, "{site}", bench_date_text}, {}, {}, {}});
-    all.push_back({"floor, one statement", "floor1", {opt.floor, db, "{site}", bench_date_text, "--one-statement"}, {}, {}, {}});
+    all.push_back({"floor, statement per page", "floor", {opt.floor, db, "{site}", bench_date_text}, {}, {}, {}, {}});
+    all.push_back({"floor, one statement", "floor1", {opt.floor, db, "{site}", bench_date_text, "--one-statement"}, {}, {}, {}, {}});
     for (unsigned jobs : opt.jobs) {
         std::vector<std::string> args{opt.cli, "generate", "{kvn}", "--quiet", "--now", bench_now,
                                       "--jobs", std::to_string(jobs)};
         if (n > 32767) args.push_back("--no-row-limit");
-        all.push_back({"korvane-cli --jobs " + std::to_string(jobs), "j" + std::to_string(jobs), args, {}, {}, {}});
+        all.push_back({"korvane-cli --jobs " + std::to_string(jobs), "j" + std::to_string(jobs), args, {}, {}, {}, {}});
     }
 
     for (int round = 1; round <= opt.rounds; ++round) {
-        for (auto& c : all) {
+        // Each round starts with the next program, so that none always runs
+        // first, after a pause, or right after the floor.
+        for (std::size_t k = 0; k < all.size(); ++k) {
+            auto& c = all[(k + static_cast<std::size_t>(round - 1)) % all.size()];
             const std::string folder = "site-" + std::to_string(n) + "-" + c.key + "-" + std::to_string(round);
             const fs::path site = opt.work / folder;
             fs::create_directories(site);
@@ -254,9 +258,11 @@ bool measure(const options& opt, long n) {
         }
         const double floor_speed = all[0].runs.back().seconds;
         const double floor_one_speed = all[1].runs.back().seconds;
+        auto cpu = [](const run_result& r) { return r.user_seconds + r.system_seconds; };
         for (auto& c : all) {
             c.vs_floor.push_back(floor_speed / c.runs.back().seconds);
             c.vs_floor_one.push_back(floor_one_speed / c.runs.back().seconds);
+            c.cpu_vs_floor.push_back(cpu(all[0].runs.back()) / std::max(1e-6, cpu(c.runs.back())));
         }
         if (round == 1) {
             const fs::path reference = opt.work / ("site-" + std::to_string(n) + "-floor-1");
@@ -271,10 +277,10 @@ bool measure(const options& opt, long n) {
         }
     }
 
-    std::printf("\n%ld pages, median of %d rounds; ratios: pages/s over the floor's in the same round\n", n,
-                opt.rounds);
-    std::printf("%-28s %9s %11s %11s %9s %9s %11s\n", "program", "pages/s", "user us/pg",
-                "sys us/pg", "peak MiB", "vs floor", "vs floor 1");
+    std::printf("\n%ld pages, median of %d rounds; ratios to the floor's in the same round: pages/s,\n"
+                "and CPU time (user + system) of the floor over the program's\n", n, opt.rounds);
+    std::printf("%-28s %9s %11s %11s %9s %9s %11s %10s\n", "program", "pages/s", "user us/pg",
+                "sys us/pg", "peak MiB", "vs floor", "vs floor 1", "CPU floor");
     for (auto& c : all) {
         std::vector<double> speed, user, sys, peak;
         for (const auto& r : c.runs) {
@@ -283,8 +289,9 @@ bool measure(const options& opt, long n) {
             sys.push_back(r.system_seconds * 1e6 / static_cast<double>(n));
             peak.push_back(static_cast<double>(r.peak_kib) / 1024.0);
         }
-        std::printf("%-28s %9.0f %11.1f %11.1f %9.1f %9.2f %11.2f\n", c.name.c_str(), median(speed),
-                    median(user), median(sys), median(peak), median(c.vs_floor), median(c.vs_floor_one));
+        std::printf("%-28s %9.0f %11.1f %11.1f %9.1f %9.2f %11.2f %10.2f\n", c.name.c_str(),
+                    median(speed), median(user), median(sys), median(peak), median(c.vs_floor),
+                    median(c.vs_floor_one), median(c.cpu_vs_floor));
     }
     std::fflush(stdout);
     return true;
@@ -327,20 +334,38 @@ int main(int argc, char** argv) {
     std::ofstream(opt.work / "templates" / "page.html", std::ios::binary) << page_template();
 
     // Pages deleted right before a run make the run pay for them: ext4
-    // without a journal checks every inode freed in the last 30 seconds
-    // before it reuses one, and with tens of thousands freed that check
-    // costs more than writing the pages. So the pages of the previous run
-    // are removed first, and the file system left to settle.
-    if (const auto removed = remove_sites(opt.work); removed > 0) {
+    // checks every inode freed in the last 30 seconds before it reuses one
+    // (and a disk mounted with discard trims what was freed), and with tens
+    // of thousands freed that costs more than writing the pages. So pages are
+    // removed at the end of a run, and a run waits until the file system has
+    // settled since the last removal (its time is kept in the work folder).
+    const fs::path removed_at = opt.work / "last-removal";
+    auto remove_pages = [&] {
+        const auto removed = remove_sites(opt.work);
         ::sync();
-        std::printf("removed %ju files of the previous run; waiting %d s for the file system to settle\n",
-                    removed, opt.settle_seconds);
+        std::ofstream(removed_at) << std::chrono::duration_cast<std::chrono::seconds>(
+                                         std::chrono::system_clock::now().time_since_epoch())
+                                         .count();
+        return removed;
+    };
+    if (const auto removed = remove_sites(opt.work); removed > 0) {
+        std::printf("removed %ju files of an unfinished run\n", removed);
+        remove_pages();
+    }
+    long long last_removal = 0;
+    std::ifstream(removed_at) >> last_removal;
+    const long long now = std::chrono::duration_cast<std::chrono::seconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+    if (const long long wait = last_removal + opt.settle_seconds - now; wait > 0) {
+        std::printf("waiting %lld s for the file system to settle after removing pages\n", wait);
         std::fflush(stdout);
-        std::this_thread::sleep_for(std::chrono::seconds(opt.settle_seconds));
+        std::this_thread::sleep_for(std::chrono::seconds(wait));
     }
+    bool ok = true;
     for (long n : opt.pages) {
-        if (!measure(opt, n)) return 1;
+        if (!(ok = measure(opt, n))) break;
     }
-    std::printf("The pages are in %s/site-*; the next run removes them.\n", opt.work.string().c_str());
-    return 0;
+    remove_pages();
+    return ok ? 0 : 1;
 }
