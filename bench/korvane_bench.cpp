@@ -39,6 +39,7 @@ constexpr const char* bench_date_text = "2026-01-01 12:00";
 struct options {
     std::string cli = KORVANE_CLI_PATH;
     std::string floor = KORVANE_FLOOR_PATH;
+    std::string other_cli;  // another build to compare with, in the same rounds
     fs::path work = "bench-work";
     std::vector<long> pages{10000};
     std::vector<unsigned> jobs{1, 2};
@@ -200,13 +201,15 @@ double median(std::vector<double> values) {
 }
 
 void usage() {
-    std::cout << "usage: korvane_bench [--cli PATH] [--floor PATH] [--work DIR] [--pages N[,N...]]\n"
-                 "                     [--jobs J[,J...]] [--rounds R] [--settle SECONDS]\n"
+    std::cout << "usage: korvane_bench [--cli PATH] [--other-cli PATH] [--floor PATH] [--work DIR]\n"
+                 "                     [--pages N[,N...]] [--jobs J[,J...]] [--rounds R]\n"
+                 "                     [--settle SECONDS]\n"
                  "Runs the floor program and korvane-cli generate (at each --jobs, default 1,2)\n"
                  "round robin on synthetic catalogues of N pages (default 10000), R rounds\n"
                  "(default 3), and prints the medians and the ratios to the floor. The pages\n"
                  "are removed at the end; a run waits until --settle seconds (default 35) have\n"
-                 "passed since the last removal before it measures.\n";
+                 "passed since the last removal before it measures. --other-cli runs a second\n"
+                 "build (an earlier one, say) in the same rounds.\n";
 }
 
 template <typename T>
@@ -226,11 +229,15 @@ bool measure(const options& opt, long n) {
     std::vector<contender> all;
     all.push_back({"floor, statement per page", "floor", {opt.floor, db, "{site}", bench_date_text}, {}, {}, {}, {}});
     all.push_back({"floor, one statement", "floor1", {opt.floor, db, "{site}", bench_date_text, "--one-statement"}, {}, {}, {}, {}});
-    for (unsigned jobs : opt.jobs) {
-        std::vector<std::string> args{opt.cli, "generate", "{kvn}", "--quiet", "--now", bench_now,
-                                      "--jobs", std::to_string(jobs)};
-        if (n > 32767) args.push_back("--no-row-limit");
-        all.push_back({"korvane-cli --jobs " + std::to_string(jobs), "j" + std::to_string(jobs), args, {}, {}, {}, {}});
+    for (const auto& [cli, label] : {std::pair{opt.cli, std::string()}, {opt.other_cli, std::string("other ")}}) {
+        if (cli.empty()) continue;
+        for (unsigned jobs : opt.jobs) {
+            std::vector<std::string> args{cli, "generate", "{kvn}", "--quiet", "--now", bench_now,
+                                          "--jobs", std::to_string(jobs)};
+            if (n > 32767) args.push_back("--no-row-limit");
+            all.push_back({label + "korvane-cli --jobs " + std::to_string(jobs),
+                           label.substr(0, 1) + "j" + std::to_string(jobs), args, {}, {}, {}, {}});
+        }
     }
 
     for (int round = 1; round <= opt.rounds; ++round) {
@@ -310,6 +317,7 @@ int main(int argc, char** argv) {
             };
             if (a == "--cli") opt.cli = next();
             else if (a == "--floor") opt.floor = next();
+            else if (a == "--other-cli") opt.other_cli = next();
             else if (a == "--work") opt.work = next();
             else if (a == "--pages") opt.pages = parse_list<long>(next());
             else if (a == "--jobs") opt.jobs = parse_list<unsigned>(next());
