@@ -259,6 +259,7 @@ int template_engine::split_template_lines(std::string_view bytes) {
 }
 
 void template_engine::reset_template_state() {
+    tag_line_ = -1;  // the lines it pointed into are gone
     initialise_cursor();
     pending_output_.clear();
     saved_lines_[0] = 0;
@@ -346,6 +347,14 @@ bool template_engine::jump_to_line_containing(std::string_view search_text,
 bool template_engine::jump_past_line_containing(std::string_view search_text,
                                                 std::string_view other_search_text,
                                                 bool case_sensitive) {
+    // Past the end of the tag just read at the cursor: its "-->" is the first
+    // one from there, which is where the scan would stop.
+    if (search_text == "-->" && other_search_text.empty() && !case_sensitive &&
+        cursor_line_ == tag_line_ && cursor_column_ == tag_column_ && !tag_.empty() &&
+        tag_.data() == text_at_cursor().data()) {
+        cursor_column_ += static_cast<int>(tag_.size());
+        return true;
+    }
     const bool found = scan_lines(search_text, {}, other_search_text, cursor_line_, cursor_column_,
                                   case_sensitive, false);
     if (found) cursor_column_ += static_cast<int>(search_text.size());
@@ -391,7 +400,12 @@ bool template_engine::output_past_line_containing(std::string_view search_text,
 }
 
 std::string_view template_engine::tag_at_cursor() const {
-    return text_between_markers(text_at_cursor(), "<!--", "-->");
+    if (cursor_line_ != tag_line_ || cursor_column_ != tag_column_) {
+        tag_ = text_between_markers(text_at_cursor(), "<!--", "-->");
+        tag_line_ = cursor_line_;
+        tag_column_ = cursor_column_;
+    }
+    return tag_;
 }
 
 std::string_view template_engine::text_at_cursor() const {

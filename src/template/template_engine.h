@@ -154,6 +154,11 @@ private:
     bool windows_1252_ = false;    // the template, and so its page, is Windows-1252
     std::string converted_;        // a template or page while it changes encoding
     std::string temporary_path_;
+    // The tag last read and where: the processor reads a tag, then often
+    // again, and then jumps past it.
+    mutable int tag_line_ = -1;
+    mutable int tag_column_ = 0;
+    mutable std::string_view tag_;
     std::array<std::string, 3> folded_search_;  // search texts in lower case
     std::string folded_line_;                   // the scanned line in lower case
 };
