@@ -463,6 +463,8 @@ std::unique_ptr<record_set> run_sqlite_query(sqlite3* db, const std::string& sql
     sqlite3_stmt* statement = guard.statement;
     const int columns = static_cast<int>(classes.size());
     auto result = std::make_unique<record_set>(std::move(names));
+    // A repeating section's result is a handful of rows: room for them at once.
+    result->reserve_rows(16);
 
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
