@@ -56,4 +56,27 @@ inline std::string page_template() {
            "<p>Generated <!--TODAYS DATE=yyyy-mm-dd hh:nn--></p>\n</footer>\n</body>\n</html>\n";
 }
 
+// The same page as a Jinja2 template, for the script a user would write
+// instead (jinja_site.py); its values come formatted as the pages show them.
+inline std::string jinja_template() {
+    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+           "<title>{{ title }}</title>\n"
+           "<link rel=\"stylesheet\" href=\"style.css\">\n</head>\n<body>\n"
+           "<!-- navigation -->\n<nav><ul>\n" +
+           navigation_lines() +
+           "</ul></nav>\n<main>\n<h1>{{ title }}</h1>\n"
+           "<p class=\"by\">by <a href=\"author.html?name={{ author|urlescape }}\">{{ author }}</a>,"
+           " published {{ published }}</p>\n"
+           "<p class=\"price\">Price: {{ price }} (rating {{ rating }})</p>\n"
+           "\n<p class=\"stock\">{% if in_stock %}In stock{% else %}Out of stock{% endif %}</p>\n\n"
+           "<p>{{ summary }}</p>\n<table>\n"
+           "<tr><th>#</th><th>Item</th><th>Qty</th><th>Price</th></tr>\n"
+           "{% for line in lines %}\n<tr><td>{{ line.name }}</td><td>{{ line.qty }}</td>"
+           "<td>{{ line.price }}</td></tr>\n"
+           "{% if not loop.last %}<tr class=\"sep\"></tr>{% endif %}\n{% endfor %}\n"
+           "</table>\n</main>\n<footer>\n" +
+           footer_lines() +
+           "<p>Generated {{ date }}</p>\n</footer>\n</body>\n</html>\n";
+}
+
 }  // namespace korvane::bench

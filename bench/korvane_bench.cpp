@@ -40,6 +40,7 @@ struct options {
     std::string cli = KORVANE_CLI_PATH;
     std::string floor = KORVANE_FLOOR_PATH;
     std::string other_cli;  // another build to compare with, in the same rounds
+    std::string jinja_script = KORVANE_JINJA_SCRIPT;  // run when python3 has jinja2
     fs::path work = "bench-work";
     std::vector<long> pages{10000};
     std::vector<unsigned> jobs{1, 2};
@@ -163,6 +164,7 @@ struct contender {
     std::vector<run_result> runs;
     std::vector<double> vs_floor, vs_floor_one;
     std::vector<double> cpu_vs_floor;  // the floor's CPU time over this one's
+    std::vector<double> vs_jinja;
 };
 
 // The number of files removed.
@@ -201,7 +203,8 @@ double median(std::vector<double> values) {
 }
 
 void usage() {
-    std::cout << "usage: korvane_bench [--cli PATH] [--other-cli PATH] [--floor PATH] [--work DIR]\n"
+    std::cout << "usage: korvane_bench [--cli PATH] [--other-cli PATH] [--floor PATH] [--jinja PATH]\n"
+                 "                     [--work DIR]\n"
                  "                     [--pages N[,N...]] [--jobs J[,J...]] [--rounds R]\n"
                  "                     [--settle SECONDS]\n"
                  "Runs the floor program and korvane-cli generate (at each --jobs, default 1,2)\n"
@@ -209,7 +212,8 @@ void usage() {
                  "(default 3), and prints the medians and the ratios to the floor. The pages\n"
                  "are removed at the end; a run waits until --settle seconds (default 35) have\n"
                  "passed since the last removal before it measures. --other-cli runs a second\n"
-                 "build (an earlier one, say) in the same rounds.\n";
+                 "build (an earlier one, say) in the same rounds. Where python3 has jinja2, the\n"
+                 "script a user would write instead (--jinja PATH, \"\" to leave it out) runs too.\n";
 }
 
 template <typename T>
@@ -227,17 +231,33 @@ bool measure(const options& opt, long n) {
     }
     const std::string db = (opt.work / "catalogue.sqlite").string();
     std::vector<contender> all;
-    all.push_back({"floor, statement per page", "floor", {opt.floor, db, "{site}", bench_date_text}, {}, {}, {}, {}});
-    all.push_back({"floor, one statement", "floor1", {opt.floor, db, "{site}", bench_date_text, "--one-statement"}, {}, {}, {}, {}});
+    auto add = [&](std::string name, std::string key, std::vector<std::string> args) {
+        contender c;
+        c.name = std::move(name);
+        c.key = std::move(key);
+        c.args = std::move(args);
+        all.push_back(std::move(c));
+    };
+    add("floor, statement per page", "floor", {opt.floor, db, "{site}", bench_date_text});
+    add("floor, one statement", "floor1", {opt.floor, db, "{site}", bench_date_text, "--one-statement"});
     for (const auto& [cli, label] : {std::pair{opt.cli, std::string()}, {opt.other_cli, std::string("other ")}}) {
         if (cli.empty()) continue;
         for (unsigned jobs : opt.jobs) {
             std::vector<std::string> args{cli, "generate", "{kvn}", "--quiet", "--now", bench_now,
                                           "--jobs", std::to_string(jobs)};
             if (n > 32767) args.push_back("--no-row-limit");
-            all.push_back({label + "korvane-cli --jobs " + std::to_string(jobs),
-                           label.substr(0, 1) + "j" + std::to_string(jobs), args, {}, {}, {}, {}});
+            add(label + "korvane-cli --jobs " + std::to_string(jobs), label.substr(0, 1) + "j" + std::to_string(jobs),
+                args);
         }
+    }
+    const bool jinja = !opt.jinja_script.empty() &&
+                       std::system("python3 -c 'import jinja2' >/dev/null 2>&1") == 0;
+    if (jinja) {
+        add("python3 + jinja2", "jinja",
+            {"/usr/bin/env", "python3", opt.jinja_script, db,
+             (opt.work / "templates" / "page.jinja").string(), "{site}", bench_date_text});
+    } else {
+        std::printf("(python3 with jinja2 not found: the Jinja2 script is left out)\n");
     }
 
     for (int round = 1; round <= opt.rounds; ++round) {
@@ -267,6 +287,7 @@ bool measure(const options& opt, long n) {
         const double floor_one_speed = all[1].runs.back().seconds;
         auto cpu = [](const run_result& r) { return r.user_seconds + r.system_seconds; };
         for (auto& c : all) {
+            if (jinja) c.vs_jinja.push_back(all.back().runs.back().seconds / c.runs.back().seconds);
             c.vs_floor.push_back(floor_speed / c.runs.back().seconds);
             c.vs_floor_one.push_back(floor_one_speed / c.runs.back().seconds);
             c.cpu_vs_floor.push_back(cpu(all[0].runs.back()) / std::max(1e-6, cpu(c.runs.back())));
@@ -286,8 +307,8 @@ bool measure(const options& opt, long n) {
 
     std::printf("\n%ld pages, median of %d rounds; ratios to the floor's in the same round: pages/s,\n"
                 "and CPU time (user + system) of the floor over the program's\n", n, opt.rounds);
-    std::printf("%-28s %9s %11s %11s %9s %9s %11s %10s\n", "program", "pages/s", "user us/pg",
-                "sys us/pg", "peak MiB", "vs floor", "vs floor 1", "CPU floor");
+    std::printf("%-28s %9s %11s %11s %9s %9s %11s %10s %9s\n", "program", "pages/s", "user us/pg",
+                "sys us/pg", "peak MiB", "vs floor", "vs floor 1", "CPU floor", "vs jinja");
     for (auto& c : all) {
         std::vector<double> speed, user, sys, peak;
         for (const auto& r : c.runs) {
@@ -296,9 +317,9 @@ bool measure(const options& opt, long n) {
             sys.push_back(r.system_seconds * 1e6 / static_cast<double>(n));
             peak.push_back(static_cast<double>(r.peak_kib) / 1024.0);
         }
-        std::printf("%-28s %9.0f %11.1f %11.1f %9.1f %9.2f %11.2f %10.2f\n", c.name.c_str(),
+        std::printf("%-28s %9.0f %11.1f %11.1f %9.1f %9.2f %11.2f %10.2f %9.2f\n", c.name.c_str(),
                     median(speed), median(user), median(sys), median(peak), median(c.vs_floor),
-                    median(c.vs_floor_one), median(c.cpu_vs_floor));
+                    median(c.vs_floor_one), median(c.cpu_vs_floor), median(c.vs_jinja));
     }
     std::fflush(stdout);
     return true;
@@ -318,6 +339,7 @@ int main(int argc, char** argv) {
             if (a == "--cli") opt.cli = next();
             else if (a == "--floor") opt.floor = next();
             else if (a == "--other-cli") opt.other_cli = next();
+            else if (a == "--jinja") opt.jinja_script = next();
             else if (a == "--work") opt.work = next();
             else if (a == "--pages") opt.pages = parse_list<long>(next());
             else if (a == "--jobs") opt.jobs = parse_list<unsigned>(next());
@@ -340,6 +362,7 @@ int main(int argc, char** argv) {
 
     fs::create_directories(opt.work / "templates");
     std::ofstream(opt.work / "templates" / "page.html", std::ios::binary) << page_template();
+    std::ofstream(opt.work / "templates" / "page.jinja", std::ios::binary) << korvane::bench::jinja_template();
 
     // Pages deleted right before a run make the run pay for them: ext4
     // checks every inode freed in the last 30 seconds before it reuses one
