@@ -20,15 +20,21 @@ QString as_qstring(std::string_view s) {
 
 // Names match as the database engine matches them: case is folded for every
 // letter ("Ärger" is "ärger"), not only for A to Z.
+// Byte by byte while both are ASCII (a name is looked up for every tag, and
+// most names differ in their first letters); Qt for what lies beyond.
 bool same_field_name(std::string_view a, std::string_view b) {
-    if (is_ascii(a) && is_ascii(b)) {
-        if (a.size() != b.size()) return false;
-        for (std::size_t i = 0; i < a.size(); ++i) {
-            if (fold(a[i]) != fold(b[i])) return false;
+    auto folded_by_qt = [&] {
+        return QString::compare(as_qstring(a), as_qstring(b), Qt::CaseInsensitive) == 0;
+    };
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        if ((static_cast<unsigned char>(a[i]) | static_cast<unsigned char>(b[i])) >= 0x80) {
+            return folded_by_qt();
         }
-        return true;
+        if (fold(a[i]) != fold(b[i])) return false;
     }
-    return QString::compare(as_qstring(a), as_qstring(b), Qt::CaseInsensitive) == 0;
+    if (a.size() == b.size()) return true;
+    return is_ascii(a.substr(common)) && is_ascii(b.substr(common)) ? false : folded_by_qt();
 }
 
 }  // namespace
