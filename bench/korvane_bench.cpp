@@ -1,13 +1,21 @@
-// Measures korvane-cli on a synthetic catalogue: N pages of about ten child
-// rows each, a 4 KB template with every construct, output on disk. Prints
-// pages/s, MB/s and peak memory for each run and compares them with the
-// previous run's numbers, kept in the work folder.
+// Measures korvane-cli against a floor on a synthetic catalogue: N pages of
+// about ten child rows each, a 4 KB template with every construct, output on
+// disk. In one invocation, round robin, it runs the floor program (the same
+// pages written by hand-coded logic, preparing the section statement per page
+// and with one prepared statement) and korvane-cli at --jobs 1 and 2, and
+// prints pages/s, user and system CPU per page, peak memory, and the ratios
+// to the floor taken within each round. Absolute figures drift on a shared
+// machine; ratios within a round hold. The pages of each program are checked
+// to be the floor's, byte for byte.
+#include "bench_site.h"
+
 #include <sqlite3.h>
 
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -15,21 +23,28 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
+using korvane::bench::page_template;
 
 namespace {
 
+constexpr const char* bench_now = "2026-01-01T12:00:00";
+constexpr const char* bench_date_text = "2026-01-01 12:00";
+
 struct options {
     std::string cli = KORVANE_CLI_PATH;
+    std::string floor = KORVANE_FLOOR_PATH;
+    std::string other_cli;  // another build to compare with, in the same rounds
+    std::string jinja_script = KORVANE_JINJA_SCRIPT;  // run when python3 has jinja2
     fs::path work = "bench-work";
-    std::vector<long> pages{10000, 50000};
-    std::vector<unsigned> jobs{1, std::max(1u, std::thread::hardware_concurrency())};
+    std::vector<long> pages{10000};
+    std::vector<unsigned> jobs{1, 2};
+    int rounds = 3;
     int settle_seconds = 35;
 };
 
@@ -97,41 +112,6 @@ bool make_database(const fs::path& file, long pages) {
     return ok;
 }
 
-// A realistic page: head, navigation and footer text around eight field tags,
-// a repeating section over the page's lines with a condition inside, and
-// conditions outside it.
-std::string page_template() {
-    std::ostringstream t;
-    t << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-         "<title><!--MAIN_FIELD=title--></title>\n"
-         "<link rel=\"stylesheet\" href=\"style.css\">\n</head>\n<body>\n"
-         "<!-- navigation -->\n<nav><ul>\n";
-    for (int i = 0; i < 12; ++i) {
-        t << "  <li><a href=\"section" << i << ".html\">Section number " << i
-          << " of the catalogue</a></li>\n";
-    }
-    t << "</ul></nav>\n<main>\n<h1><!--MAIN_FIELD=title--></h1>\n"
-         "<p class=\"by\">by <a href=\"author.html?name=<!--MAIN_FIELD=field:=author,escape:=true-->\">"
-         "<!--MAIN_FIELD=author--></a>, published <!--MAIN_FIELD=published--></p>\n"
-         "<p class=\"price\">Price: <!--MAIN_FIELD=price--> (rating <!--MAIN_FIELD=rating-->)</p>\n"
-         "<!--START IF=#--MAIN_FIELD=in_stock--#==True-->\n<p class=\"stock\">In stock</p>\n"
-         "<!--ELSE-->\n<p class=\"stock\">Out of stock</p>\n<!--END IF-->\n"
-         "<p><!--MAIN_FIELD=summary--></p>\n<table>\n"
-         "<tr><th>#</th><th>Item</th><th>Qty</th><th>Price</th></tr>\n"
-         "<!--REPEAT=select name, qty, price from lines where page_id = #--MAIN_FIELD=id--# order by id-->\n"
-         "<tr><td><!--REPEAT_FIELD=name--></td><td><!--REPEAT_FIELD=qty--></td>"
-         "<td><!--REPEAT_FIELD=price--></td></tr>\n"
-         "<!--START IF=current_record_num<number_of_records--><tr class=\"sep\"></tr><!--END IF-->\n"
-         "<!--REPEAT ELSE-->\n<tr><td colspan=\"4\">No items</td></tr>\n<!--END REPEAT-->\n"
-         "</table>\n</main>\n<footer>\n";
-    for (int i = 0; i < 16; ++i) {
-        t << "<p>Footer line " << i
-          << ": terms, privacy, shipping and returns information for the catalogue.</p>\n";
-    }
-    t << "<p>Generated <!--TODAYS DATE=yyyy-mm-dd hh:nn--></p>\n</footer>\n</body>\n</html>\n";
-    return t.str();
-}
-
 bool write_settings(const fs::path& file, const std::string& output_folder) {
     std::ofstream out(file, std::ios::binary);
     out << "db_type=0\r\ndb_name=catalogue.sqlite\r\nmain_type=0\r\nmain_name=pages\r\n"
@@ -149,10 +129,7 @@ struct run_result {
     int status = -1;
 };
 
-run_result run_cli(const options& opt, const fs::path& settings, unsigned jobs, bool no_limit) {
-    std::vector<std::string> args{opt.cli, "generate", settings.string(), "--quiet",
-                                  "--now", "2026-01-01T12:00:00", "--jobs", std::to_string(jobs)};
-    if (no_limit) args.push_back("--no-row-limit");
+run_result run_program(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -170,20 +147,25 @@ run_result run_cli(const options& opt, const fs::path& settings, unsigned jobs, 
     if (child < 0 || wait4(child, &status, 0, &usage) < 0) return result;
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.peak_kib = usage.ru_maxrss;
-    auto seconds_of = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    auto seconds_of = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
     result.user_seconds = seconds_of(usage.ru_utime);
     result.system_seconds = seconds_of(usage.ru_stime);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
 
-std::uintmax_t folder_bytes(const fs::path& dir) {
-    std::uintmax_t total = 0;
-    for (const auto& e : fs::directory_iterator(dir)) {
-        if (e.is_regular_file()) total += e.file_size();
-    }
-    return total;
-}
+// One contender: a name for the table and how to run it into a site folder.
+struct contender {
+    std::string name;
+    std::string key;   // folder and results name
+    std::vector<std::string> args;  // "{site}" and "{kvn}" are filled in
+    std::vector<run_result> runs;
+    std::vector<double> vs_floor, vs_floor_one;
+    std::vector<double> cpu_vs_floor;  // the floor's CPU time over this one's
+    std::vector<double> vs_jinja;
+};
 
 // The number of files removed.
 std::uintmax_t remove_sites(const fs::path& work) {
@@ -196,22 +178,42 @@ std::uintmax_t remove_sites(const fs::path& work) {
     return removed;
 }
 
-std::map<std::string, double> read_previous(const fs::path& file) {
-    std::map<std::string, double> previous;
-    std::ifstream in(file);
-    std::string key;
-    double value = 0;
-    while (in >> key >> value) previous[key] = value;
-    return previous;
+std::string file_text(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+// Pages of site that differ from (or are missing beside) those of reference.
+long pages_differing(const fs::path& reference, const fs::path& site) {
+    long differ = 0;
+    for (const auto& e : fs::directory_iterator(reference)) {
+        const fs::path other = site / e.path().filename();
+        if (!fs::exists(other) || file_text(e.path()) != file_text(other)) ++differ;
+    }
+    return differ;
+}
+
+double median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 void usage() {
-    std::cout << "usage: korvane_bench [--cli PATH] [--work DIR] [--pages N[,N...]] [--jobs J[,J...]]\n"
+    std::cout << "usage: korvane_bench [--cli PATH] [--other-cli PATH] [--floor PATH] [--jinja PATH]\n"
+                 "                     [--work DIR]\n"
+                 "                     [--pages N[,N...]] [--jobs J[,J...]] [--rounds R]\n"
                  "                     [--settle SECONDS]\n"
-                 "Runs korvane-cli generate on synthetic catalogues and prints pages/s, MB/s and\n"
-                 "peak memory, compared with the previous run kept in the work folder. The pages\n"
-                 "stay in the work folder until the next run, which removes them and then waits\n"
-                 "--settle seconds (default 35) before measuring.\n";
+                 "Runs the floor program and korvane-cli generate (at each --jobs, default 1,2)\n"
+                 "round robin on synthetic catalogues of N pages (default 10000), R rounds\n"
+                 "(default 3), and prints the medians and the ratios to the floor. The pages\n"
+                 "are removed at the end; a run waits until --settle seconds (default 35) have\n"
+                 "passed since the last removal before it measures. --other-cli runs a second\n"
+                 "build (an earlier one, say) in the same rounds. Where python3 has jinja2, the\n"
+                 "script a user would write instead (--jinja PATH, \"\" to leave it out) runs too.\n";
 }
 
 template <typename T>
@@ -220,6 +222,107 @@ std::vector<T> parse_list(const std::string& text) {
     std::stringstream in(text);
     for (std::string item; std::getline(in, item, ',');) values.push_back(static_cast<T>(std::stol(item)));
     return values;
+}
+
+bool measure(const options& opt, long n) {
+    if (!make_database(opt.work / "catalogue.sqlite", n)) {
+        std::cerr << "korvane_bench: could not build the catalogue database\n";
+        return false;
+    }
+    const std::string db = (opt.work / "catalogue.sqlite").string();
+    std::vector<contender> all;
+    auto add = [&](std::string name, std::string key, std::vector<std::string> args) {
+        contender c;
+        c.name = std::move(name);
+        c.key = std::move(key);
+        c.args = std::move(args);
+        all.push_back(std::move(c));
+    };
+    add("floor, statement per page", "floor", {opt.floor, db, "{site}", bench_date_text});
+    add("floor, one statement", "floor1", {opt.floor, db, "{site}", bench_date_text, "--one-statement"});
+    for (const auto& [cli, label] : {std::pair{opt.cli, std::string()}, {opt.other_cli, std::string("other ")}}) {
+        if (cli.empty()) continue;
+        for (unsigned jobs : opt.jobs) {
+            std::vector<std::string> args{cli, "generate", "{kvn}", "--quiet", "--now", bench_now,
+                                          "--jobs", std::to_string(jobs)};
+            if (n > 32767) args.push_back("--no-row-limit");
+            add(label + "korvane-cli --jobs " + std::to_string(jobs), label.substr(0, 1) + "j" + std::to_string(jobs),
+                args);
+        }
+    }
+    const bool jinja = !opt.jinja_script.empty() &&
+                       std::system("python3 -c 'import jinja2' >/dev/null 2>&1") == 0;
+    if (jinja) {
+        add("python3 + jinja2", "jinja",
+            {"/usr/bin/env", "python3", opt.jinja_script, db,
+             (opt.work / "templates" / "page.jinja").string(), "{site}", bench_date_text});
+    } else {
+        std::printf("(python3 with jinja2 not found: the Jinja2 script is left out)\n");
+    }
+
+    for (int round = 1; round <= opt.rounds; ++round) {
+        // Each round starts with the next program, so that none always runs
+        // first, after a pause, or right after the floor.
+        for (std::size_t k = 0; k < all.size(); ++k) {
+            auto& c = all[(k + static_cast<std::size_t>(round - 1)) % all.size()];
+            const std::string folder = "site-" + std::to_string(n) + "-" + c.key + "-" + std::to_string(round);
+            const fs::path site = opt.work / folder;
+            fs::create_directories(site);
+            const fs::path kvn = opt.work / ("bench-" + c.key + ".kvn");
+            write_settings(kvn, folder);
+            std::vector<std::string> args = c.args;
+            for (auto& a : args) {
+                if (a == "{site}") a = site.string();
+                if (a == "{kvn}") a = kvn.string();
+            }
+            ::sync();
+            const run_result r = run_program(args);
+            if (r.status != 0) {
+                std::cerr << "korvane_bench: " << c.name << " ended with status " << r.status << "\n";
+                return false;
+            }
+            c.runs.push_back(r);
+        }
+        const double floor_speed = all[0].runs.back().seconds;
+        const double floor_one_speed = all[1].runs.back().seconds;
+        auto cpu = [](const run_result& r) { return r.user_seconds + r.system_seconds; };
+        for (auto& c : all) {
+            if (jinja) c.vs_jinja.push_back(all.back().runs.back().seconds / c.runs.back().seconds);
+            c.vs_floor.push_back(floor_speed / c.runs.back().seconds);
+            c.vs_floor_one.push_back(floor_one_speed / c.runs.back().seconds);
+            c.cpu_vs_floor.push_back(cpu(all[0].runs.back()) / std::max(1e-6, cpu(c.runs.back())));
+        }
+        if (round == 1) {
+            const fs::path reference = opt.work / ("site-" + std::to_string(n) + "-floor-1");
+            for (std::size_t i = 1; i < all.size(); ++i) {
+                const long differ = pages_differing(
+                    reference, opt.work / ("site-" + std::to_string(n) + "-" + all[i].key + "-1"));
+                if (differ != 0) {
+                    std::printf("warning: %ld pages of %s differ from the floor's\n", differ,
+                                all[i].name.c_str());
+                }
+            }
+        }
+    }
+
+    std::printf("\n%ld pages, median of %d rounds; ratios to the floor's in the same round: pages/s,\n"
+                "and CPU time (user + system) of the floor over the program's\n", n, opt.rounds);
+    std::printf("%-28s %9s %11s %11s %9s %9s %11s %10s %9s\n", "program", "pages/s", "user us/pg",
+                "sys us/pg", "peak MiB", "vs floor", "vs floor 1", "CPU floor", "vs jinja");
+    for (auto& c : all) {
+        std::vector<double> speed, user, sys, peak;
+        for (const auto& r : c.runs) {
+            speed.push_back(static_cast<double>(n) / r.seconds);
+            user.push_back(r.user_seconds * 1e6 / static_cast<double>(n));
+            sys.push_back(r.system_seconds * 1e6 / static_cast<double>(n));
+            peak.push_back(static_cast<double>(r.peak_kib) / 1024.0);
+        }
+        std::printf("%-28s %9.0f %11.1f %11.1f %9.1f %9.2f %11.2f %10.2f %9.2f\n", c.name.c_str(),
+                    median(speed), median(user), median(sys), median(peak), median(c.vs_floor),
+                    median(c.vs_floor_one), median(c.cpu_vs_floor), median(c.vs_jinja));
+    }
+    std::fflush(stdout);
+    return true;
 }
 
 }  // namespace
@@ -234,9 +337,13 @@ int main(int argc, char** argv) {
                 return argv[++i];
             };
             if (a == "--cli") opt.cli = next();
+            else if (a == "--floor") opt.floor = next();
+            else if (a == "--other-cli") opt.other_cli = next();
+            else if (a == "--jinja") opt.jinja_script = next();
             else if (a == "--work") opt.work = next();
             else if (a == "--pages") opt.pages = parse_list<long>(next());
             else if (a == "--jobs") opt.jobs = parse_list<unsigned>(next());
+            else if (a == "--rounds") opt.rounds = std::max(1, std::stoi(next()));
             else if (a == "--settle") opt.settle_seconds = std::stoi(next());
             else if (a == "--help") { usage(); return 0; }
             else throw std::invalid_argument("unknown option " + a);
@@ -246,66 +353,50 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
-    if (!fs::exists(opt.cli)) {
-        std::cerr << "korvane_bench: no korvane-cli at " << opt.cli << " (build it first)\n";
-        return 2;
+    for (const auto& program : {opt.cli, opt.floor}) {
+        if (!fs::exists(program)) {
+            std::cerr << "korvane_bench: no " << program << " (build it first)\n";
+            return 2;
+        }
     }
 
     fs::create_directories(opt.work / "templates");
     std::ofstream(opt.work / "templates" / "page.html", std::ios::binary) << page_template();
-    const fs::path results_file = opt.work / "last-run.txt";
-    const auto previous = read_previous(results_file);
-    std::ofstream results(results_file);
+    std::ofstream(opt.work / "templates" / "page.jinja", std::ios::binary) << korvane::bench::jinja_template();
 
     // Pages deleted right before a run make the run pay for them: ext4
-    // without a journal checks every inode freed in the last 30 seconds
-    // before it reuses one, and with tens of thousands freed that check
-    // costs more than writing the pages. So the pages of the previous run
-    // are removed first, and the file system left to settle.
-    if (const auto removed = remove_sites(opt.work); removed > 0) {
+    // checks every inode freed in the last 30 seconds before it reuses one
+    // (and a disk mounted with discard trims what was freed), and with tens
+    // of thousands freed that costs more than writing the pages. So pages are
+    // removed at the end of a run, and a run waits until the file system has
+    // settled since the last removal (its time is kept in the work folder).
+    const fs::path removed_at = opt.work / "last-removal";
+    auto remove_pages = [&] {
+        const auto removed = remove_sites(opt.work);
         ::sync();
-        std::printf("removed %ju files of the previous run; waiting %d s for the file system to settle\n",
-                    removed, opt.settle_seconds);
+        std::ofstream(removed_at) << std::chrono::duration_cast<std::chrono::seconds>(
+                                         std::chrono::system_clock::now().time_since_epoch())
+                                         .count();
+        return removed;
+    };
+    if (const auto removed = remove_sites(opt.work); removed > 0) {
+        std::printf("removed %ju files of an unfinished run\n", removed);
+        remove_pages();
+    }
+    long long last_removal = 0;
+    std::ifstream(removed_at) >> last_removal;
+    const long long now = std::chrono::duration_cast<std::chrono::seconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+    if (const long long wait = last_removal + opt.settle_seconds - now; wait > 0) {
+        std::printf("waiting %lld s for the file system to settle after removing pages\n", wait);
         std::fflush(stdout);
-        std::this_thread::sleep_for(std::chrono::seconds(opt.settle_seconds));
+        std::this_thread::sleep_for(std::chrono::seconds(wait));
     }
-
-    std::printf("%8s %5s %9s %7s %7s %11s %8s %10s  %s\n", "pages", "jobs", "seconds", "user", "sys",
-                "pages/s", "MB/s", "peak MiB", "vs previous run");
+    bool ok = true;
     for (long n : opt.pages) {
-        if (!make_database(opt.work / "catalogue.sqlite", n)) {
-            std::cerr << "korvane_bench: could not build the catalogue database\n";
-            return 1;
-        }
-        for (unsigned jobs : opt.jobs) {
-            // Each run writes into a folder of its own; nothing is deleted
-            // between runs. user and sys tell the generator's own work from
-            // the file system's.
-            const std::string key = std::to_string(n) + "x" + std::to_string(jobs);
-            const fs::path site = opt.work / ("site-" + key);
-            fs::create_directories(site);
-            write_settings(opt.work / "bench.kvn", site.filename().string());
-            ::sync();
-            const auto r = run_cli(opt, opt.work / "bench.kvn", jobs, n > 32767);
-            if (r.status != 0) {
-                std::cerr << "korvane_bench: korvane-cli ended with status " << r.status << "\n";
-                return 1;
-            }
-            const double pages_per_second = static_cast<double>(n) / r.seconds;
-            const double mb_per_second = static_cast<double>(folder_bytes(site)) / 1e6 / r.seconds;
-            std::string versus = "-";
-            if (auto it = previous.find(key); it != previous.end() && it->second > 0) {
-                char buf[32];
-                std::snprintf(buf, sizeof buf, "%+.1f%%", 100.0 * (pages_per_second / it->second - 1.0));
-                versus = buf;
-            }
-            std::printf("%8ld %5u %9.2f %7.2f %7.2f %11.0f %8.1f %10.1f  %s\n", n, jobs, r.seconds,
-                        r.user_seconds, r.system_seconds, pages_per_second, mb_per_second,
-                        static_cast<double>(r.peak_kib) / 1024.0, versus.c_str());
-            std::fflush(stdout);
-            results << key << " " << pages_per_second << "\n";
-        }
+        if (!(ok = measure(opt, n))) break;
     }
-    std::printf("The pages are in %s/site-*; the next run removes them.\n", opt.work.string().c_str());
-    return 0;
+    remove_pages();
+    return ok ? 0 : 1;
 }

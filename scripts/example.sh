@@ -3,7 +3,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
-cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The same configuration as scripts/test.sh's release build, so that either
+# script reuses what the other built.
+cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_WERROR=ON
 cmake --build "$root/build/release" -j "$(nproc)"
 "$root/build/release/src/cli/korvane-cli" generate "$root/build/release/examples/bookshop.kvn"
 echo

@@ -13,5 +13,6 @@ run() {
   (cd "$root/build/$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
 }
 
+# build/release is configured as scripts/example.sh configures it.
 run release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run sanitize -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON

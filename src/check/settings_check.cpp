@@ -3,6 +3,7 @@
 #include "data/global.h"
 #include "data/settings.h"
 #include "data/text_helpers.h"
+#include "template/windows_1252.h"
 
 #include <filesystem>
 #include <fstream>
@@ -166,10 +167,16 @@ private:
                 const std::string output = resolve(
                     base_, settings_.generated_path + text_of(main_->value(settings_.generated_field)));
                 const auto folder = fs::path(output).parent_path().string();
-                if (first_row_of_folder.emplace(folder, row).second && !folder.empty() &&
-                    !fs::is_directory(folder)) {
-                    at_key("generated_path", "main row " + std::to_string(row) + " writes '" + output +
-                                                 "', but its folder does not exist");
+                if (!first_row_of_folder.emplace(folder, row).second || folder.empty()) continue;
+                // A path the system refuses (too long, not searchable) is a
+                // finding like a missing folder, never the end of the check.
+                std::error_code ec;
+                const bool is_folder = fs::is_directory(folder, ec);
+                const std::string writes = "main row " + std::to_string(row) + " writes '" + output;
+                if (ec && ec != std::errc::no_such_file_or_directory) {
+                    at_key("generated_path", writes + "', but its folder cannot be used (" + ec.message() + ")");
+                } else if (!is_folder) {
+                    at_key("generated_path", writes + "', but its folder does not exist");
                 }
             }
         }
@@ -181,7 +188,9 @@ private:
         const std::string named = "main row " + std::to_string(row) + " names the template '" + path + "'";
         std::error_code ec;
         if (!fs::is_regular_file(path, ec)) {
-            at_key("template_field", named + ", which does not exist");
+            const bool refused = ec && ec != std::errc::no_such_file_or_directory;
+            at_key("template_field",
+                   named + (refused ? ", which cannot be used (" + ec.message() + ")" : ", which does not exist"));
             return;
         }
         std::ifstream in(path, std::ios::binary);
@@ -189,6 +198,12 @@ private:
         if (!in && !in.eof()) {
             at_key("template_field", named + ", which cannot be read");
             return;
+        }
+        // Read as a run reads it: a template that is not UTF-8 is Windows-1252.
+        if (!windows_1252::is_utf8(bytes)) {
+            std::string text;
+            windows_1252::decode(bytes, text);
+            bytes.swap(text);
         }
         const auto lines = split_lines(bytes);
         if (lines.empty()) {

@@ -26,7 +26,8 @@ std::int16_t take_opened(std::unique_ptr<data::database> opened, std::string err
         return 0;
     }
     database.reset();
-    error = described(std::move(error), "The database could not be opened.");
+    // A driver may quote the connection string back, password and all.
+    error = mask_passwords(described(std::move(error), "The database could not be opened."));
     messages.show_message(database_problem, error, message_icon::critical);
     if (error_out) *error_out = std::move(error);
     return -1;

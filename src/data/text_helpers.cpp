@@ -1,5 +1,9 @@
 #include "data/text_helpers.h"
 
+#include <QByteArray>
+#include <QString>
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -129,6 +133,65 @@ std::optional<double> leading_number_value(std::string_view text) {
     return value;
 }
 
+namespace {
+
+bool is_word_character(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Length of the password key (pwd or password, any case) at text[at], 0 when
+// none starts there.
+std::size_t password_key_at(std::string_view text, std::size_t at) {
+    if (at > 0 && is_word_character(text[at - 1])) return 0;
+    for (const std::string_view key : {std::string_view("password"), std::string_view("pwd")}) {
+        if (text.size() - at < key.size()) continue;
+        if (lower_case(text.substr(at, key.size())) != key) continue;
+        if (at + key.size() < text.size() && is_word_character(text[at + key.size()])) continue;
+        return key.size();
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::string mask_passwords(std::string_view text) {
+    std::string out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t key = password_key_at(text, at);
+        if (key == 0) {
+            out += text[at++];
+            continue;
+        }
+        std::size_t equals = at + key;
+        while (equals < text.size() && text[equals] == ' ') ++equals;
+        if (equals == text.size() || text[equals] != '=') {
+            out.append(text.substr(at, key));
+            at += key;
+            continue;
+        }
+        out.append(text.substr(at, equals + 1 - at));
+        out += "***";
+        std::size_t end = equals + 1;
+        while (end < text.size() && text[end] == ' ') ++end;
+        if (end < text.size() && text[end] == '{') {
+            // "}}" inside braces stands for one "}".
+            for (++end; end < text.size(); ++end) {
+                if (text[end] != '}') continue;
+                if (end + 1 < text.size() && text[end + 1] == '}') {
+                    ++end;
+                    continue;
+                }
+                ++end;
+                break;
+            }
+        }
+        end = std::min(text.size(), text.find_first_of(";\r\n", end));
+        at = end;
+    }
+    return out;
+}
+
 std::vector<std::string> split_lines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -146,10 +209,17 @@ std::vector<std::string> split_lines(const std::string& text) {
 
 std::string lower_case(std::string_view text) {
     std::string s(text);
+    bool ascii = true;
     for (char& c : s) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (static_cast<unsigned char>(c) >= 0x80) ascii = false;
     }
-    return s;
+    if (ascii) return s;
+    const QString decoded = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QByteArray lowered = decoded.toLower().toUtf8();
+    // Bytes that are not UTF-8 would not come back: those keep A to Z only.
+    if (decoded.toUtf8() != QByteArrayView(text.data(), static_cast<qsizetype>(text.size()))) return s;
+    return std::string(lowered.constData(), static_cast<std::size_t>(lowered.size()));
 }
 
 std::optional<std::int16_t> round_to_int16(double value) {

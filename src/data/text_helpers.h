@@ -48,11 +48,17 @@ void remove_system_tables(std::vector<std::string>& entries);
 // nothing reads as a number; nullopt when the number is beyond a double.
 std::optional<double> leading_number_value(std::string_view text);
 
+// text with the value of every PWD or Password key (any case) of a
+// connection string replaced by "***", so that "Driver=x;Pwd=secret" shows as
+// "Driver=x;Pwd=***". A value in braces ends at its closing brace.
+std::string mask_passwords(std::string_view text);
+
 // Lines ending at CR, CRLF or LF, without their terminators; a terminator at
 // the very end adds no empty line.
 std::vector<std::string> split_lines(const std::string& text);
 
-// ASCII-only case folding.
+// Lower case of every letter of UTF-8 text ("ÄRGER" gives "ärger"); text
+// that is not UTF-8 has only A to Z lowered.
 std::string lower_case(std::string_view text);
 
 // Halves to the even neighbour; nullopt outside the 16-bit signed range.

@@ -70,8 +70,7 @@ void page_generator::generate_pages(const GenerationSettings& settings) {
     if (!open_database(settings)) return;
     const std::int64_t row_count = open_main_recordset(settings.main_type, settings.main_name);
     if (row_count > 0) {
-        main_recordset_->move_first();
-        main_row_index_ = 0;
+        // The result stands on its first row.
         discarding_error_list no_list;
         null_status_port no_status;
         error_list_target* list = report_.error_list();
@@ -116,10 +115,10 @@ bool page_generator::open_database(const GenerationSettings& settings) {
     database_.reset();
     report_.add_error_line("Error opening database: ");
     report_.add_error_line("    " + error);
-    report_.add_error_line("    Database: " + settings.database_name);
+    report_.add_error_line("    Database: " + mask_passwords(settings.database_name));
     report_.add_blank_error_line();
     messages.show_message("Korvane - Database error",
-                          "Problem opening database: " + settings.database_name,
+                          "Problem opening database: " + mask_passwords(settings.database_name),
                           message_icon::critical);
     pump_events();
     return false;
@@ -140,7 +139,7 @@ std::int64_t page_generator::open_main_recordset(std::int16_t main_type,
 
     std::string error = "No database is open";
     std::unique_ptr<data::record_set> result;
-    if (database_) result = database_->open_record_set(main_sql_, error);
+    if (database_) result = database_->open_forward_record_set(main_sql_, error);
     if (!result) {
         report_.add_error_line("Problem running SQL for MAIN table:");
         report_.add_error_line("    " + error);
@@ -150,9 +149,11 @@ std::int64_t page_generator::open_main_recordset(std::int16_t main_type,
         return -1;
     }
     main_recordset_ = std::move(result);
-    if (!main_recordset_->move_last()) return -1;
+    main_row_offset_ = 0;
+    // The count is complete without moving to the last row: a forward result
+    // counted its rows before the first was read.
     const std::int64_t count = main_recordset_->record_count();
-    main_row_index_ = count - 1;
+    main_row_index_ = 0;
     if (count < 1 || count > options_.row_limit) return -1;
     return count;
 }
@@ -160,16 +161,32 @@ std::int64_t page_generator::open_main_recordset(std::int16_t main_type,
 void page_generator::set_main_recordset(std::unique_ptr<data::record_set> result) {
     main_recordset_ = std::move(result);
     main_row_index_ = -1;
+    main_row_offset_ = 0;
 }
 
-void page_generator::share_main_recordset(const page_generator& other) {
-    main_sql_ = other.main_sql_;
-    set_main_recordset(other.main_recordset_ ? other.main_recordset_->share() : nullptr);
+std::unique_ptr<data::record_set> page_generator::copy_main_rows(std::int64_t first_row,
+                                                                 std::int64_t count) {
+    if (!main_recordset_) return nullptr;
+    auto copy = std::make_unique<data::record_set>(main_recordset_->field_names());
+    const int fields = main_recordset_->field_count();
+    for (std::int64_t row = first_row; row < first_row + count && move_main_to_row(row); ++row) {
+        data::db_value* values = copy->append_row();
+        for (int f = 0; f < fields; ++f) values[f] = *main_recordset_->value(f);
+    }
+    return copy;
+}
+
+void page_generator::set_main_rows(std::unique_ptr<data::record_set> rows, std::int64_t first_row,
+                                   const std::string& main_sql) {
+    set_main_recordset(std::move(rows));
+    main_row_offset_ = first_row - 1;
+    main_sql_ = main_sql;
 }
 
 bool page_generator::move_main_to_row(std::int64_t row_number) {
     if (!main_recordset_ || row_number < 1) return false;
-    const std::int64_t index = row_number - 1;
+    const std::int64_t index = row_number - 1 - main_row_offset_;
+    if (index < 0) return false;
     // Rows come in order (or every n-th on a thread), so stepping forward
     // from where the result stands is the common case.
     if (main_row_index_ < 0 || index < main_row_index_) {
@@ -181,6 +198,28 @@ bool page_generator::move_main_to_row(std::int64_t row_number) {
         ++main_row_index_;
     }
     return main_recordset_->has_current_row();
+}
+
+bool page_generator::append_main_field(std::int64_t row_number, const std::string& field,
+                                       std::string& text) {
+    const data::db_value* value =
+        move_main_to_row(row_number) ? main_recordset_->value(field) : nullptr;
+    if (!value) return false;
+    text += data::value_to_text(*value);
+    return true;
+}
+
+bool page_generator::row_files(std::int64_t row_number, std::string& template_file,
+                               std::string& output_file) {
+    template_file = settings_.template_path;
+    output_file = settings_.generated_path;
+    if (!append_main_field(row_number, settings_.template_field, template_file) ||
+        !append_main_field(row_number, settings_.generated_field, output_file)) {
+        return false;
+    }
+    template_file = resolved_path(template_file);
+    output_file = resolved_path(output_file);
+    return true;
 }
 
 page_outcome page_generator::generate_row(std::int64_t row_number, std::int64_t row_count,
@@ -195,16 +234,11 @@ page_outcome page_generator::generate_row(std::int64_t row_number, std::int64_t 
     try {
         // Reads one field of the main row; false (reported) when it cannot.
         auto main_field_text = [&](const std::string& field, std::string& text) {
-            const data::db_value* value =
-                move_main_to_row(row_number) ? main_recordset_->value(field) : nullptr;
-            if (!value) {
-                report_.add_error_line("Field not found in MAIN table: " + field);
-                report_.add_error_line("    SQL: " + main_sql_);
-                report_.add_blank_error_line();
-                return false;
-            }
-            text += data::value_to_text(*value);
-            return true;
+            if (append_main_field(row_number, field, text)) return true;
+            report_.add_error_line("Field not found in MAIN table: " + field);
+            report_.add_error_line("    SQL: " + main_sql_);
+            report_.add_blank_error_line();
+            return false;
         };
         std::string template_file = settings_.template_path;
         output_file = settings_.generated_path;
@@ -296,6 +330,7 @@ void page_generator::close() {
     if (main_recordset_) main_recordset_->close();
     main_recordset_.reset();
     main_row_index_ = -1;
+    main_row_offset_ = 0;
     repeat_recordset_.fill(nullptr);
     if (database_) {
         database_->end_read_snapshot();

@@ -4,10 +4,12 @@
 // page_generator, so runs can work side by side, one per thread.
 //
 // The window calls start_page_generator for a whole run. A tool that renders
-// on several threads drives the steps itself: begin_run and open_database on
-// one run object that owns the report, open_database/open_main_recordset on one
-// more object per thread, generate_row per main row into sinks it merges in row
-// order, count_page on the reporting object for each outcome, and finish_run.
+// on several threads drives the steps itself: begin_run, open_database and
+// open_main_recordset on one run object that owns the report and reads the
+// main result; open_database on one more object per thread, which is handed
+// copies of the main rows (copy_main_rows, set_main_rows); generate_row per
+// main row into sinks it merges in row order, count_page on the reporting
+// object for each outcome, and finish_run.
 #pragma once
 
 #include "data/engine/database.h"
@@ -93,13 +95,19 @@ public:
     // the settings.
     void use_database(std::unique_ptr<data::database> database, const GenerationSettings& settings);
     // The row count of the main result, or -1 when there is no row to process
-    // (SQL failed: reported; empty or over the row limit: silent).
+    // (SQL failed: reported; empty or over the row limit: silent). The rows
+    // are read as the run goes, inside the run's read snapshot, so a result of
+    // any size takes little memory.
     std::int64_t open_main_recordset(std::int16_t main_type, const std::string& main_name);
     // Makes the page of one main row (1-based; row_count only for the
     // percentage). Report lines go to report and captions to status for the
     // time of this row. Counts the page (count_page).
     page_outcome generate_row(std::int64_t row_number, std::int64_t row_count,
                               error_list_target& report, status_port& status);
+    // The template and output file of a main row as the run opens them (the
+    // base folder applied), for a tool that must know before it renders which
+    // rows share files. False when a field cannot be read (nothing reported).
+    bool row_files(std::int64_t row_number, std::string& template_file, std::string& output_file);
     // Adds a page made elsewhere to this run's counters.
     void count_page(page_outcome outcome);
     // Closes the main result and the database, writes the completion line and
@@ -151,16 +159,23 @@ public:
     // The main result, for tests and tools that set its row themselves.
     data::record_set* main_recordset() { return main_recordset_.get(); }
     void set_main_recordset(std::unique_ptr<data::record_set> result);
-    // Reads the rows of another run's main result, with a cursor of its own:
+    // A copy of count main rows from first_row (1-based) on, fewer when the
+    // result ends or cannot be read; for another run's set_main_rows.
+    std::unique_ptr<data::record_set> copy_main_rows(std::int64_t first_row, std::int64_t count);
+    // The main rows from first_row on, copied from the run that read them:
     // runs on several threads make the pages of one result without each
     // running the main SQL.
-    void share_main_recordset(const page_generator& other);
+    void set_main_rows(std::unique_ptr<data::record_set> rows, std::int64_t first_row,
+                       const std::string& main_sql);
 
 private:
     void start_over(const GenerationSettings& settings);
     void append_field_value(std::string& out, std::string_view parameter,
                             const data::record_set* recordset) const;
     bool move_main_to_row(std::int64_t row_number);
+    // Appends the page text of a field of the main row; false when the row or
+    // the field is not there.
+    bool append_main_field(std::int64_t row_number, const std::string& field, std::string& text);
     std::string resolved_path(const std::string& path) const;
     void set_status(const std::string& text);
     void pump_events();
@@ -180,6 +195,7 @@ private:
     std::unique_ptr<data::record_set> main_recordset_;
     std::string main_sql_;
     std::int64_t main_row_index_ = -1;  // 0-based row of main_recordset_, -1 unknown
+    std::int64_t main_row_offset_ = 0;  // main rows before main_recordset_'s first
 
     std::unique_ptr<template_engine> engine_;
     std::string previous_template_file_;

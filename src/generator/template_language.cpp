@@ -21,8 +21,11 @@ constexpr std::string_view condition_operators = "<> < > ==";
 // Sections nest through recursion; this bounds the stack a template can take.
 constexpr int max_section_depth = 1000;
 
-// A value substituted into a statement may itself hold references; these
-// bound what a value that keeps reproducing its own reference can cost.
+// A value substituted into a statement may itself hold references, which are
+// replaced in turn. A value that keeps reproducing its own reference would
+// never end: references that came from values are left as text once there
+// have been this many of them, or once they have added this many bytes. The
+// references the text itself holds are always replaced, however long it is.
 constexpr int max_substitutions = 10000;
 constexpr std::size_t max_substituted_size = 1 << 20;
 
@@ -150,10 +153,19 @@ std::string page_generator::substitute_field_references(
     std::string_view text, const data::record_set* section_recordset) const {
     std::string result(text);
     std::string replaced;
-    for (int round = 0; round < max_substitutions && result.size() <= max_substituted_size;
-         ++round) {
-        const std::size_t open = result.find(reference_open);
+    std::size_t from = 0;          // references before this are left as they are
+    std::size_t from_values = 0;   // result[0, from_values) holds substituted values
+    int value_references = 0;      // references found in substituted values
+    std::size_t value_growth = 0;  // bytes those references added
+    for (;;) {
+        const std::size_t open = result.find(reference_open, from);
         if (open == std::string::npos) break;
+        const bool in_value = open < from_values;
+        if (in_value && (value_references >= max_substitutions || value_growth > max_substituted_size)) {
+            from = from_values;
+            continue;
+        }
+        if (in_value) ++value_references;
         std::size_t close = result.find(reference_close);
         if (close != std::string::npos && close < open) {
             // A stray "--#" before the first reference: the reference ends at
@@ -166,16 +178,21 @@ std::string page_generator::substitute_field_references(
         }
         std::string_view reference, before, after;
         const std::string_view whole = result;
+        std::size_t reference_end = 0;
         if (close != std::string::npos) {
-            reference = whole.substr(open, close + reference_close.size() - open);
+            reference_end = close + reference_close.size();
+            reference = whole.substr(open, reference_end - open);
             before = whole.substr(0, open);
-            after = whole.substr(close + reference_close.size());
+            after = whole.substr(reference_end);
         }
         std::string_view name, parameter;
         split_tag(reference, reference_open, reference_close, name, parameter);
         replaced.assign(before);
         if (name == "MAIN_FIELD") append_field_value(replaced, parameter, main_recordset_.get());
         else if (name == "REPEAT_FIELD") append_field_value(replaced, parameter, section_recordset);
+        const std::size_t value_size = replaced.size() - before.size();
+        if (in_value && value_size > reference.size()) value_growth += value_size - reference.size();
+        from_values = replaced.size() + (from_values > reference_end ? from_values - reference_end : 0);
         replaced += after;
         result.swap(replaced);
     }

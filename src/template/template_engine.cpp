@@ -1,5 +1,7 @@
 #include "template/template_engine.h"
 
+#include "template/windows_1252.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -11,6 +13,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
 
 namespace korvane {
@@ -25,13 +28,58 @@ std::size_t index_of_column(int column) {
     return column > 1 ? static_cast<std::size_t>(column - 1) : 0;
 }
 
+// The index of the first occurrence of part in text at or after from, or npos.
+// Markers begin with "<" and end with ">", characters rarer in a page than
+// "-": the search looks for one of those and then compares the rest, which
+// for short markers in short lines beats a general substring search.
+std::size_t find_text(std::string_view text, std::string_view part, std::size_t from) {
+    const std::size_t n = part.size();
+    if (n == 0) return from <= text.size() ? from : std::string_view::npos;
+    if (from > text.size() || n > text.size() - from) return std::string_view::npos;
+    // The character looked for: the last one, unless it is a "-" and the
+    // first is not.
+    const std::size_t key = part[n - 1] == '-' && part[0] != '-' ? 0 : n - 1;
+    const char* const begin = text.data();
+    const char* p = begin + from + key;
+    const char* const end = begin + text.size() - (n - 1 - key);
+    while (p < end) {
+        p = static_cast<const char*>(std::memchr(p, part[key], static_cast<std::size_t>(end - p)));
+        if (p == nullptr) return std::string_view::npos;
+        const char* const start = p - key;
+        std::size_t i = 0;
+        while (i < n && start[i] == part[i]) ++i;
+        if (i == n) return static_cast<std::size_t>(start - begin);
+        ++p;
+    }
+    return std::string_view::npos;
+}
+
 // The 1-based position of the first occurrence of part in text that starts at
 // or after column, or 0 when there is none or column lies beyond the text.
 int position_of(std::string_view part, std::string_view text, int column) {
     const std::size_t from = index_of_column(column);
     if (from >= text.size()) return 0;
-    const std::size_t found = text.find(part, from);
+    const std::size_t found = find_text(text, part, from);
     return found == std::string_view::npos ? 0 : static_cast<int>(found) + 1;
+}
+
+// Which comment markers text holds: bit 0 "<!--", bit 1 "-->". A line that
+// lacks a marker a search text holds cannot hold that text, so the scans pass
+// most lines of a page without searching them.
+std::uint8_t markers_in(std::string_view text) {
+    std::uint8_t markers = 0;
+    if (find_text(text, "<!--", 0) != std::string_view::npos) markers |= 1;
+    if (find_text(text, "-->", 0) != std::string_view::npos) markers |= 2;
+    return markers;
+}
+
+// Markers a search text surely holds, told from its ends alone: the search
+// texts are markers or tags, and this is asked on every scan.
+std::uint8_t markers_at_ends(std::string_view text) {
+    std::uint8_t markers = 0;
+    if (text.starts_with("<!--")) markers |= 1;
+    if (text.ends_with("-->")) markers |= 2;
+    return markers;
 }
 
 // The characters of text from column to its end.
@@ -183,6 +231,13 @@ int template_engine::read_template_lines(const std::string& filename) {
 }
 
 int template_engine::split_template_lines(std::string_view bytes) {
+    // A template that is not UTF-8 is Windows-1252: it is taken as text here
+    // and its page is written back in that code page at the close.
+    windows_1252_ = !windows_1252::is_utf8(bytes);
+    if (windows_1252_) {
+        windows_1252::decode(bytes, converted_);
+        bytes = converted_;
+    }
     int count = 0;
     std::size_t start = 0;
     while (start < bytes.size()) {
@@ -192,6 +247,8 @@ int template_engine::split_template_lines(std::string_view bytes) {
         const auto index = static_cast<std::size_t>(count);
         if (index == template_lines_.size()) template_lines_.emplace_back();
         template_lines_[index].assign(bytes.substr(start, end - start));
+        if (index == line_markers_.size()) line_markers_.emplace_back();
+        line_markers_[index] = markers_in(template_lines_[index]);
         ++count;
         start = end;
         if (start < bytes.size()) {
@@ -202,6 +259,7 @@ int template_engine::split_template_lines(std::string_view bytes) {
 }
 
 void template_engine::reset_template_state() {
+    tag_line_ = -1;  // the lines it pointed into are gone
     initialise_cursor();
     pending_output_.clear();
     saved_lines_[0] = 0;
@@ -229,11 +287,18 @@ bool template_engine::scan_lines(std::string_view search_text, std::string_view 
         search_text2 = fold_ascii(search_text2, folded_search_[1]);
         other_search_text = fold_ascii(other_search_text, folded_search_[2]);
     }
+    const std::uint8_t needs[3] = {markers_at_ends(search_text), markers_at_ends(search_text2),
+                                   markers_at_ends(other_search_text)};
     bool found = false;
     int depth = 0;
     int folded_index = -1;
     while (!found && line < line_count_) {
         const std::string_view original = template_lines_[static_cast<std::size_t>(line)];
+        const std::uint8_t markers = line_markers_[static_cast<std::size_t>(line)];
+        auto position = [&](std::string_view part, int need, std::string_view in) {
+            const std::uint8_t wanted = needs[need];
+            return (markers & wanted) == wanted ? position_of(part, in, column) : 0;
+        };
         std::string_view text = original;
         if (case_sensitive) {
             if (folded_index != line) {
@@ -245,11 +310,11 @@ bool template_engine::scan_lines(std::string_view search_text, std::string_view 
 
         // A line holding the opening text opens one level, counted again each
         // time the same line is looked at after a closing match was skipped.
-        if (!other_search_text.empty() && position_of(other_search_text, text, column) > 0) {
+        if (!other_search_text.empty() && position(other_search_text, 2, text) > 0) {
             ++depth;
         }
-        int p1 = position_of(search_text, text, column);
-        const int p2 = search_text2.empty() ? 0 : position_of(search_text2, text, column);
+        int p1 = position(search_text, 0, text);
+        const int p2 = search_text2.empty() ? 0 : position(search_text2, 1, text);
         if (p1 == 0 && p2 > 0) p1 = p2;
         if (p1 > 0 && p2 > 0 && p2 < p1) p1 = p2;
 
@@ -282,6 +347,14 @@ bool template_engine::jump_to_line_containing(std::string_view search_text,
 bool template_engine::jump_past_line_containing(std::string_view search_text,
                                                 std::string_view other_search_text,
                                                 bool case_sensitive) {
+    // Past the end of the tag just read at the cursor: its "-->" is the first
+    // one from there, which is where the scan would stop.
+    if (search_text == "-->" && other_search_text.empty() && !case_sensitive &&
+        cursor_line_ == tag_line_ && cursor_column_ == tag_column_ && !tag_.empty() &&
+        tag_.data() == text_at_cursor().data()) {
+        cursor_column_ += static_cast<int>(tag_.size());
+        return true;
+    }
     const bool found = scan_lines(search_text, {}, other_search_text, cursor_line_, cursor_column_,
                                   case_sensitive, false);
     if (found) cursor_column_ += static_cast<int>(search_text.size());
@@ -327,7 +400,12 @@ bool template_engine::output_past_line_containing(std::string_view search_text,
 }
 
 std::string_view template_engine::tag_at_cursor() const {
-    return text_between_markers(text_at_cursor(), "<!--", "-->");
+    if (cursor_line_ != tag_line_ || cursor_column_ != tag_column_) {
+        tag_ = text_between_markers(text_at_cursor(), "<!--", "-->");
+        tag_line_ = cursor_line_;
+        tag_column_ = cursor_column_;
+    }
+    return tag_;
 }
 
 std::string_view template_engine::text_at_cursor() const {
@@ -342,8 +420,9 @@ std::string_view template_engine::template_line(int index) const {
 std::string_view template_engine::text_between_markers(std::string_view text,
                                                        std::string_view open_marker,
                                                        std::string_view close_marker) {
-    const std::size_t open = text.find(open_marker);
-    const std::size_t close = text.find(close_marker);
+    // The processor reads tags with the cursor on their opening marker.
+    const std::size_t open = text.starts_with(open_marker) ? 0 : find_text(text, open_marker, 0);
+    const std::size_t close = find_text(text, close_marker, 0);
     if (open == std::string_view::npos || close == std::string_view::npos || close <= open) {
         return {};
     }
@@ -383,6 +462,8 @@ void template_engine::output_text(std::string_view text_to_output, bool end_the_
     }
 }
 
+template_engine::~template_engine() { discard_new_page(); }
+
 bool template_engine::open_output_file(const std::string& filename, std::string& error) {
     error.clear();
     if (output_open_) {
@@ -392,6 +473,18 @@ bool template_engine::open_output_file(const std::string& filename, std::string&
     if (filename.empty()) {
         error = "No output file name was given";
         return false;
+    }
+
+    // A page that is not there is created as any program creates a file, with
+    // the mode any new file gets; where that fails, the checks below say why.
+    // Only an existing page (or a link) needs them, and a temporary file.
+    new_page_fd_ = ::open(filename.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (new_page_fd_ >= 0) {
+        output_path_ = filename;
+        target_existed_ = false;
+        page_.clear();
+        output_open_ = true;
+        return true;
     }
 
     // A symbolic link stays a link: the file it points to is replaced.
@@ -461,9 +554,42 @@ close_result template_engine::close_output_file() {
     if (!output_open_) return {};
     if (!pending_output_.empty()) output_text({}, true);  // nothing the page held is lost
     output_open_ = false;
-    close_result result = write_page();
+    if (windows_1252_) {
+        windows_1252::encode(page_, converted_);
+        page_.swap(converted_);
+    }
+    close_result result = new_page_fd_ >= 0 ? write_new_page() : write_page();
     page_.clear();
     return result;
+}
+
+close_result template_engine::write_new_page() {
+    const int fd = new_page_fd_;
+    new_page_fd_ = -1;
+    int error_number = 0;
+    if (!write_all(fd, page_)) error_number = errno;
+    // A page whose name went away meanwhile (its folder removed) is lost.
+    struct stat written {};
+    if (error_number == 0 && ::fstat(fd, &written) == 0 && written.st_nlink == 0) {
+        error_number = ENOENT;
+    }
+    if (::close(fd) != 0 && error_number == 0) error_number = errno;
+    if (error_number != 0) {
+        // The file is ours since the open: no page is left half-written.
+        ::unlink(output_path_.c_str());
+        return failure("The page could not be written", error_number, output_path_);
+    }
+    close_result result;
+    result.status = close_status::written;
+    return result;
+}
+
+void template_engine::discard_new_page() {
+    if (new_page_fd_ < 0) return;
+    ::close(new_page_fd_);
+    ::unlink(output_path_.c_str());
+    new_page_fd_ = -1;
+    output_open_ = false;
 }
 
 close_result template_engine::write_page() {

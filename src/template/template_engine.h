@@ -30,6 +30,12 @@ public:
     static constexpr int max_lines = 2001;
     static constexpr int saved_slots = 6;
 
+    template_engine() = default;
+    // A page created at the open and never closed is removed.
+    ~template_engine();
+    template_engine(const template_engine&) = delete;
+    template_engine& operator=(const template_engine&) = delete;
+
     // Reads the file as lines (ending at LF, CRLF or a lone CR). False when it
     // cannot be read, is empty or has more than max_lines lines.
     bool load_template(const std::string& filename);
@@ -38,11 +44,13 @@ public:
 
     // Prepares the page: false with a reason for a missing folder, a name that
     // is a folder, a read-only file, a folder without write permission, or an
-    // output already open. Nothing is written before the close.
+    // output already open. A page that is not there yet is created empty here;
+    // nothing is written before the close.
     bool open_output_file(const std::string& filename, std::string& error);
-    // Writes a non-empty pending line as the last line, then replaces the page
-    // atomically (temporary file in the same folder, renamed over it), unless
-    // the page already holds exactly these bytes.
+    // Writes a non-empty pending line as the last line, then writes a new page
+    // into the file created at the open (removing it again when that fails),
+    // or replaces an existing page atomically (temporary file in the same
+    // folder, renamed over it) unless it already holds exactly these bytes.
     close_result close_output_file();
 
     // Cursor to line 0, column 1; end_of_file() false again.
@@ -92,6 +100,8 @@ public:
     int cursor_column() const { return cursor_column_; }
     const std::string& pending_output() const { return pending_output_; }
     bool output_is_open() const { return output_open_; }
+    // The loaded template was not UTF-8 and was read as Windows-1252.
+    bool template_is_windows_1252() const { return windows_1252_; }
 
 private:
     // Fills the line table from the file; the number of lines, 0 on any
@@ -115,11 +125,16 @@ private:
                                                  std::string_view close_marker);
     // Writes page_ over output_path_ through a temporary file in its folder.
     close_result write_page();
+    // Writes page_ into the page created at the open.
+    close_result write_new_page();
+    // Closes and removes the page created at the open.
+    void discard_new_page();
 
     // The line table: entries at or above line_count_ may hold lines of an
     // earlier template and are never read. Strings keep their capacity
     // between loads.
     std::vector<std::string> template_lines_;
+    std::vector<std::uint8_t> line_markers_;  // the comment markers each line holds
     int line_count_ = 0;
     int cursor_line_ = 0;
     int cursor_column_ = 0;
@@ -132,10 +147,18 @@ private:
     std::string output_path_;      // the page being written (symbolic links resolved)
     std::string output_folder_;    // its folder, where the temporary file goes
     bool target_existed_ = false;  // the page was there at the open
+    int new_page_fd_ = -1;         // the new page created at the open
     std::string page_;             // the completed lines of the page, CRLF after each
     std::string file_bytes_;       // the template file while it is split into lines
     std::string compare_bytes_;    // the page already there, when it may be unchanged
+    bool windows_1252_ = false;    // the template, and so its page, is Windows-1252
+    std::string converted_;        // a template or page while it changes encoding
     std::string temporary_path_;
+    // The tag last read and where: the processor reads a tag, then often
+    // again, and then jumps past it.
+    mutable int tag_line_ = -1;
+    mutable int tag_column_ = 0;
+    mutable std::string_view tag_;
     std::array<std::string, 3> folded_search_;  // search texts in lower case
     std::string folded_line_;                   // the scanned line in lower case
 };

@@ -97,6 +97,21 @@ TEST_F(settings_check, settings_that_cannot_lead_to_a_run) {
 
     text = all(check_settings_file(settings(complete), 3));
     EXPECT_NE(text.find("more than 3"), std::string::npos) << text;
+
+    // A template that is not UTF-8 is read as a run reads it: as Windows-1252.
+    write_file(dir_.path("templates/w.html"), "<h1>caf\xE9 <!--MAIN_FIELD=gr\xD6\xDF" "e--></h1>\n");
+    text = all(check_settings_file(
+        settings("db_type=0\r\ndb_name=shop.sqlite\r\nmain_type=2\r\nmain_name=select 'w.html' as t, "
+                 "'site/w.html' as f, 1 as \"Größe\"\r\ntemplate_field=t\r\ngenerated_field=f\r\n"
+                 "template_path=templates/\r\n"),
+        32767));
+    EXPECT_EQ(text, "");
+
+    // A folder name the system refuses is a finding, and the check goes on.
+    text = all(check_settings_file(
+        settings(std::string(complete) + "generated_path=" + std::string(300, 'd') + "/\r\n"), 32767));
+    EXPECT_NE(text.find("but its folder cannot be used (File name too long)"), std::string::npos) << text;
+    EXPECT_NE(text.find("MAIN_FIELD 'headline'"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -119,6 +119,7 @@ TEST_F(cli_site, jobs_give_the_pages_and_report_of_a_single_thread) {
             out, {"--jobs", jobs, "--now", "2026-12-05T09:08:07", "--report",
                   dir_.path(out + ".txt"), "--status-log", dir_.path(out + "-status.txt")});
         EXPECT_EQ(run.status, 1) << out << ": " << run.err;
+        EXPECT_EQ(run.err.find("one thread"), std::string::npos) << run.err;
     }
     std::size_t pages = 0;
     for (const auto& entry : fs::directory_iterator(dir_.dir() / "jobs1")) {
@@ -159,6 +160,51 @@ TEST_F(cli_site, a_second_run_leaves_unchanged_pages_alone_and_quiet_shows_only_
     // Only the pages that show the date change a month later.
     const auto later = generate("out", {"--now", "2027-01-01T00:00:00", "--jobs", "2"});
     EXPECT_NE(later.err.find("50 pages written, 8 left unchanged"), std::string::npos) << later.err;
+}
+
+// Rows are made one after the other: of two rows writing one page the later
+// one's is left, and a row may use as its template a page an earlier row
+// wrote. Threads may not change that.
+TEST(cli_jobs, rows_that_share_files_give_the_pages_of_row_order) {
+    temp_folder dir;
+    ASSERT_TRUE(make_sqlite_file(
+        dir.path("db.sqlite"),
+        "CREATE TABLE p (id INTEGER, tpl TEXT, out TEXT);"
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40) "
+        "INSERT INTO p SELECT i, CASE i WHEN 30 THEN 'gen.html' ELSE 'a.html' END,"
+        " CASE i WHEN 5 THEN 'same.html' WHEN 20 THEN 'same.html'"
+        " WHEN 7 THEN '../templates/gen.html' ELSE 'p' || i || '.html' END FROM n;"));
+    const auto kvn = write_settings(dir, "s.kvn", "db.sqlite", "select * from p order by id", "out");
+    write_file(dir.path("templates/a.html"), "row <!--MAIN_FIELD=id-->\n");
+    for (const char* jobs : {"2", "4"}) {
+        fs::remove_all(dir.dir() / "out");
+        fs::create_directories(dir.dir() / "out");
+        fs::remove(dir.dir() / "templates/gen.html");
+        const auto run = run_cli(dir, {"generate", kvn, "--jobs", jobs});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(read_file(dir.path("out/same.html")), "row 20\r\n") << jobs;
+        EXPECT_EQ(read_file(dir.path("out/p30.html")), "row 7\r\n") << jobs;
+        EXPECT_NE(run.err.find("the pages were made on one thread, in row order"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_NE(run.err.find("Process complete. 40 files generated"), std::string::npos);
+    }
+}
+
+TEST(cli_row_limit, a_main_result_over_the_limit_is_named) {
+    temp_folder dir;
+    ASSERT_TRUE(make_sqlite_file(
+        dir.path("db.sqlite"),
+        "CREATE TABLE p (tpl TEXT, out TEXT);"
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 32768) "
+        "INSERT INTO p SELECT 't.html', 'p' || i || '.html' FROM n;"));
+    const auto kvn = write_settings(dir, "s.kvn", "db.sqlite", "select * from p", "out");
+    const auto run = run_cli(dir, {"generate", kvn, "--quiet"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("the main result has 32768 rows, more than 32767: no pages were written"),
+              std::string::npos)
+        << run.err;
+    EXPECT_TRUE(fs::is_empty(dir.dir() / "out"));
 }
 
 TEST(cli_exit_status, tells_scripts_what_happened) {

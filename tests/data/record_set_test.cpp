@@ -32,10 +32,14 @@ TEST(record_set, walks_like_the_engine_and_has_no_row_past_either_end) {
     EXPECT_EQ(empty.value("a"), nullptr);
 }
 
-TEST(record_set, fields_are_found_without_regard_to_ascii_case_first_one_winning) {
+TEST(record_set, fields_are_found_without_regard_to_case_first_one_winning) {
     auto rs = three_rows();
     EXPECT_EQ(rs.field_index("TITLE"), 1);
     EXPECT_EQ(rs.field_index("tItLe"), 1);
+    record_set letters({"Ärger", "Ωmega"});
+    EXPECT_EQ(letters.field_index("ärger"), 0);
+    EXPECT_EQ(letters.field_index("ωMEGA"), 1);
+    EXPECT_EQ(letters.field_index("arger"), -1);
     EXPECT_EQ(rs.field_index("titles"), -1);
     EXPECT_EQ(rs.value("nothing"), nullptr);
     EXPECT_EQ(rs.value(7), nullptr);

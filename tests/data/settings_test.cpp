@@ -1,41 +1,27 @@
 #include "data/settings.h"
 
+#include "../support/case_table.h"
+#include "sqlite_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
-#include <filesystem>
-#include <fstream>
 
 namespace korvane {
 namespace {
 
-namespace fs = std::filesystem;
-
+// Files in a fresh folder of the test's own.
 class settings_file : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("korvane-settings-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::permissions(dir_, fs::perms::owner_all, ec);
-        fs::remove_all(dir_, ec);
-    }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return folder_.path(name); }
     std::string write_bytes(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path(name), std::ios::binary) << bytes;
+        test::write_file(path(name), bytes);
         return path(name);
     }
-    static std::string read_bytes(const std::string& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
+    static std::string read_bytes(const std::string& p) { return test::read_file(p); }
 
-    fs::path dir_;
+    test::temp_folder folder_;
 };
 
 GenerationSettings sample(const std::string& filename) {
@@ -85,62 +71,23 @@ TEST_F(settings_file, a_failed_write_reports_why_and_leaves_the_old_file) {
 
     if (::geteuid() != 0) {  // root writes anywhere
         const auto kept = write_bytes("kept.kvn", "db_type=1\r\n");
-        ::chmod(dir_.c_str(), 0500);
+        ::chmod(folder_.dir().c_str(), 0500);
         EXPECT_FALSE(write_settings_file(sample(kept), error));
-        ::chmod(dir_.c_str(), 0700);
+        ::chmod(folder_.dir().c_str(), 0700);
         EXPECT_EQ(read_bytes(kept), "db_type=1\r\n");
     }
 }
 
 TEST_F(settings_file, files_read_as_older_versions_wrote_them) {
-    const std::string four = "db_type=1\r\ndb_name=dsn\r\nmain_type=0\r\nmain_name=pages";
-    std::string lines_31;
-    for (int i = 0; i < 31; ++i) lines_31 += "x=1\r\n";
-    const struct {
-        std::string bytes;
-        int count;           // what read_settings_file returns
-        std::string fields;  // db_type,db_name,main_type,main_name,generated_path after it
-    } cases[] = {
-        // Line ends of every platform, a byte-order mark, Windows-1252 when not UTF-8.
-        {four, 4, "1,dsn,0,pages,"},
-        {"db_type=1\rdb_name=dsn\rmain_type=0\rmain_name=pages", 4, "1,dsn,0,pages,"},
-        {"db_type=1\ndb_name=dsn\nmain_type=0\nmain_name=pages\n", 4, "1,dsn,0,pages,"},
-        {"\xEF\xBB\xBF" + four, 4, "1,dsn,0,pages,"},
-        {"generated_path=Gr\xF6\xDF\x65 \x80\r\n", 1, "-1,,-1,,Größe €"},
-        // Keys match exactly, a later line wins, other lines are counted and ignored.
-        {"DB_NAME=upper\r\n db_name=blank\r\ndb_name =blank\r\nno equals sign\r\n"
-         "db_name=first\r\ndb_name=second\r\ncolour=blue\r\n",
-         7, "-1,second,-1,,"},
-        // db_type takes the leading number, halves rounding to even.
-        {"db_type=1.5", 1, "2,,-1,,"},
-        {"db_type=2.5", 1, "2,,-1,,"},
-        {"db_type=", 1, "0,,-1,,"},
-        {"db_type=x", 1, "0,,-1,,"},
-        {"db_type= 1 ", 1, "1,,-1,,"},
-        {"db_type=3abc", 1, "3,,-1,,"},
-        {"db_type=-1", 1, "-1,,-1,,"},
-        // main_type must be a number only.
-        {"main_type= 2 ", 1, "-1,,2,,"},
-        {"main_type=0.5", 1, "-1,,0,,"},
-        {"main_type=1.5", 1, "-1,,2,,"},
-        // Types beyond 16 bits, malformed ones and more than 31 lines fail the file.
-        {"main_type=", -1, ""},
-        {"main_type=x", -1, ""},
-        {"main_type=1x", -1, ""},
-        {"main_type=40000", -1, ""},
-        {"db_type=99999", -1, ""},
-        {lines_31, 31, "-1,,-1,,"},
-        {lines_31 + "db_name=late\r\n", -1, ""},
-    };
-    for (const auto& c : cases) {
+    for (const auto& row : test::read_case_table("data/settings_read_cases.tsv", 2)) {
         GenerationSettings s;
-        const std::string p = write_bytes("read.kvn", c.bytes);
-        EXPECT_EQ(read_settings_file(s, p), c.count) << c.bytes;
-        if (c.count < 0) continue;
+        const std::string p = write_bytes("read.kvn", row[0]);
+        EXPECT_EQ(read_settings_file(s, p), std::stoi(row[1])) << row.where;
+        if (std::stoi(row[1]) < 0) continue;
         EXPECT_EQ(std::to_string(s.database_type) + "," + s.database_name + "," +
                       std::to_string(s.main_type) + "," + s.main_name + "," + s.generated_path,
-                  c.fields)
-            << c.bytes;
+                  row[2])
+            << row.where;
         EXPECT_EQ(s.filename, p);
     }
 

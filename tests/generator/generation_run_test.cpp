@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -186,6 +187,32 @@ TEST_F(generation_run, progress_shows_rounded_percentages_and_every_page_counts)
     EXPECT_EQ(page("p2.html"), "2\r\n");
 }
 
+TEST_F(generation_run, a_stop_ends_the_run_between_pages_with_its_completion_lines) {
+    make_site(page_rows({{"p.html", "1.html"}, {"p.html", "2.html"}, {"p.html", "3.html"},
+                         {"p.html", "4.html"}}));
+    write_template("p.html", "<!--MAIN_FIELD=id-->");
+    std::atomic<bool> stop{false};
+    std::vector<std::pair<std::int64_t, std::int64_t>> progress;
+    run_options o = options();
+    o.stop_requested = &stop;
+    o.progress = [&](std::int64_t row, std::int64_t count) {
+        progress.emplace_back(row, count);
+        if (row == 2) stop = true;
+    };
+    page_generator generator(o);
+    generator.start_page_generator(status_, report_, settings());
+    EXPECT_EQ(progress, (std::vector<std::pair<std::int64_t, std::int64_t>>{{1, 4}, {2, 4}}));
+    EXPECT_EQ(report(), full_report({"Generation stopped by the user."}, 2));
+    EXPECT_EQ(status_.texts.back(), " Process complete!  2 files generated");
+    EXPECT_EQ(page("2.html"), "2\r\n");
+    EXPECT_FALSE(std::filesystem::exists(folder_.path("out/3.html")));
+
+    // A stop asked before the run makes no page at all.
+    generator.start_page_generator(status_, report_, settings());
+    EXPECT_EQ(report(), full_report({"Generation stopped by the user."}, 0));
+    EXPECT_EQ(progress.size(), 2u);
+}
+
 TEST_F(generation_run, a_database_that_cannot_be_opened_ends_the_run) {
     GenerationSettings s = settings();
     s.database_name = "missing.db";
@@ -285,8 +312,8 @@ TEST_F(generation_run, pages_that_cannot_be_opened_or_written_are_reported_and_n
                   "    The name is a folder: " + folder_.path("out/sub"), "    File: out/sub", ""},
                  failing_sql("3"),
                  {"Error writing file: ",
-                  "    The temporary file could not be created (" +
-                      std::generic_category().message(ENOENT) + "): " + folder_.path("out/gone"),
+                  "    The page could not be written (" +
+                      std::generic_category().message(ENOENT) + "): " + folder_.path("out/gone/p.html"),
                   "    File: out/gone/p.html", ""},
                  failing_sql("4")}),
             1));

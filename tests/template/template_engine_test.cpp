@@ -333,7 +333,7 @@ TEST_F(template_engine_test, output_joins_text_into_lines_that_end_in_crlf) {
 
 // ---------------------------------------------------------------- page files
 
-TEST_F(template_engine_test, nothing_is_written_before_the_close_and_one_page_is_open_at_a_time) {
+TEST_F(template_engine_test, a_new_page_is_empty_until_the_close_and_one_page_is_open_at_a_time) {
     load("x\n");
     // A name without a folder is a page in the current folder.
     const fs::path before = fs::current_path();
@@ -343,7 +343,7 @@ TEST_F(template_engine_test, nothing_is_written_before_the_close_and_one_page_is
     EXPECT_FALSE(engine.open_output_file("two.html", error));
     EXPECT_EQ(error, "An output file is already open: one.html");
     EXPECT_TRUE(engine.output_is_open());
-    EXPECT_FALSE(fs::exists(path("one.html")));
+    EXPECT_EQ(read_file(path("one.html")), "");
     copy_everything();
     const close_result result = engine.close_output_file();
     fs::current_path(before);
@@ -392,24 +392,26 @@ TEST_F(template_engine_test, an_unchanged_page_is_not_touched) {
     EXPECT_EQ(page_of("same <!--y-->\nlines\n"), "same <!--y-->\r\nlines\r\n");
 }
 
-TEST_F(template_engine_test, a_failed_write_leaves_the_old_page_and_no_temporary_file) {
+TEST_F(template_engine_test, a_failed_write_leaves_the_old_page_and_no_new_or_temporary_file) {
+    // A file size limit makes writes fail as a full disk would (EFBIG).
+    auto close_on_a_full_disk = [&] {
+        rlimit before{};
+        EXPECT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+        rlimit small = before;
+        small.rlim_cur = 4096;
+        const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const close_result result = engine.close_output_file();
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, old_handler);
+        return result;
+    };
     const std::string old_page = "the page of the last run\r\n";
     write_file(path("page.html"), old_page);
     load(repeated(std::string(99, 'x') + "\n", 200));  // about 20 KB of page
     open("page.html");
     copy_everything();
-
-    // A file size limit makes writes fail as a full disk would (EFBIG).
-    rlimit before{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
-    rlimit small = before;
-    small.rlim_cur = 4096;
-    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const close_result result = engine.close_output_file();
-    ::setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, old_handler);
-
+    close_result result = close_on_a_full_disk();
     EXPECT_EQ(result.status, close_status::failed);
     EXPECT_NE(result.error.find(std::generic_category().message(EFBIG)), std::string::npos)
         << result.error;
@@ -418,16 +420,34 @@ TEST_F(template_engine_test, a_failed_write_leaves_the_old_page_and_no_temporary
     EXPECT_EQ(folder_entries(folder), (names{"page.html", "t.html"}));
     EXPECT_FALSE(engine.output_is_open());
 
-    // A folder put in the page's place after the open stays, with what it
-    // holds, and the new page goes nowhere.
+    // A new page that cannot be written is removed again.
     fs::remove(path("page.html"));
+    engine.initialise_cursor();
     open("page.html");
     copy_everything();
-    fs::create_directory(path("page.html"));
-    write_file(path("page.html/inside"), "kept");
-    EXPECT_EQ(engine.close_output_file().status, close_status::failed);
-    EXPECT_EQ(read_file(path("page.html/inside")), "kept");
-    EXPECT_EQ(folder_entries(folder), (names{"page.html", "t.html"}));
+    result = close_on_a_full_disk();
+    EXPECT_EQ(result.status, close_status::failed);
+    EXPECT_NE(result.error.find(std::generic_category().message(EFBIG)), std::string::npos);
+    EXPECT_EQ(folder_entries(folder), names{"t.html"});
+
+    // A new page removed while it was made is lost, and says so.
+    engine.initialise_cursor();
+    open("page.html");
+    copy_everything();
+    fs::remove(path("page.html"));
+    result = engine.close_output_file();
+    EXPECT_EQ(result.status, close_status::failed);
+    EXPECT_NE(result.error.find(std::generic_category().message(ENOENT)), std::string::npos);
+    EXPECT_EQ(folder_entries(folder), names{"t.html"});
+
+    // An engine that goes away with a new page open takes the page with it.
+    {
+        template_engine abandoned;
+        std::string error;
+        ASSERT_TRUE(abandoned.open_output_file(path("abandoned.html"), error));
+        EXPECT_TRUE(fs::exists(path("abandoned.html")));
+    }
+    EXPECT_EQ(folder_entries(folder), names{"t.html"});
 
     // The next page is written normally.
     open("other.html");

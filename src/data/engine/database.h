@@ -24,6 +24,16 @@ public:
     virtual std::unique_ptr<record_set> open_record_set(const std::string& sql,
                                                         std::string& error) = 0;
 
+    // The same rows as a forward result (record_set.h): counted first, then
+    // read one at a time as the cursor moves, so that a result of any size
+    // takes little memory. Only for use inside a read snapshot, where reading
+    // the rows again gives the same rows. Engines that must fetch every row
+    // anyway give a snapshot.
+    virtual std::unique_ptr<record_set> open_forward_record_set(const std::string& sql,
+                                                                std::string& error) {
+        return open_record_set(sql, error);
+    }
+
     // Every table name (system tables included), in the engine's order.
     virtual bool table_names(std::vector<std::string>& names, std::string& error) = 0;
     // Every stored query (view) name, in the engine's order.

@@ -1,6 +1,8 @@
 // A read-only snapshot of a query's result: every row is fetched when it is
 // opened, so it can be counted and walked in both directions without the
-// database. Backends fill one; the generator and the windows read it.
+// database. Backends fill one; the generator and the windows read it. A
+// forward result (for results too large to hold) has its count up front and
+// holds only the current row, which it reads from the backend as it moves.
 #pragma once
 
 #include "data/engine/db_value.h"
@@ -13,24 +15,46 @@
 
 namespace korvane::data {
 
+// Where a forward result reads its rows: the backend's running statement.
+class row_source {
+public:
+    row_source() = default;
+    row_source(const row_source&) = delete;
+    row_source& operator=(const row_source&) = delete;
+    virtual ~row_source() = default;
+    // Back to before the first row: the same rows come again.
+    virtual bool rewind() = 0;
+    // The next row into values (one per field); false after the last row or
+    // when the backend fails.
+    virtual bool next_row(db_value* values) = 0;
+};
+
 class record_set {
 public:
     explicit record_set(std::vector<std::string> field_names);
+    // A forward result of row_count rows read from source, on its first row.
+    record_set(std::vector<std::string> field_names, std::int64_t row_count,
+               std::unique_ptr<row_source> source);
 
     // Filling, by the backend that ran the query: one add_row per row, with
     // exactly field_count() values in result order.
     void add_row(std::vector<db_value> values);
+    // The field_count() values of a new last row, to be filled in place.
+    db_value* append_row();
     void reserve_rows(std::size_t rows);
 
     // Another reader of the same rows, with a cursor of its own on the first
     // row: threads that render pages of one result share its rows instead of
-    // each running the query. Filling stops once rows are shared.
+    // each running the query. Filling stops once rows are shared. A forward
+    // result cannot be shared: nullptr.
     std::unique_ptr<record_set> share() const;
+    bool is_forward() const { return source_ != nullptr; }
 
     // The engine's operations. The cursor starts on the first row (when there
     // is one). move_last fails on an empty result, as the engine's MoveLast
     // does; move_next may step past the last row, after which there is no
-    // current row.
+    // current row. A forward result moving back reads its rows again from
+    // the first; one whose backend fails has no current row from there on.
     bool move_first();
     bool move_next();
     bool move_last();
@@ -41,8 +65,8 @@ public:
     int field_count() const { return static_cast<int>(rows_->names.size()); }
     const std::vector<std::string>& field_names() const { return rows_->names; }
 
-    // Index of a field, the name compared without regard to ASCII case; -1
-    // when the result has no such field.
+    // Index of a field, the name compared without regard to case (of any
+    // letter, not only A to Z); -1 when the result has no such field.
     int field_index(std::string_view name) const;
 
     // The value of a field in the current row; nullptr when there is no such
@@ -58,8 +82,12 @@ private:
     };
     explicit record_set(std::shared_ptr<rows> shared) : rows_(std::move(shared)) {}
 
+    // A forward result: reads the row at cursor_ into the one row held.
+    bool read_current_row();
+
     std::shared_ptr<rows> rows_;
     std::size_t cursor_ = 0;
+    std::unique_ptr<row_source> source_;
 };
 
 }  // namespace korvane::data

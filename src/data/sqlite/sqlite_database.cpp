@@ -192,7 +192,32 @@ db_value read_value(sqlite3_stmt* statement, int column, column_class cls) {
 
 struct statement_guard {
     sqlite3_stmt* statement = nullptr;
+    statement_guard() = default;
+    statement_guard(const statement_guard&) = delete;
+    statement_guard& operator=(const statement_guard&) = delete;
     ~statement_guard() { sqlite3_finalize(statement); }
+};
+
+// The rows of a forward result: the statement itself, stepped as the cursor
+// moves.
+class statement_rows final : public row_source {
+public:
+    statement_rows(sqlite3_stmt* statement, std::vector<column_class> classes)
+        : classes_(std::move(classes)) {
+        guard_.statement = statement;
+    }
+    bool rewind() override { return sqlite3_reset(guard_.statement) == SQLITE_OK; }
+    bool next_row(db_value* values) override {
+        if (sqlite3_step(guard_.statement) != SQLITE_ROW) return false;
+        for (std::size_t c = 0; c < classes_.size(); ++c) {
+            values[c] = read_value(guard_.statement, static_cast<int>(c), classes_[c]);
+        }
+        return true;
+    }
+
+private:
+    statement_guard guard_;
+    std::vector<column_class> classes_;
 };
 
 // True when the text after the first statement is only blanks, semicolons
@@ -245,6 +270,15 @@ public:
             return nullptr;
         }
         return run_sqlite_query(handle_, sql, error);
+    }
+
+    std::unique_ptr<record_set> open_forward_record_set(const std::string& sql,
+                                                        std::string& error) override {
+        if (handle_ == nullptr) {
+            error = "The database is closed.";
+            return nullptr;
+        }
+        return run_sqlite_query_forward(handle_, sql, error);
     }
 
     // A deferred transaction takes its shared lock at the first read and keeps
@@ -367,45 +401,48 @@ std::unique_ptr<database> open_sqlite_file(const std::string& path, std::string&
     return result;
 }
 
-std::unique_ptr<record_set> run_sqlite_query(sqlite3* db, const std::string& sql, std::string& error) {
+namespace {
+
+// Prepares the one query of sql, with its column names and kinds; false with
+// the reason when it is not exactly one statement that returns rows.
+bool prepare_query(sqlite3* db, const std::string& sql, statement_guard& guard,
+                   std::vector<std::string>& names, std::vector<column_class>& classes,
+                   std::string& error) {
     if (db == nullptr) {
         error = "The database is closed.";
-        return nullptr;
+        return false;
     }
-    statement_guard guard;
-    const char* tail = nullptr;
     if (sql.size() > static_cast<std::size_t>(INT32_MAX)) {
         error = "The SQL text is too long.";
-        return nullptr;
+        return false;
     }
+    const char* tail = nullptr;
     if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &guard.statement, &tail) !=
         SQLITE_OK) {
         error = sqlite3_errmsg(db);
-        return nullptr;
+        return false;
     }
     sqlite3_stmt* statement = guard.statement;
     if (statement == nullptr) {
         error = "The SQL text holds no statement.";
-        return nullptr;
+        return false;
     }
     if (!only_blanks_left(db, tail, sql.data() + sql.size())) {
         error = "Characters found after the end of the SQL statement.";
-        return nullptr;
+        return false;
     }
     // A snapshot only reads; this also guards the writable in-memory copies.
     if (!sqlite3_stmt_readonly(statement)) {
         error = "The statement would change the database; only queries can be run.";
-        return nullptr;
+        return false;
     }
 
     const int columns = sqlite3_column_count(statement);
     // BEGIN and the like read nothing but would leave locks held.
     if (columns == 0) {
         error = "The statement returns no rows; only queries can be run.";
-        return nullptr;
+        return false;
     }
-    std::vector<std::string> names;
-    std::vector<column_class> classes;
     names.reserve(static_cast<std::size_t>(columns));
     classes.reserve(static_cast<std::size_t>(columns));
     for (int c = 0; c < columns; ++c) {
@@ -413,16 +450,28 @@ std::unique_ptr<record_set> run_sqlite_query(sqlite3* db, const std::string& sql
         names.emplace_back(name != nullptr ? name : "");
         classes.push_back(classify(sqlite3_column_decltype(statement, c)));
     }
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<record_set> run_sqlite_query(sqlite3* db, const std::string& sql, std::string& error) {
+    statement_guard guard;
+    std::vector<std::string> names;
+    std::vector<column_class> classes;
+    if (!prepare_query(db, sql, guard, names, classes, error)) return nullptr;
+    sqlite3_stmt* statement = guard.statement;
+    const int columns = static_cast<int>(classes.size());
     auto result = std::make_unique<record_set>(std::move(names));
+    // A repeating section's result is a handful of rows: room for them at once.
+    result->reserve_rows(16);
 
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-        std::vector<db_value> row;
-        row.reserve(static_cast<std::size_t>(columns));
+        db_value* row = result->append_row();
         for (int c = 0; c < columns; ++c) {
-            row.push_back(read_value(statement, c, classes[static_cast<std::size_t>(c)]));
+            row[c] = read_value(statement, c, classes[static_cast<std::size_t>(c)]);
         }
-        result->add_row(std::move(row));
     }
     if (rc != SQLITE_DONE) {
         error = sqlite3_errmsg(db);
@@ -430,6 +479,27 @@ std::unique_ptr<record_set> run_sqlite_query(sqlite3* db, const std::string& sql
     }
     error.clear();
     return result;
+}
+
+std::unique_ptr<record_set> run_sqlite_query_forward(sqlite3* db, const std::string& sql,
+                                                     std::string& error) {
+    statement_guard guard;
+    std::vector<std::string> names;
+    std::vector<column_class> classes;
+    if (!prepare_query(db, sql, guard, names, classes, error)) return nullptr;
+    // Counting steps the rows without reading their values.
+    std::int64_t count = 0;
+    int rc;
+    while ((rc = sqlite3_step(guard.statement)) == SQLITE_ROW) ++count;
+    if (rc != SQLITE_DONE || sqlite3_reset(guard.statement) != SQLITE_OK) {
+        error = sqlite3_errmsg(db);
+        return nullptr;
+    }
+    sqlite3_stmt* statement = guard.statement;
+    guard.statement = nullptr;
+    error.clear();
+    return std::make_unique<record_set>(
+        std::move(names), count, std::make_unique<statement_rows>(statement, std::move(classes)));
 }
 
 }  // namespace korvane::data

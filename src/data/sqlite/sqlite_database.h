@@ -23,5 +23,10 @@ std::unique_ptr<database> open_sqlite_file(const std::string& path, std::string&
 // INTEGER -> integer, REAL -> real, TEXT -> text, BLOB -> binary, NULL -> null.
 std::unique_ptr<record_set> run_sqlite_query(sqlite3* db, const std::string& sql,
                                              std::string& error);
+// The same as a forward result: the statement is stepped once to count its
+// rows, then again as the cursor moves. The result must be closed before the
+// connection.
+std::unique_ptr<record_set> run_sqlite_query_forward(sqlite3* db, const std::string& sql,
+                                                     std::string& error);
 
 }  // namespace korvane::data

@@ -1,5 +1,6 @@
 #include "data/global.h"
 
+#include "../../generator/run_test_support.h"
 #include "sqlite_test_support.h"
 
 #include <gtest/gtest.h>
@@ -13,21 +14,6 @@ namespace {
 using test::make_sqlite_file;
 using test::temp_folder;
 using names = std::vector<std::string>;
-
-struct shown_message {
-    std::string caption;
-    std::string text;
-    message_icon icon;
-};
-
-class message_recorder final : public message_port {
-public:
-    void show_message(const std::string& caption, const std::string& text,
-                      message_icon icon) override {
-        shown.push_back({caption, text, icon});
-    }
-    std::vector<shown_message> shown;
-};
 
 class list_recorder final : public list_port {
 public:
@@ -70,7 +56,7 @@ protected:
 
     temp_folder folder_;
     std::string path_;
-    message_recorder messages_;
+    test::recording_messages messages_;
     std::unique_ptr<data::database> db_;
     std::unique_ptr<data::record_set> result_;
 };

@@ -1,0 +1,48 @@
+// Long lists of cases live in data files beside their tests: one case a line,
+// fields separated by tabs, lines starting with "#" and empty lines ignored.
+// In a field, \t \n \r \\ and \xHH stand for their bytes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace korvane::test {
+
+struct table_row {
+    std::string where;  // "file:line", for the failure message
+    std::vector<std::string> fields;
+    const std::string& operator[](std::size_t i) const { return fields.at(i); }
+};
+
+// The rows of tests/<name>; a row with fewer than min_fields fields fails.
+inline std::vector<table_row> read_case_table(const std::string& name, std::size_t min_fields) {
+    std::ifstream in(std::string(KORVANE_SOURCE_DIR) + "/tests/" + name, std::ios::binary);
+    if (!in) ADD_FAILURE() << "cannot read tests/" << name;
+    std::vector<table_row> rows;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (line.empty() || line[0] == '#') continue;
+        table_row row{name + ":" + std::to_string(number), {""}};
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const char c = line[i];
+            if (c == '\t') {
+                row.fields.emplace_back();
+            } else if (c != '\\' || i + 1 == line.size()) {
+                row.fields.back() += c;
+            } else if (const char e = line[++i]; e == 'x' && i + 2 < line.size()) {
+                row.fields.back() += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                row.fields.back() += e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;
+            }
+        }
+        if (row.fields.size() < min_fields) ADD_FAILURE() << row.where << ": too few fields";
+        else rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+}  // namespace korvane::test
