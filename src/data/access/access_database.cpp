@@ -5,9 +5,15 @@
 #include "data/access/access_text.h"
 #include "data/access/mdb_reader.h"
 #include "data/access/stored_queries.h"
+#include "data/access/child_process.h"
 #include "data/sqlite/sqlite_database.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
 
 #include <map>
 #include <set>
@@ -24,7 +30,7 @@ constexpr int query_object_type_in_msys_objects = 5;
 
 bool starts_with_msys(const std::string& name) { return name.compare(0, 4, "MSys") == 0; }
 
-std::string quoted(const std::string& name) {
+std::string sql_name(const std::string& name) {
     std::string out = "\"";
     for (char c : name) {
         out += c;
@@ -50,103 +56,53 @@ std::int64_t integer_cell(const std::vector<cell>& row, int index) {
     return row[static_cast<std::size_t>(index)].integer;
 }
 
-class access_database final : public database {
+// Where the copy's own facts travel from the child: the table and query
+// lists, why a query or a system table cannot be used, or why nothing could
+// be read. A period never occurs in an Access table name.
+constexpr const char* load_notes = "\"korvane.load\"";
+
+void note_into(sqlite3* db, const char* kind, const std::string& name, const std::string& detail) {
+    sqlite3_stmt* insert = nullptr;
+    const std::string sql = std::string("INSERT INTO ") + load_notes + " VALUES (?, ?, ?)";
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &insert, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(insert, 1, kind, -1, SQLITE_STATIC);
+        sqlite3_bind_text(insert, 2, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+        sqlite3_bind_text(insert, 3, detail.data(), static_cast<int>(detail.size()), SQLITE_STATIC);
+        sqlite3_step(insert);
+    }
+    sqlite3_finalize(insert);
+}
+
+// Builds the SQLite copy of an Access file. Runs in the child process: libmdb
+// is only ever called here.
+class copy_builder {
 public:
-    static std::unique_ptr<database> open(const std::string& path, std::string& error) {
-        auto reader = access::mdb_reader::open(path, error);
-        if (!reader) return nullptr;
-        std::unique_ptr<access_database> db(new access_database(std::move(reader)));
-        if (!db->start(path, error)) return nullptr;
-        return db;
-    }
+    copy_builder(access::mdb_reader& reader, sqlite3* db) : reader_(reader), db_(db) {}
 
-    ~access_database() override {
-        std::string ignored;
-        close(ignored);
-    }
-
-    std::unique_ptr<record_set> open_record_set(const std::string& sql, std::string& error) override {
-        if (db_ == nullptr) {
-            error = "The database is closed.";
-            return nullptr;
-        }
-        access::translated_sql t = access::translate_access_sql(sql);
-        if (!t.error.empty()) {
-            error = t.error;
-            return nullptr;
-        }
-        for (const std::string& name : t.names) {
-            auto it = unloaded_system_tables_.find(access::lower_text(name));
-            if (it == unloaded_system_tables_.end()) continue;
-            const std::string table = it->second;
-            unloaded_system_tables_.erase(it);
-            if (!load_table(table, error)) return nullptr;
-        }
-        auto result = run_sqlite_query(db_, t.sql, error);
-        if (!result) explain_failure(error);
-        return result;
-    }
-
-    bool table_names(std::vector<std::string>& names, std::string& error) override {
-        if (db_ == nullptr) {
-            error = "The database is closed.";
-            return false;
-        }
-        names = tables_;
-        return true;
-    }
-
-    bool query_names(std::vector<std::string>& names, std::string& error) override {
-        if (db_ == nullptr) {
-            error = "The database is closed.";
-            return false;
-        }
-        names = queries_;
-        return true;
-    }
-
-    bool close(std::string& error) override {
-        error.clear();
-        if (db_ != nullptr) {
-            sqlite3_close_v2(db_);
-            db_ = nullptr;
-        }
-        reader_.reset();
-        return true;
-    }
-
-private:
-    explicit access_database(std::unique_ptr<access::mdb_reader> reader) : reader_(std::move(reader)) {}
-
-    bool start(const std::string& path, std::string& error) {
-        if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                            nullptr) != SQLITE_OK) {
-            error = "Cannot create the in-memory copy of '" + path + "': " +
-                    (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
-            return false;
-        }
-        // Without these, a misspelt "name" silently becomes a text.
-        sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-        sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-        if (!access::register_access_functions(db_, error)) return false;
-
-        for (const auto& entry : reader_->catalog()) {
+    void build(const std::string& path) {
+        for (const auto& entry : reader_.catalog()) {
             if (entry.object_type != table_object) continue;
             // Hidden tables of attachment and multi-value fields (f_...) are
             // system tables by their flags but not by name: never listed.
             if (entry.system && !starts_with_msys(entry.name)) continue;
-            tables_.push_back(entry.name);
+            note("table", entry.name, "");
+            std::string error;
+            if (load_table(entry.name, error)) continue;
             if (entry.system) {
-                unloaded_system_tables_[access::lower_text(entry.name)] = entry.name;
-            } else if (!load_table(entry.name, error)) {
-                error = "The Access database '" + path + "' cannot be read: " + error;
-                return false;
+                note("unreadable", entry.name, error);  // matters only to a statement using it
+            } else {
+                note("error", "", "The Access database '" + path + "' cannot be read: " + error);
+                return;
             }
         }
         load_queries();
-        return true;
     }
 
+    void note(const char* kind, const std::string& name, const std::string& detail) {
+        note_into(db_, kind, name, detail);
+    }
+
+private:
     bool load_table(const std::string& name, std::string& error) {
         std::vector<column_def> columns;
         sqlite3_stmt* insert = nullptr;
@@ -155,14 +111,14 @@ private:
         // The table is created and the insert prepared once the columns are
         // known, that is at the first row (or after the read for no rows).
         auto prepare = [&]() -> bool {
-            std::string create = "CREATE TABLE " + quoted(name) + " (";
+            std::string create = "CREATE TABLE " + sql_name(name) + " (";
             std::string values;
             for (std::size_t i = 0; i < columns.size(); ++i) {
-                create += (i ? ", " : "") + quoted(columns[i].name) + " " + columns[i].declared_type;
+                create += (i ? ", " : "") + sql_name(columns[i].name) + " " + columns[i].declared_type;
                 values += i ? ",?" : "?";
             }
             create += ")";
-            if (columns.empty()) create = "CREATE TABLE " + quoted(name) + " (\"(no columns)\")";
+            if (columns.empty()) create = "CREATE TABLE " + sql_name(name) + " (\"(no columns)\")";
             char* message = nullptr;
             if (sqlite3_exec(db_, create.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
                 failure = message != nullptr ? message : "CREATE TABLE failed";
@@ -170,7 +126,7 @@ private:
                 return false;
             }
             if (columns.empty()) return true;
-            const std::string sql = "INSERT INTO " + quoted(name) + " VALUES (" + values + ")";
+            const std::string sql = "INSERT INTO " + sql_name(name) + " VALUES (" + values + ")";
             if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &insert, nullptr) != SQLITE_OK) {
                 failure = sqlite3_errmsg(db_);
                 return false;
@@ -206,7 +162,7 @@ private:
             sqlite3_reset(insert);
         };
         std::string read_error;
-        const bool read = reader_->read_table(name, columns, on_row, read_error);
+        const bool read = reader_.read_table(name, columns, on_row, read_error);
         if (read && !prepared && failure.empty()) prepare();
         sqlite3_finalize(insert);
         if (began) sqlite3_exec(db_, failure.empty() && read ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
@@ -246,7 +202,7 @@ private:
             if (!name || name->empty() || (*name)[0] == '~') return;  // hidden ~sq_ queries
             objects.push_back({integer_cell(row, id_col), *name, static_cast<int>(integer_cell(row, flags_col))});
         };
-        if (!reader_->read_table("MSysObjects", columns, on_object, ignored) || objects.empty()) return;
+        if (!reader_.read_table("MSysObjects", columns, on_object, ignored) || objects.empty()) return;
 
         std::map<std::int64_t, std::vector<access::query_row>> rows;
         int object_col = -1, attribute_col = -1, name1_col = -1, name2_col = -1, expression_col = -1,
@@ -268,28 +224,228 @@ private:
             r.flag = static_cast<int>(integer_cell(row, flag_col));
             rows[integer_cell(row, object_col)].push_back(std::move(r));
         };
-        reader_->read_table("MSysQueries", columns, on_query, ignored);
+        reader_.read_table("MSysQueries", columns, on_query, ignored);
 
         for (const object& o : objects) {
-            queries_.push_back(o.name);
+            note("query", o.name, "");
             access::rebuilt_query q = access::rebuild_query(o.name, rows[o.id], o.flags);
             if (!q.problem.empty()) {
-                problems_[o.name] = q.problem;
+                note("problem", o.name, q.problem);
                 continue;
             }
             access::translated_sql t = access::translate_access_sql(q.sql);
             if (!t.error.empty()) {
-                problems_[o.name] = "The query '" + o.name + "' cannot be run here: " + t.error;
+                note("problem", o.name, "The query '" + o.name + "' cannot be run here: " + t.error);
                 continue;
             }
-            const std::string view = "CREATE VIEW " + quoted(o.name) + " AS " + t.sql;
+            const std::string view = "CREATE VIEW " + sql_name(o.name) + " AS " + t.sql;
             char* message = nullptr;
             if (sqlite3_exec(db_, view.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-                problems_[o.name] = "The query '" + o.name + "' cannot be run here: " +
-                                    (message != nullptr ? message : "its SQL was not understood");
+                note("problem", o.name, "The query '" + o.name + "' cannot be run here: " +
+                                    (message != nullptr ? message : "its SQL was not understood"));
             }
             sqlite3_free(message);
         }
+    }
+
+    access::mdb_reader& reader_;
+    sqlite3* db_;
+};
+
+// The child's work: the copy written into the SQLite file at copy_path.
+int build_copy_file(const std::string& path, const std::string& copy_path) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(copy_path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return 2;
+    }
+    std::string error;
+    sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+    const std::string create = std::string("CREATE TABLE ") + load_notes + " (kind, name, detail)";
+    if (!access::register_access_functions(db, error) ||
+        sqlite3_exec(db, create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return 2;
+    }
+    auto reader = access::mdb_reader::open(path, error);
+    if (!reader) {
+        note_into(db, "error", "", error);
+    } else {
+        copy_builder(*reader, db).build(path);
+    }
+    sqlite3_close_v2(db);
+    return 0;
+}
+
+std::atomic<const std::atomic<bool>*> stop_flag{nullptr};
+
+// Removes the copy's file whatever happens to the open.
+struct file_remover {
+    std::string path;
+    ~file_remover() {
+        if (!path.empty()) ::unlink(path.c_str());
+    }
+};
+
+class access_database final : public database {
+public:
+    static std::unique_ptr<database> open(const std::string& path, std::string& error) {
+        std::unique_ptr<access_database> db(new access_database());
+        if (!db->start(path, error)) return nullptr;
+        return db;
+    }
+
+    ~access_database() override {
+        std::string ignored;
+        close(ignored);
+    }
+
+    std::unique_ptr<record_set> open_record_set(const std::string& sql, std::string& error) override {
+        if (db_ == nullptr) {
+            error = "The database is closed.";
+            return nullptr;
+        }
+        access::translated_sql t = access::translate_access_sql(sql);
+        if (!t.error.empty()) {
+            error = t.error;
+            return nullptr;
+        }
+        for (const std::string& name : t.names) {
+            auto it = unreadable_tables_.find(access::lower_text(name));
+            if (it != unreadable_tables_.end()) {
+                error = it->second;
+                return nullptr;
+            }
+        }
+        auto result = run_sqlite_query(db_, t.sql, error);
+        if (!result) explain_failure(error);
+        return result;
+    }
+
+    bool table_names(std::vector<std::string>& names, std::string& error) override {
+        if (db_ == nullptr) {
+            error = "The database is closed.";
+            return false;
+        }
+        names = tables_;
+        return true;
+    }
+
+    bool query_names(std::vector<std::string>& names, std::string& error) override {
+        if (db_ == nullptr) {
+            error = "The database is closed.";
+            return false;
+        }
+        names = queries_;
+        return true;
+    }
+
+    bool close(std::string& error) override {
+        error.clear();
+        if (db_ != nullptr) {
+            sqlite3_close_v2(db_);
+            db_ = nullptr;
+        }
+        return true;
+    }
+
+private:
+    access_database() = default;
+
+    bool start(const std::string& path, std::string& error) {
+        if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                            nullptr) != SQLITE_OK) {
+            error = "Cannot create the in-memory copy of '" + path + "': " +
+                    (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
+            return false;
+        }
+        // Without these, a misspelt "name" silently becomes a text.
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+        if (!access::register_access_functions(db_, error)) return false;
+        return load_copy(path, error) && read_notes(error);
+    }
+
+    // libmdb reads the file in a child process with limits, writing the copy
+    // into a temporary SQLite file (never beside the database) that is then
+    // taken into memory.
+    bool load_copy(const std::string& path, std::string& error) {
+        std::error_code ec;
+        std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+        if (ec) folder = "/tmp";
+        std::string name = (folder / "korvane-access-XXXXXX").string();
+        const int fd = ::mkstemp(name.data());
+        if (fd < 0) {
+            error = "The Access database '" + path + "' cannot be read: no temporary file can be made in " +
+                    folder.string() + ".";
+            return false;
+        }
+        ::close(fd);
+        const file_remover remover{name};
+
+        const auto size = std::filesystem::file_size(path, ec);
+        const std::uint64_t bytes = ec ? 0 : size;
+        access::child_limits limits;
+        limits.cpu_seconds = 4 + static_cast<unsigned>(bytes / (4u << 20));
+        limits.wall_seconds = 3 * limits.cpu_seconds + 5;
+        limits.memory_bytes = (256u << 20) + 2 * bytes;
+        switch (access::run_in_child([&] { return build_copy_file(path, name); }, limits, stop_flag.load())) {
+            case access::child_outcome::succeeded: break;
+            case access::child_outcome::stopped:
+                error = "Reading the Access database '" + path + "' was stopped.";
+                return false;
+            case access::child_outcome::cannot_start:
+                error = "The Access database '" + path + "' cannot be read: no process can be started to read it.";
+                return false;
+            default:
+                error = "The Access database '" + path + "' cannot be read: it is damaged.";
+                return false;
+        }
+
+        sqlite3* file = nullptr;
+        bool copied = false;
+        if (sqlite3_open_v2(name.c_str(), &file, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+            sqlite3_backup* backup = sqlite3_backup_init(db_, "main", file, "main");
+            if (backup != nullptr) {
+                copied = sqlite3_backup_step(backup, -1) == SQLITE_DONE;
+                sqlite3_backup_finish(backup);
+            }
+        }
+        sqlite3_close_v2(file);
+        if (!copied) {
+            error = "Cannot create the in-memory copy of '" + path + "': " + sqlite3_errmsg(db_);
+            return false;
+        }
+        return true;
+    }
+
+    bool read_notes(std::string& error) {
+        sqlite3_stmt* select = nullptr;
+        const std::string sql = std::string("SELECT kind, name, detail FROM ") + load_notes + " ORDER BY rowid";
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &select, nullptr) != SQLITE_OK) {
+            error = std::string("The in-memory copy is incomplete: ") + sqlite3_errmsg(db_);
+            return false;
+        }
+        auto text = [&](int c) {
+            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(select, c));
+            return std::string(p != nullptr ? p : "");
+        };
+        std::string failure;
+        while (sqlite3_step(select) == SQLITE_ROW) {
+            const std::string kind = text(0), name = text(1), detail = text(2);
+            if (kind == "table") tables_.push_back(name);
+            else if (kind == "query") queries_.push_back(name);
+            else if (kind == "problem") problems_[name] = detail;
+            else if (kind == "unreadable") unreadable_tables_[access::lower_text(name)] = detail;
+            else if (kind == "error") failure = detail;
+        }
+        sqlite3_finalize(select);
+        sqlite3_exec(db_, (std::string("DROP TABLE ") + load_notes).c_str(), nullptr, nullptr, nullptr);
+        if (!failure.empty()) {
+            error = failure;
+            return false;
+        }
+        return true;
     }
 
     // A statement that fails because it uses a query Access alone can run
@@ -307,15 +463,16 @@ private:
         }
     }
 
-    std::unique_ptr<access::mdb_reader> reader_;  // kept for system tables read on demand
     sqlite3* db_ = nullptr;
     std::vector<std::string> tables_;
     std::vector<std::string> queries_;
-    std::map<std::string, std::string> problems_;                // query name -> why it cannot run
-    std::map<std::string, std::string> unloaded_system_tables_;  // lower-case name -> name
+    std::map<std::string, std::string> problems_;           // query name -> why it cannot run
+    std::map<std::string, std::string> unreadable_tables_;  // lower-case name -> why
 };
 
 }  // namespace
+
+void set_access_stop_flag(const std::atomic<bool>* flag) { stop_flag.store(flag); }
 
 std::unique_ptr<database> open_access_file(const std::string& path, std::string& error) {
     try {

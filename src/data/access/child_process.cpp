@@ -1,0 +1,127 @@
+#include "data/access/child_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+
+namespace korvane::data::access {
+namespace {
+
+// Resident and virtual size of a process in bytes, from /proc; 0 when unknown.
+void memory_of(pid_t pid, std::uint64_t& resident, std::uint64_t& virtual_size) {
+    resident = virtual_size = 0;
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/statm", static_cast<int>(pid));
+    std::FILE* f = std::fopen(path, "r");
+    if (f == nullptr) return;
+    unsigned long long pages = 0, rss = 0;
+    if (std::fscanf(f, "%llu %llu", &pages, &rss) == 2) {
+        const auto page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+        virtual_size = pages * page;
+        resident = rss * page;
+    }
+    std::fclose(f);
+}
+
+[[noreturn]] void child_main(const std::function<int()>& work, const child_limits& limits, pid_t parent,
+                             std::uint64_t virtual_size) {
+    // Ctrl-C reaches the whole process group; the child simply ends.
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXCPU}) signal(s, SIG_DFL);
+    sigset_t all;
+    sigemptyset(&all);
+    sigprocmask(SIG_SETMASK, &all, nullptr);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(111);
+
+    // The library's own messages are not the user's to read.
+    const int null_fd = open("/dev/null", O_RDWR);
+    if (null_fd >= 0) {
+        dup2(null_fd, 0);
+        dup2(null_fd, 1);
+        dup2(null_fd, 2);
+        if (null_fd > 2) close(null_fd);
+    }
+
+    const rlimit no_core{0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+    const rlimit cpu{limits.cpu_seconds, limits.cpu_seconds + 1};
+    setrlimit(RLIMIT_CPU, &cpu);
+#if !defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer reserves terabytes of address space; there the
+    // parent's watch on the resident size is the only memory limit.
+    const rlim_t address_space = virtual_size + limits.memory_bytes;
+    const rlimit as{address_space, address_space};
+    setrlimit(RLIMIT_AS, &as);
+#else
+    (void)virtual_size;
+#endif
+
+    int status = 1;
+    try {
+        status = work();
+    } catch (...) {
+        status = 1;
+    }
+    // _exit: the parent's buffers, atexit handlers and destructors are the
+    // parent's business.
+    _exit(status & 0xff);
+}
+
+}  // namespace
+
+child_outcome run_in_child(const std::function<int()>& work, const child_limits& limits,
+                           const std::atomic<bool>* stop) {
+    std::uint64_t base_resident = 0, base_virtual = 0;
+    memory_of(getpid(), base_resident, base_virtual);
+    const pid_t parent = getpid();
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) return child_outcome::cannot_start;
+    if (pid == 0) child_main(work, limits, parent, base_virtual);
+
+    const auto started = std::chrono::steady_clock::now();
+    long pause_ns = 1'000'000;
+    child_outcome verdict = child_outcome::failed;
+    bool killed = false;
+    for (;;) {
+        int status = 0;
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            if (killed) return verdict;
+            if (WIFEXITED(status)) {
+                return WEXITSTATUS(status) == 0 ? child_outcome::succeeded : child_outcome::failed;
+            }
+            if (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL)) {
+                return child_outcome::over_limit;
+            }
+            return child_outcome::failed;
+        }
+        if (done < 0 && errno != EINTR) return killed ? verdict : child_outcome::failed;
+        if (!killed) {
+            std::uint64_t resident = 0, virtual_size = 0;
+            memory_of(pid, resident, virtual_size);
+            if (stop != nullptr && stop->load()) {
+                verdict = child_outcome::stopped;
+                killed = true;
+            } else if (std::chrono::steady_clock::now() - started > std::chrono::seconds(limits.wall_seconds) ||
+                       resident > base_resident + limits.memory_bytes) {
+                verdict = child_outcome::over_limit;
+                killed = true;
+            }
+            if (killed) kill(pid, SIGKILL);
+        }
+        const timespec pause{0, pause_ns};
+        nanosleep(&pause, nullptr);
+        if (pause_ns < 20'000'000) pause_ns *= 2;
+    }
+}
+
+}  // namespace korvane::data::access
