@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -53,6 +54,36 @@ double rounded_single(float f) {
     return d;
 }
 
+// A Decimal is kept as the number it is when a double holds it exactly (it
+// then compares and sorts as a number) and as its digits otherwise, so that
+// 102030405060.654321 keeps all eighteen.
+void decimal_cell(std::string digits, cell& out) {
+    if (digits.find('.') != std::string::npos) {
+        while (digits.back() == '0') digits.pop_back();
+        if (digits.back() == '.') digits.pop_back();
+    }
+    if (digits == "-0") digits = "0";
+    std::int64_t whole = 0;
+    const char* end = digits.data() + digits.size();
+    if (auto r = std::from_chars(digits.data(), end, whole); r.ec == std::errc{} && r.ptr == end) {
+        out.k = cell::kind::integer;
+        out.integer = whole;
+        return;
+    }
+    double real = 0.0;
+    char again[32];
+    if (auto r = std::from_chars(digits.data(), end, real); r.ec == std::errc{} && r.ptr == end) {
+        std::snprintf(again, sizeof again, "%.15G", real);
+        if (digits == again) {
+            out.k = cell::kind::real;
+            out.real = real;
+            return;
+        }
+    }
+    out.k = cell::kind::text;
+    out.bytes = std::move(digits);
+}
+
 std::string declared_type(int type) {
     const std::string text_type = std::string("TEXT COLLATE ") + text_collation;
     switch (type) {
@@ -70,7 +101,7 @@ std::string declared_type(int type) {
         case MDB_TEXT: return text_type;
         case MDB_MEMO: return "MEMO " + text_type;
         case MDB_REPID: return "GUID TEXT";
-        case MDB_NUMERIC: return "DECIMAL NUMERIC";
+        case MDB_NUMERIC: return "DECIMAL BLOB";  // no affinity: digits stay digits
         case MDB_COMPLEX: return "INTEGER";
         default: return "";
     }
@@ -294,8 +325,7 @@ struct mdb_reader::impl {
                 if (size < 16) return;
                 char* s = mdb_uuid_to_string(mdb->pg_buf, f.start);
                 if (s == nullptr) return;
-                out.k = cell::kind::text;
-                out.bytes = s;
+                decimal_cell(s, out);
                 g_free(s);
                 return;
             }
@@ -303,8 +333,7 @@ struct mdb_reader::impl {
                 if (size < 17) return;
                 char* s = mdb_numeric_to_string(mdb, f.start, col->col_scale, col->col_prec);
                 if (s == nullptr) return;
-                out.k = cell::kind::text;
-                out.bytes = s;
+                decimal_cell(s, out);
                 g_free(s);
                 return;
             }
