@@ -54,6 +54,31 @@ double rounded_single(float f) {
     return d;
 }
 
+std::string declared_type(int type) {
+    const std::string text_type = std::string("TEXT COLLATE ") + text_collation;
+    switch (type) {
+        case MDB_BOOL: return "BOOLEAN INTEGER";
+        case MDB_BYTE:
+        case MDB_INT:
+        case MDB_LONGINT: return "INTEGER";
+        case MDB_MONEY: return "CURRENCY REAL";
+        case MDB_FLOAT: return "SINGLE REAL";
+        case MDB_DOUBLE: return "DOUBLE";
+        case MDB_DATETIME:
+        case mdb_ext_datetime: return "DATETIME TEXT";
+        case MDB_BINARY: return "BINARY BLOB";
+        case MDB_OLE: return "OLE BLOB";
+        case MDB_TEXT: return text_type;
+        case MDB_MEMO: return "MEMO " + text_type;
+        case MDB_REPID: return "GUID TEXT";
+        case MDB_NUMERIC: return "DECIMAL BLOB";  // no affinity: digits stay digits
+        case MDB_COMPLEX: return "INTEGER";
+        default: return "";
+    }
+}
+
+}  // namespace
+
 // A Decimal is kept as the number it is when a double holds it exactly (it
 // then compares and sorts as a number) and as its digits otherwise, so that
 // 102030405060.654321 keeps all eighteen.
@@ -83,31 +108,6 @@ void decimal_cell(std::string digits, cell& out) {
     out.k = cell::kind::text;
     out.bytes = std::move(digits);
 }
-
-std::string declared_type(int type) {
-    const std::string text_type = std::string("TEXT COLLATE ") + text_collation;
-    switch (type) {
-        case MDB_BOOL: return "BOOLEAN INTEGER";
-        case MDB_BYTE:
-        case MDB_INT:
-        case MDB_LONGINT: return "INTEGER";
-        case MDB_MONEY: return "CURRENCY REAL";
-        case MDB_FLOAT: return "SINGLE REAL";
-        case MDB_DOUBLE: return "DOUBLE";
-        case MDB_DATETIME:
-        case mdb_ext_datetime: return "DATETIME TEXT";
-        case MDB_BINARY: return "BINARY BLOB";
-        case MDB_OLE: return "OLE BLOB";
-        case MDB_TEXT: return text_type;
-        case MDB_MEMO: return "MEMO " + text_type;
-        case MDB_REPID: return "GUID TEXT";
-        case MDB_NUMERIC: return "DECIMAL BLOB";  // no affinity: digits stay digits
-        case MDB_COMPLEX: return "INTEGER";
-        default: return "";
-    }
-}
-
-}  // namespace
 
 struct mdb_reader::impl {
     MdbHandle* mdb = nullptr;
