@@ -75,22 +75,5 @@ TEST(access_dates, stored_days_to_calendar_dates) {
     EXPECT_EQ(stamp(ole_from_parts(p)), "1392-01-10 06:00:00");
 }
 
-TEST(access_dates, date_texts) {
-    auto parsed = [](const char* text) {
-        auto p = parse_date_text(text);
-        return p ? stamp_from_parts(*p) : std::string("none");
-    };
-    EXPECT_EQ(parsed("2/29/2000"), "2000-02-29");
-    EXPECT_EQ(parsed("2/29/1999"), "none");
-    EXPECT_EQ(parsed("1/1/29"), "2029-01-01");
-    EXPECT_EQ(parsed("1/1/30"), "1930-01-01");
-    EXPECT_EQ(parsed("2001/12/31"), "2001-12-31");
-    EXPECT_EQ(parsed("2001-12-31T23:05"), "2001-12-31 23:05:00");
-    EXPECT_EQ(parsed("12:30 PM"), "1899-12-30 12:30:00");
-    EXPECT_EQ(parsed("13:30 PM"), "none");
-    EXPECT_EQ(parsed("yesterday"), "none");
-    EXPECT_EQ(parsed("1/1/2000 trailing"), "none");
-}
-
 }  // namespace
 }  // namespace korvane::data::access
