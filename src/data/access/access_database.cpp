@@ -418,7 +418,13 @@ private:
         limits.cpu_seconds = 3 + static_cast<unsigned>(bytes / (4u << 20));
         limits.wall_seconds = 2 * limits.cpu_seconds + 4;
         limits.memory_bytes = (256u << 20) + 2 * bytes;
-        switch (access::run_in_child([&] { return build_copy_file(path, name); }, limits, stop_flag.load())) {
+        // A child that stalls on a lock another thread held at the fork is
+        // simply started again.
+        auto outcome = access::child_outcome::stalled;
+        for (int attempt = 0; attempt < 4 && outcome == access::child_outcome::stalled; ++attempt) {
+            outcome = access::run_in_child([&] { return build_copy_file(path, name); }, limits, stop_flag.load());
+        }
+        switch (outcome) {
             case access::child_outcome::succeeded: break;
             case access::child_outcome::stopped:
                 error = "Reading the Access database '" + path + "' was stopped.";

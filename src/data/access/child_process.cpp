@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 namespace korvane::data::access {
 namespace {
@@ -29,6 +30,24 @@ void memory_of(pid_t pid, std::uint64_t& resident, std::uint64_t& virtual_size) 
         resident = rss * page;
     }
     std::fclose(f);
+}
+
+// CPU time a process has used, in clock ticks; -1 when unknown.
+long long cpu_ticks(pid_t pid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+    std::FILE* f = std::fopen(path, "r");
+    if (f == nullptr) return -1;
+    char line[1024];
+    const bool read = std::fgets(line, sizeof line, f) != nullptr;
+    std::fclose(f);
+    const char* p = read ? std::strrchr(line, ')') : nullptr;  // the name may hold blanks
+    unsigned long long user = 0, system = 0;
+    if (p == nullptr || std::sscanf(p + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user,
+                                    &system) != 2) {
+        return -1;
+    }
+    return static_cast<long long>(user + system);
 }
 
 [[noreturn]] void child_main(const std::function<int()>& work, const child_limits& limits, pid_t parent,
@@ -75,6 +94,19 @@ void memory_of(pid_t pid, std::uint64_t& resident, std::uint64_t& virtual_size) 
     _exit(status & 0xff);
 }
 
+// A child forked while another thread held a lock (SQLite's, for one)
+// waits for it for ever without using the CPU; reading a file does not.
+bool stalled(pid_t pid, long long& last_ticks, std::chrono::steady_clock::time_point& last_progress) {
+    const auto now = std::chrono::steady_clock::now();
+    const long long ticks = cpu_ticks(pid);
+    if (ticks != last_ticks) {
+        last_ticks = ticks;
+        last_progress = now;
+        return false;
+    }
+    return now - last_progress > std::chrono::milliseconds(1500);
+}
+
 }  // namespace
 
 child_outcome run_in_child(const std::function<int()>& work, const child_limits& limits,
@@ -89,6 +121,8 @@ child_outcome run_in_child(const std::function<int()>& work, const child_limits&
 
     const auto started = std::chrono::steady_clock::now();
     long pause_ns = 1'000'000;
+    long long last_ticks = -1;
+    auto last_progress = started;
     child_outcome verdict = child_outcome::failed;
     bool killed = false;
     for (;;) {
@@ -110,6 +144,9 @@ child_outcome run_in_child(const std::function<int()>& work, const child_limits&
             memory_of(pid, resident, virtual_size);
             if (stop != nullptr && stop->load()) {
                 verdict = child_outcome::stopped;
+                killed = true;
+            } else if (stalled(pid, last_ticks, last_progress)) {
+                verdict = child_outcome::stalled;
                 killed = true;
             } else if (std::chrono::steady_clock::now() - started > std::chrono::seconds(limits.wall_seconds) ||
                        resident > base_resident + limits.memory_bytes) {

@@ -20,6 +20,7 @@ enum class child_outcome {
     succeeded,     // the work returned 0
     failed,        // it returned another value, crashed or ran out of memory
     over_limit,    // killed for taking too long or too much memory
+    stalled,       // killed for waiting without using the CPU (a lock held at the fork)
     stopped,       // the stop flag was raised while waiting
     cannot_start,  // fork failed
 };
