@@ -32,6 +32,13 @@ void memory_of(pid_t pid, std::uint64_t& resident, std::uint64_t& virtual_size) 
     std::fclose(f);
 }
 
+// AddressSanitizer keeps freed memory in quarantine, up to 256 MB.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::uint64_t sanitizer_slack = std::uint64_t{1} << 30;
+#else
+constexpr std::uint64_t sanitizer_slack = 0;
+#endif
+
 // CPU time a process has used, in clock ticks; -1 when unknown.
 long long cpu_ticks(pid_t pid) {
     char path[64];
@@ -149,7 +156,7 @@ child_outcome run_in_child(const std::function<int()>& work, const child_limits&
                 verdict = child_outcome::stalled;
                 killed = true;
             } else if (std::chrono::steady_clock::now() - started > std::chrono::seconds(limits.wall_seconds) ||
-                       resident > base_resident + limits.memory_bytes) {
+                       resident > base_resident + limits.memory_bytes + sanitizer_slack) {
                 verdict = child_outcome::over_limit;
                 killed = true;
             }
