@@ -4,19 +4,20 @@
 #include "data/access/access_sql.h"
 #include "data/access/access_text.h"
 #include "data/access/mdb_reader.h"
-#include "data/access/stored_queries.h"
 #include "data/access/child_process.h"
+#include "data/access/stored_queries.h"
 #include "data/sqlite/sqlite_database.h"
 
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-
 #include <map>
-#include <set>
+#include <string_view>
 
 namespace korvane::data {
 namespace {
@@ -61,28 +62,76 @@ std::int64_t integer_cell(const std::vector<cell>& row, int index) {
     return row[static_cast<std::size_t>(index)].integer;
 }
 
-// Where the copy's own facts travel from the child: the table and query
-// lists, why a query or a system table cannot be used, or why nothing could
-// be read. A period never occurs in an Access table name.
-constexpr const char* load_notes = "\"korvane.load\"";
+// The copy as the child hands it over: records of a byte naming them and
+// their fields; numbers are 8 raw bytes, texts a number and their bytes.
+constexpr char table_record = 'T';      // name, column count, (name, declared type) each
+constexpr char row_record = 'R';        // cell count, (kind byte, value) each
+constexpr char table_end_record = 'E';  //
+constexpr char note_record = 'N';       // kind ("table", "query", "problem", "unreadable", "error"), name, detail
+constexpr char view_record = 'V';       // name, SQL, SQL without rowids
+constexpr char done_record = 'Z';       // the child got to the end
 
-void note_into(sqlite3* db, const char* kind, const std::string& name, const std::string& detail) {
-    sqlite3_stmt* insert = nullptr;
-    const std::string sql = std::string("INSERT INTO ") + load_notes + " VALUES (?, ?, ?)";
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &insert, nullptr) == SQLITE_OK) {
-        sqlite3_bind_text(insert, 1, kind, -1, SQLITE_STATIC);
-        sqlite3_bind_text(insert, 2, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
-        sqlite3_bind_text(insert, 3, detail.data(), static_cast<int>(detail.size()), SQLITE_STATIC);
-        sqlite3_step(insert);
+class copy_writer {
+public:
+    explicit copy_writer(std::FILE* file) : file_(file) {}
+    void byte(char c) { std::fputc(c, file_); }
+    void number(std::int64_t v) { std::fwrite(&v, sizeof v, 1, file_); }
+    void real(double v) { std::fwrite(&v, sizeof v, 1, file_); }
+    void text(std::string_view s) {
+        number(static_cast<std::int64_t>(s.size()));
+        std::fwrite(s.data(), 1, s.size(), file_);
     }
-    sqlite3_finalize(insert);
-}
+    void note(const char* kind, const std::string& name, const std::string& detail) {
+        byte(note_record);
+        text(kind);
+        text(name);
+        text(detail);
+    }
 
-// Builds the SQLite copy of an Access file. Runs in the child process: libmdb
-// is only ever called here.
+private:
+    std::FILE* file_;
+};
+
+class copy_reader {
+public:
+    explicit copy_reader(std::FILE* file) : file_(file) {}
+    bool failed() const { return failed_; }
+    char byte() {
+        const int c = std::fgetc(file_);
+        failed_ = failed_ || c == EOF;
+        return static_cast<char>(c);
+    }
+    std::int64_t number() {
+        std::int64_t v = 0;
+        failed_ = failed_ || std::fread(&v, sizeof v, 1, file_) != 1;
+        return v;
+    }
+    double real() {
+        double v = 0;
+        failed_ = failed_ || std::fread(&v, sizeof v, 1, file_) != 1;
+        return v;
+    }
+    std::string text() {
+        const std::int64_t size = number();
+        if (failed_ || size < 0 || size > (std::int64_t{1} << 31)) {
+            failed_ = true;
+            return {};
+        }
+        std::string s(static_cast<std::size_t>(size), '\0');
+        failed_ = failed_ || std::fread(s.data(), 1, s.size(), file_) != s.size();
+        return s;
+    }
+
+private:
+    std::FILE* file_;
+    bool failed_ = false;
+};
+
+// Reads an Access file into records. Runs in the child process: libmdb is
+// only ever called here.
 class copy_builder {
 public:
-    copy_builder(access::mdb_reader& reader, sqlite3* db) : reader_(reader), db_(db) {}
+    copy_builder(access::mdb_reader& reader, copy_writer& out) : reader_(reader), out_(out) {}
 
     void build(const std::string& path) {
         for (const auto& entry : reader_.catalog()) {
@@ -90,118 +139,55 @@ public:
             // Hidden tables of attachment and multi-value fields (f_...) are
             // system tables by their flags but not by name: never listed.
             if (entry.system && !starts_with_msys(entry.name)) continue;
-            note("table", entry.name, "");
+            out_.note("table", entry.name, "");
             std::string error;
             if (load_table(entry.name, error)) continue;
             if (entry.system) {
-                note("unreadable", entry.name, error);  // matters only to a statement using it
+                out_.note("unreadable", entry.name, error);  // matters only to a statement using it
             } else {
-                note("error", "", "The Access database '" + path + "' cannot be read: " + error);
+                out_.note("error", "", "The Access database '" + path + "' cannot be read: " + error);
                 return;
             }
         }
         load_queries();
     }
 
-    void note(const char* kind, const std::string& name, const std::string& detail) {
-        note_into(db_, kind, name, detail);
-    }
-
-    // False when the view, once made, fails for the rowid of a query it
-    // reads (DISTINCTROW over another query): then it is made without.
-    bool view_answers(const std::string& name, const std::string& sql) {
-        if (sql.find(".rowid") == std::string::npos) return true;
-        if (sqlite3_exec(db_, ("CREATE VIEW " + sql_name(name) + " AS " + sql).c_str(), nullptr, nullptr,
-                         nullptr) != SQLITE_OK) {
-            return true;
-        }
-        sqlite3_stmt* probe = nullptr;
-        const bool ok = sqlite3_prepare_v2(db_, ("SELECT * FROM " + sql_name(name)).c_str(), -1, &probe,
-                                           nullptr) == SQLITE_OK ||
-                        !names_view_rowid(sqlite3_errmsg(db_));
-        sqlite3_finalize(probe);
-        if (ok) sqlite3_exec(db_, ("DROP VIEW " + sql_name(name)).c_str(), nullptr, nullptr, nullptr);
-        return ok;
-    }
-
 private:
     bool load_table(const std::string& name, std::string& error) {
         std::vector<column_def> columns;
-        sqlite3_stmt* insert = nullptr;
-        std::string failure;
-        bool began = false;
-        // The table is created and the insert prepared once the columns are
-        // known, that is at the first row (or after the read for no rows).
-        auto prepare = [&]() -> bool {
-            std::string create = "CREATE TABLE " + sql_name(name) + " (";
-            std::string values;
-            for (std::size_t i = 0; i < columns.size(); ++i) {
-                create += (i ? ", " : "") + sql_name(columns[i].name) + " " + columns[i].declared_type;
-                values += i ? ",?" : "?";
+        bool started = false;
+        // The columns are known once the first row comes, or after a read of none.
+        auto start = [&] {
+            started = true;
+            out_.byte(table_record);
+            out_.text(name);
+            out_.number(static_cast<std::int64_t>(columns.size()));
+            for (const auto& c : columns) {
+                out_.text(c.name);
+                out_.text(c.declared_type);
             }
-            create += ")";
-            if (columns.empty()) create = "CREATE TABLE " + sql_name(name) + " (\"(no columns)\")";
-            char* message = nullptr;
-            if (sqlite3_exec(db_, create.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-                failure = message != nullptr ? message : "CREATE TABLE failed";
-                sqlite3_free(message);
-                return false;
-            }
-            if (columns.empty()) return true;
-            const std::string sql = "INSERT INTO " + sql_name(name) + " VALUES (" + values + ")";
-            if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &insert, nullptr) != SQLITE_OK) {
-                failure = sqlite3_errmsg(db_);
-                return false;
-            }
-            sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
-            began = true;
-            return true;
         };
-        bool prepared = false;
         auto on_row = [&](const std::vector<cell>& row) {
-            if (!failure.empty()) return;
-            if (!prepared) {
-                prepared = true;
-                if (!prepare()) return;
-            }
-            if (insert == nullptr) return;
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                const int p = static_cast<int>(i) + 1;
-                const cell& c = row[i];
+            if (!started) start();
+            out_.byte(row_record);
+            out_.number(static_cast<std::int64_t>(row.size()));
+            for (const cell& c : row) {
+                out_.byte(static_cast<char>(c.k));
                 switch (c.k) {
-                    case cell::kind::null: sqlite3_bind_null(insert, p); break;
-                    case cell::kind::integer: sqlite3_bind_int64(insert, p, c.integer); break;
-                    case cell::kind::real: sqlite3_bind_double(insert, p, c.real); break;
+                    case cell::kind::null: break;
+                    case cell::kind::integer: out_.number(c.integer); break;
+                    case cell::kind::real: out_.real(c.real); break;
                     case cell::kind::text:
-                        sqlite3_bind_text(insert, p, c.bytes.data(), static_cast<int>(c.bytes.size()), SQLITE_STATIC);
-                        break;
-                    case cell::kind::blob:
-                        sqlite3_bind_blob(insert, p, c.bytes.data(), static_cast<int>(c.bytes.size()), SQLITE_STATIC);
-                        break;
+                    case cell::kind::blob: out_.text(c.bytes); break;
                 }
             }
-            if (sqlite3_step(insert) != SQLITE_DONE) failure = sqlite3_errmsg(db_);
-            sqlite3_reset(insert);
         };
-        std::string read_error;
-        const bool read = reader_.read_table(name, columns, on_row, read_error);
-        if (read && !prepared && failure.empty()) prepare();
-        sqlite3_finalize(insert);
-        if (began) sqlite3_exec(db_, failure.empty() && read ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
-        if (!read) {
-            error = read_error;
-            return false;
-        }
-        if (!failure.empty()) {
-            error = "The table '" + name + "' cannot be copied: " + failure;
-            return false;
-        }
-        return true;
+        const bool read = reader_.read_table(name, columns, on_row, error);
+        if (read && !started) start();
+        if (started) out_.byte(table_end_record);
+        return read;
     }
 
-    // Stored queries come from MSysObjects (names, types) and MSysQueries
-    // (their clauses); each select or union query becomes a view. A file
-    // without them simply has no queries.
     void load_queries() {
         struct object {
             std::int64_t id;
@@ -249,58 +235,46 @@ private:
         reader_.read_table("MSysQueries", columns, on_query, ignored);
 
         for (const object& o : objects) {
-            note("query", o.name, "");
+            out_.note("query", o.name, "");
             access::rebuilt_query q = access::rebuild_query(o.name, rows[o.id], o.flags);
             if (!q.problem.empty()) {
-                note("problem", o.name, q.problem);
+                out_.note("problem", o.name, q.problem);
                 continue;
             }
             access::translated_sql t = access::translate_access_sql(q.sql);
             if (!t.error.empty()) {
-                note("problem", o.name, "The query '" + o.name + "' cannot be run here: " + t.error);
+                out_.note("problem", o.name, "The query '" + o.name + "' cannot be run here: " + t.error);
                 continue;
             }
-            if (!view_answers(o.name, t.sql)) {
-                sqlite3_exec(db_, ("DROP VIEW " + sql_name(o.name)).c_str(), nullptr, nullptr, nullptr);
-                t = access::translate_access_sql(q.sql, false);
-            }
-            const std::string view = "CREATE VIEW " + sql_name(o.name) + " AS " + t.sql;
-            char* message = nullptr;
-            if (sqlite3_exec(db_, view.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-                note("problem", o.name, "The query '" + o.name + "' cannot be run here: " +
-                                    (message != nullptr ? message : "its SQL was not understood"));
-            }
-            sqlite3_free(message);
+            // Without rowids, for a DISTINCTROW over another query.
+            const std::string plain =
+                t.sql.find(".rowid") == std::string::npos ? t.sql : access::translate_access_sql(q.sql, false).sql;
+            out_.byte(view_record);
+            out_.text(o.name);
+            out_.text(t.sql);
+            out_.text(plain);
         }
     }
 
     access::mdb_reader& reader_;
-    sqlite3* db_;
+    copy_writer& out_;
 };
 
-// The child's work: the copy written into the SQLite file at copy_path.
+// The child's work: the records written into the file at copy_path.
 int build_copy_file(const std::string& path, const std::string& copy_path) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(copy_path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        sqlite3_close_v2(db);
-        return 2;
-    }
+    std::FILE* file = std::fopen(copy_path.c_str(), "wb");
+    if (file == nullptr) return 2;
+    copy_writer out(file);
     std::string error;
-    sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
-    const std::string create = std::string("CREATE TABLE ") + load_notes + " (kind, name, detail)";
-    if (!access::register_access_functions(db, error) ||
-        sqlite3_exec(db, create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        sqlite3_close_v2(db);
-        return 2;
-    }
     auto reader = access::mdb_reader::open(path, error);
     if (!reader) {
-        note_into(db, "error", "", error);
+        out.note("error", "", error);
     } else {
-        copy_builder(*reader, db).build(path);
+        copy_builder(*reader, out).build(path);
     }
-    sqlite3_close_v2(db);
-    return 0;
+    out.byte(done_record);
+    const bool written = std::ferror(file) == 0;
+    return std::fclose(file) == 0 && written ? 0 : 3;
 }
 
 std::atomic<const std::atomic<bool>*> stop_flag{nullptr};
@@ -392,12 +366,13 @@ private:
         sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
         sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
         if (!access::register_access_functions(db_, error)) return false;
-        return load_copy(path, error) && read_notes(error);
+        return load_copy(path, error);
     }
 
     // libmdb reads the file in a child process with limits, writing the copy
-    // into a temporary SQLite file (never beside the database) that is then
-    // taken into memory.
+    // as records into a temporary file (never beside the database) from
+    // which this process builds the in-memory copy. The child uses no SQLite:
+    // another thread may have held one of its locks at the fork.
     bool load_copy(const std::string& path, std::string& error) {
         std::error_code ec;
         std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
@@ -437,50 +412,143 @@ private:
                 return false;
         }
 
-        sqlite3* file = nullptr;
-        bool copied = false;
-        if (sqlite3_open_v2(name.c_str(), &file, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-            sqlite3_backup* backup = sqlite3_backup_init(db_, "main", file, "main");
-            if (backup != nullptr) {
-                copied = sqlite3_backup_step(backup, -1) == SQLITE_DONE;
-                sqlite3_backup_finish(backup);
-            }
-        }
-        sqlite3_close_v2(file);
-        if (!copied) {
-            error = "Cannot create the in-memory copy of '" + path + "': " + sqlite3_errmsg(db_);
+        std::FILE* copy = std::fopen(name.c_str(), "rb");
+        if (copy == nullptr) {
+            error = "The Access database '" + path + "' cannot be read: its copy cannot be read back.";
             return false;
         }
-        return true;
+        const bool read = read_copy(copy, path, error);
+        std::fclose(copy);
+        return read;
     }
 
-    bool read_notes(std::string& error) {
-        sqlite3_stmt* select = nullptr;
-        const std::string sql = std::string("SELECT kind, name, detail FROM ") + load_notes + " ORDER BY rowid";
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &select, nullptr) != SQLITE_OK) {
-            error = std::string("The in-memory copy is incomplete: ") + sqlite3_errmsg(db_);
-            return false;
-        }
-        auto text = [&](int c) {
-            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(select, c));
-            return std::string(p != nullptr ? p : "");
+    // Builds the in-memory copy from the child's records.
+    bool read_copy(std::FILE* file, const std::string& path, std::string& error) {
+        copy_reader in(file);
+        sqlite3_stmt* insert = nullptr;
+        struct insert_guard {
+            sqlite3_stmt*& s;
+            ~insert_guard() { sqlite3_finalize(s); }
+        } guard{insert};
+        std::string table, failure, sqlite_error;
+        std::vector<std::array<std::string, 3>> views;
+        auto exec = [&](const std::string& sql) {
+            char* message = nullptr;
+            const bool ok = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
+            if (!ok) sqlite_error = message != nullptr ? message : sqlite3_errmsg(db_);
+            sqlite3_free(message);
+            return ok;
         };
-        std::string failure;
-        while (sqlite3_step(select) == SQLITE_ROW) {
-            const std::string kind = text(0), name = text(1), detail = text(2);
-            if (kind == "table") tables_.push_back(name);
-            else if (kind == "query") queries_.push_back(name);
-            else if (kind == "problem") problems_[name] = detail;
-            else if (kind == "unreadable") unreadable_tables_[access::lower_text(name)] = detail;
-            else if (kind == "error") failure = detail;
+        for (;;) {
+            const char record = in.byte();
+            if (in.failed()) break;
+            if (record == done_record) {
+                if (!failure.empty()) {
+                    error = failure;
+                    return false;
+                }
+                create_views(views);
+                return true;
+            }
+            if (record == table_record) {
+                table = in.text();
+                const std::int64_t count = in.number();
+                std::string create, values;
+                for (std::int64_t i = 0; i < count && !in.failed(); ++i) {
+                    const std::string column = in.text();
+                    create += (i ? ", " : "") + sql_name(column) + " " + in.text();
+                    values += i ? ",?" : "?";
+                }
+                if (count == 0) create = "\"(no columns)\"";
+                if (!exec("CREATE TABLE " + sql_name(table) + " (" + create + ")")) break;
+                if (count > 0 &&
+                    sqlite3_prepare_v2(db_, ("INSERT INTO " + sql_name(table) + " VALUES (" + values + ")").c_str(), -1,
+                                       &insert, nullptr) != SQLITE_OK) {
+                    sqlite_error = sqlite3_errmsg(db_);
+                    break;
+                }
+                exec("BEGIN");
+            } else if (record == row_record) {
+                const std::int64_t count = in.number();
+                for (int p = 1; p <= count && !in.failed(); ++p) {
+                    switch (static_cast<cell::kind>(in.byte())) {
+                        case cell::kind::null: sqlite3_bind_null(insert, p); break;
+                        case cell::kind::integer: sqlite3_bind_int64(insert, p, in.number()); break;
+                        case cell::kind::real: sqlite3_bind_double(insert, p, in.real()); break;
+                        case cell::kind::text: {
+                            const std::string v = in.text();
+                            sqlite3_bind_text(insert, p, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+                            break;
+                        }
+                        case cell::kind::blob: {
+                            const std::string v = in.text();
+                            sqlite3_bind_blob(insert, p, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+                            break;
+                        }
+                    }
+                }
+                if (insert == nullptr || sqlite3_step(insert) != SQLITE_DONE) {
+                    sqlite_error = sqlite3_errmsg(db_);
+                    break;
+                }
+                sqlite3_reset(insert);
+            } else if (record == table_end_record) {
+                sqlite3_finalize(insert);
+                insert = nullptr;
+                if (!exec("COMMIT")) break;
+            } else if (record == note_record) {
+                const std::string kind = in.text(), name = in.text(), detail = in.text();
+                if (kind == "table") tables_.push_back(name);
+                else if (kind == "query") queries_.push_back(name);
+                else if (kind == "problem") problems_[name] = detail;
+                else if (kind == "unreadable") unreadable_tables_[access::lower_text(name)] = detail;
+                else if (kind == "error") failure = detail;
+            } else if (record == view_record) {
+                std::array<std::string, 3> view;
+                for (auto& part : view) part = in.text();
+                views.push_back(std::move(view));
+            } else {
+                break;
+            }
         }
-        sqlite3_finalize(select);
-        sqlite3_exec(db_, (std::string("DROP TABLE ") + load_notes).c_str(), nullptr, nullptr, nullptr);
-        if (!failure.empty()) {
-            error = failure;
-            return false;
+        if (!sqlite_error.empty()) {
+            error = "The table '" + table + "' cannot be copied: " + sqlite_error;
+        } else {
+            error = "The Access database '" + path + "' cannot be read: it is damaged.";
         }
-        return true;
+        return false;
+    }
+
+    // Views are made once every table is there; one whose DISTINCTROW
+    // groups by the rowid of another query is made again without it.
+    void create_views(const std::vector<std::array<std::string, 3>>& views) {
+        auto create = [&](const std::string& name, const std::string& sql) {
+            char* message = nullptr;
+            std::string problem;
+            if (sqlite3_exec(db_, ("CREATE VIEW " + sql_name(name) + " AS " + sql).c_str(), nullptr, nullptr,
+                             &message) != SQLITE_OK) {
+                problem = "The query '" + name + "' cannot be run here: " +
+                          (message != nullptr ? message : "its SQL was not understood");
+            }
+            sqlite3_free(message);
+            return problem;
+        };
+        for (const auto& [name, sql, plain] : views) {
+            const std::string problem = create(name, sql);
+            if (!problem.empty()) problems_[name] = problem;
+        }
+        for (const auto& [name, sql, plain] : views) {
+            if (plain == sql || problems_.count(name) != 0) continue;
+            sqlite3_stmt* probe = nullptr;
+            const bool fails = sqlite3_prepare_v2(db_, ("SELECT * FROM " + sql_name(name)).c_str(), -1, &probe,
+                                                  nullptr) != SQLITE_OK &&
+                               names_view_rowid(sqlite3_errmsg(db_));
+            sqlite3_finalize(probe);
+            if (!fails) continue;
+            sqlite3_exec(db_, ("DROP VIEW " + sql_name(name)).c_str(), nullptr, nullptr, nullptr);
+            const std::string problem = create(name, plain);
+            if (!problem.empty()) problems_[name] = problem;
+        }
     }
 
     // A statement that fails because it uses a query Access alone can run
