@@ -137,6 +137,8 @@ child_outcome run_in_child(const std::function<int()>& work, const child_limits&
         const pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid) {
             if (killed) return verdict;
+            // Ctrl-C reaches the child too, and may end it first.
+            if (stop != nullptr && stop->load()) return child_outcome::stopped;
             if (WIFEXITED(status)) {
                 return WEXITSTATUS(status) == 0 ? child_outcome::succeeded : child_outcome::failed;
             }
