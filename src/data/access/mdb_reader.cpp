@@ -260,8 +260,7 @@ struct mdb_reader::impl {
         const std::size_t scale = std::min<std::size_t>(p[2], 28);
         if (digits.size() <= scale) digits.insert(0, scale - digits.size() + 1, '0');
         if (scale > 0) digits.insert(digits.size() - scale, ".");
-        out.k = cell::kind::text;
-        out.bytes = ((p[3] & 0x80) != 0 ? "-" : "") + digits;
+        decimal_cell(((p[3] & 0x80) != 0 ? "-" : "") + digits, out);
     }
 
     // Calculated columns (Access 2010+) keep their result wrapped: 16 bytes,
@@ -325,7 +324,8 @@ struct mdb_reader::impl {
                 if (size < 16) return;
                 char* s = mdb_uuid_to_string(mdb->pg_buf, f.start);
                 if (s == nullptr) return;
-                decimal_cell(s, out);
+                out.k = cell::kind::text;
+                out.bytes = s;
                 g_free(s);
                 return;
             }
