@@ -404,6 +404,9 @@ private:
             case access::child_outcome::stopped:
                 error = "Reading the Access database '" + path + "' was stopped.";
                 return false;
+            case access::child_outcome::stalled:
+                error = "The Access database '" + path + "' cannot be read: reading it makes no progress.";
+                return false;
             case access::child_outcome::cannot_start:
                 error = "The Access database '" + path + "' cannot be read: no process can be started to read it.";
                 return false;

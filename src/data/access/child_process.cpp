@@ -39,8 +39,9 @@ constexpr std::uint64_t sanitizer_slack = std::uint64_t{1} << 30;
 constexpr std::uint64_t sanitizer_slack = 0;
 #endif
 
-// CPU time a process has used, in clock ticks; -1 when unknown.
-long long cpu_ticks(pid_t pid) {
+// CPU time a process has used, in clock ticks, with its state letter ('D'
+// while it waits for the disk); -1 when unknown.
+long long cpu_ticks(pid_t pid, char& state) {
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
     std::FILE* f = std::fopen(path, "r");
@@ -50,8 +51,8 @@ long long cpu_ticks(pid_t pid) {
     std::fclose(f);
     const char* p = read ? std::strrchr(line, ')') : nullptr;  // the name may hold blanks
     unsigned long long user = 0, system = 0;
-    if (p == nullptr || std::sscanf(p + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user,
-                                    &system) != 2) {
+    if (p == nullptr || std::sscanf(p + 1, " %c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &state, &user,
+                                    &system) != 3) {
         return -1;
     }
     return static_cast<long long>(user + system);
@@ -101,17 +102,19 @@ long long cpu_ticks(pid_t pid) {
     _exit(status & 0xff);
 }
 
-// A child forked while another thread held a lock (SQLite's, for one)
-// waits for it for ever without using the CPU; reading a file does not.
+// A child forked while another thread held a lock (iconv's, for one) waits
+// for it for ever without using the CPU; reading a file uses the CPU or
+// waits in the disk state.
 bool stalled(pid_t pid, long long& last_ticks, std::chrono::steady_clock::time_point& last_progress) {
     const auto now = std::chrono::steady_clock::now();
-    const long long ticks = cpu_ticks(pid);
-    if (ticks != last_ticks) {
+    char state = '?';
+    const long long ticks = cpu_ticks(pid, state);
+    if (ticks != last_ticks || state == 'D') {
         last_ticks = ticks;
         last_progress = now;
         return false;
     }
-    return now - last_progress > std::chrono::milliseconds(1500);
+    return now - last_progress > std::chrono::seconds(2);
 }
 
 }  // namespace
