@@ -261,9 +261,11 @@ private:
 };
 
 // The child's work: the records written into the file at copy_path.
+constexpr int cannot_write_copy = 2;  // the child's exit status when the records cannot be written
+
 int build_copy_file(const std::string& path, const std::string& copy_path) {
     std::FILE* file = std::fopen(copy_path.c_str(), "wb");
-    if (file == nullptr) return 2;
+    if (file == nullptr) return cannot_write_copy;
     copy_writer out(file);
     std::string error;
     auto reader = access::mdb_reader::open(path, error);
@@ -274,7 +276,7 @@ int build_copy_file(const std::string& path, const std::string& copy_path) {
     }
     out.byte(done_record);
     const bool written = std::ferror(file) == 0;
-    return std::fclose(file) == 0 && written ? 0 : 3;
+    return std::fclose(file) == 0 && written ? 0 : cannot_write_copy;
 }
 
 std::atomic<const std::atomic<bool>*> stop_flag{nullptr};
@@ -396,8 +398,15 @@ private:
         // A child that stalls on a lock another thread held at the fork is
         // simply started again.
         auto outcome = access::child_outcome::stalled;
+        int status = 0;
         for (int attempt = 0; attempt < 4 && outcome == access::child_outcome::stalled; ++attempt) {
-            outcome = access::run_in_child([&] { return build_copy_file(path, name); }, limits, stop_flag.load());
+            outcome = access::run_in_child([&] { return build_copy_file(path, name); }, limits, stop_flag.load(),
+                                           &status);
+        }
+        if (outcome == access::child_outcome::failed && status == cannot_write_copy) {
+            error = "The Access database '" + path + "' cannot be read: its copy cannot be written in " +
+                    folder.string() + ".";
+            return false;
         }
         switch (outcome) {
             case access::child_outcome::succeeded: break;
@@ -473,6 +482,7 @@ private:
                 exec("BEGIN");
             } else if (record == row_record) {
                 const std::int64_t count = in.number();
+                if (count == 0 && insert == nullptr) continue;  // a table without columns
                 for (int p = 1; p <= count && !in.failed(); ++p) {
                     switch (static_cast<cell::kind>(in.byte())) {
                         case cell::kind::null: sqlite3_bind_null(insert, p); break;

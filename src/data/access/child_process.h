@@ -25,8 +25,9 @@ enum class child_outcome {
     cannot_start,  // fork failed
 };
 
-// work runs in the child; its result is the child's exit status.
+// work runs in the child; its result is the child's exit status, stored in
+// *exit_status (when given) for a child that exited.
 child_outcome run_in_child(const std::function<int()>& work, const child_limits& limits,
-                           const std::atomic<bool>* stop);
+                           const std::atomic<bool>* stop, int* exit_status = nullptr);
 
 }  // namespace korvane::data::access
