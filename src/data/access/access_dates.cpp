@@ -123,6 +123,10 @@ double ole_from_parts(const date_parts& p) {
 
 std::string stamp_from_parts(const date_parts& p) {
     char buf[40];
+    if (p.hour == 0 && p.minute == 0 && p.second == 0) {
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", p.year, p.month, p.day);
+        return buf;
+    }
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
                   p.minute, p.second);
     return buf;

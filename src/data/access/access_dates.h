@@ -1,6 +1,7 @@
 // Access dates: the stored form (days since 1899-12-30, the fraction being
 // the time of day) and the text form the in-memory copy keeps,
-// "YYYY-MM-DD HH:MM:SS", which sorts and compares as text.
+// "YYYY-MM-DD HH:MM:SS", or "YYYY-MM-DD" at midnight, which sorts and
+// compares as text; Max() or DateAdd() of a date then reads like the date.
 #pragma once
 
 #include <cstdint>
@@ -25,7 +26,7 @@ void civil_from_days(std::int64_t days, int& year, int& month, int& day);
 std::optional<date_parts> parts_from_ole(double ole);
 double ole_from_parts(const date_parts& parts);
 
-std::string stamp_from_parts(const date_parts& parts);  // "YYYY-MM-DD HH:MM:SS"
+std::string stamp_from_parts(const date_parts& parts);  // "YYYY-MM-DD[ HH:MM:SS]"
 
 // Reads "YYYY-MM-DD", "YYYY-MM-DD HH:MM[:SS]" (also with "T"), and, when
 // allow_us is set, Access's "M/D/YYYY", "M/D/YY", "YYYY/M/D", each with an

@@ -878,6 +878,53 @@ void spread_final(sqlite3_context* ctx) {
     sqlite3_result_double(ctx, root ? std::sqrt(var) : var);
 }
 
+// Sum as Access gives it over Currency: amounts with at most four decimals
+// add up in whole ten-thousandths, so 0.1 + 0.2 is 0.3 and a column of
+// prices sums to the cent; other values add up as doubles.
+struct sum_state {
+    std::int64_t integer;      // while every value is an integer
+    std::int64_t ten_thousandths;
+    double real;
+    bool seen, any_real, inexact;
+};
+
+void sum_step(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* s = static_cast<sum_state*>(sqlite3_aggregate_context(ctx, sizeof(sum_state)));
+    if (s == nullptr) return sqlite3_result_error_nomem(ctx);
+    const int type = sqlite3_value_numeric_type(argv[0]);
+    if (type == SQLITE_NULL) return;
+    s->seen = true;
+    if (type == SQLITE_INTEGER && !s->any_real) {
+        const std::int64_t v = sqlite3_value_int64(argv[0]);
+        if (!__builtin_add_overflow(s->integer, v, &s->integer)) return;
+        s->any_real = true;
+        s->inexact = true;
+        s->real = static_cast<double>(s->integer - v) + static_cast<double>(v);
+        return;
+    }
+    if (!s->any_real) {  // the integers so far become the running totals
+        s->any_real = true;
+        s->real = static_cast<double>(s->integer);
+        s->inexact = __builtin_mul_overflow(s->integer, std::int64_t{10000}, &s->ten_thousandths);
+    }
+    const double v = sqlite3_value_double(argv[0]);
+    s->real += v;
+    if (s->inexact) return;
+    const double scaled = std::round(v * 10000.0);
+    if (!std::isfinite(scaled) || std::fabs(scaled) > 9e17 || std::fabs(v * 10000.0 - scaled) > 1e-6 ||
+        __builtin_add_overflow(s->ten_thousandths, static_cast<std::int64_t>(scaled), &s->ten_thousandths)) {
+        s->inexact = true;
+    }
+}
+
+void sum_final(sqlite3_context* ctx) {
+    auto* s = static_cast<sum_state*>(sqlite3_aggregate_context(ctx, 0));
+    if (s == nullptr || !s->seen) return sqlite3_result_null(ctx);
+    if (!s->any_real) return sqlite3_result_int64(ctx, s->integer);
+    if (s->inexact) return sqlite3_result_double(ctx, s->real);
+    sqlite3_result_double(ctx, static_cast<double>(s->ten_thousandths) / 10000.0);
+}
+
 int collate_text(void*, int a_len, const void* a, int b_len, const void* b) {
     return compare_text(std::string_view(static_cast<const char*>(a), static_cast<std::size_t>(a_len)),
                         std::string_view(static_cast<const char*>(b), static_cast<std::size_t>(b_len)));
@@ -1229,6 +1276,7 @@ bool register_access_functions(sqlite3* db, std::string& error) {
         {"acc_stdevp", spread_step, spread_final<true, true>},
         {"acc_var", spread_step, spread_final<false, false>},
         {"acc_varp", spread_step, spread_final<true, false>},
+        {"sum", sum_step, sum_final},
     };
     for (const aggregate_def& def : aggregates) {
         if (sqlite3_create_function_v2(db, def.name, 1, SQLITE_UTF8, nullptr, nullptr, def.step, def.final, nullptr) != SQLITE_OK) {

@@ -2,6 +2,7 @@
 
 #include "data/access/access_dates.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <map>
@@ -50,7 +51,7 @@ const std::set<std::string>& boundary_words() {
         "DESC", "AS", "ON", "JOIN", "INNER", "LEFT", "RIGHT", "OUTER", "FULL", "CROSS", "NATURAL",
         "UNION", "EXCEPT", "INTERSECT", "AND", "OR", "NOT", "XOR", "EQV", "IMP", "IS", "IN",
         "BETWEEN", "LIKE", "ESCAPE", "CASE", "WHEN", "THEN", "ELSE", "END", "LIMIT", "OFFSET",
-        "INTO", "VALUES", "EXISTS", "COLLATE", "WITH", "OWNERACCESS", "OPTION", "TOP", "PERCENT",
+        "INTO", "VALUES", "EXISTS", "DISTINCTROW", "COLLATE", "WITH", "OWNERACCESS", "OPTION", "TOP", "PERCENT",
         "PARAMETERS", "TRANSFORM", "PIVOT", "INSERT", "UPDATE", "DELETE", "SET", "CREATE", "DROP",
         "ALTER", "ANY", "SOME", "USING"};
     return words;
@@ -262,10 +263,12 @@ struct expr {
 
 class translator {
 public:
+    explicit translator(bool rows_by_rowid) : rows_by_rowid_(rows_by_rowid) {}
     std::vector<std::string> names;
 
     std::string emit_group(std::vector<node> items) {
         rewrite_words(items);
+        rewrite_distinctrow(items);
         rewrite_top(items);
         std::string out;
         std::size_t start = 0;
@@ -346,12 +349,72 @@ private:
                 t.kind = tk::op;
                 t.text = "MOD";
             } else if (t.upper == "DISTINCTROW") {
-                items.erase(items.begin() + static_cast<std::ptrdiff_t>(i));
-                --i;
+                continue;  // rewrite_distinctrow's
             } else if (boundary_words().count(t.upper) == 0 && t.upper != "NULL") {
                 names.push_back(t.name);
             }
         }
+    }
+
+    // SELECT DISTINCTROW gives one row per distinct row of the tables whose
+    // fields are selected: grouped by those tables' rowids. Nothing to do
+    // when the statement groups or aggregates itself, or names a field
+    // without its table (then every table counts, and every row is distinct).
+    void rewrite_distinctrow(std::vector<node>& items) {
+        for (std::size_t s = 0; s + 1 < items.size(); ++s) {
+            if (!is_word(items[s], "SELECT") || !is_word(items[s + 1], "DISTINCTROW")) continue;
+            items.erase(items.begin() + static_cast<std::ptrdiff_t>(s + 1));
+            if (!rows_by_rowid_) continue;
+            std::size_t from = s + 1;
+            while (from < items.size() && !is_word(items[from], "FROM") && !is_word(items[from], "UNION")) ++from;
+            if (from == items.size() || !is_word(items[from], "FROM")) continue;
+            std::vector<std::string> tables;
+            if (!selected_tables(items, s + 1, from, tables) || tables.empty()) continue;
+            std::size_t end = from;
+            bool grouped = false;
+            while (end < items.size() && !is_word(items[end], "HAVING") && !is_word(items[end], "ORDER") &&
+                   !is_word(items[end], "UNION") && !is_word(items[end], "LIMIT") &&
+                   items[end].tok.kind != tk::semicolon) {
+                grouped = grouped || is_word(items[end], "GROUP");
+                ++end;
+            }
+            if (grouped) continue;
+            std::string by;
+            for (const std::string& t : tables) by += (by.empty() ? "" : ", ") + t + ".rowid";
+            items.insert(items.begin() + static_cast<std::ptrdiff_t>(end), raw_node(std::move(by), true));
+            items.insert(items.begin() + static_cast<std::ptrdiff_t>(end), word_node("BY"));
+            items.insert(items.begin() + static_cast<std::ptrdiff_t>(end), word_node("GROUP"));
+        }
+    }
+
+    // The qualifiers of the fields in items[from, to); false when a field
+    // has none or an aggregate is there.
+    static bool selected_tables(const std::vector<node>& items, std::size_t from, std::size_t to,
+                                std::vector<std::string>& tables) {
+        static const std::set<std::string> aggregates = {"SUM", "COUNT", "AVG", "MIN", "MAX", "FIRST", "LAST",
+                                                         "STDEV", "STDEVP", "VAR", "VARP"};
+        for (std::size_t i = from; i < to; ++i) {
+            const node& n = items[i];
+            if (n.group) {
+                if (!selected_tables(n.kids, 0, n.kids.size(), tables)) return false;
+                continue;
+            }
+            const token& t = n.tok;
+            if (t.kind == tk::op && t.text == "*") return false;
+            if (t.kind != tk::word && t.kind != tk::quoted_name) continue;
+            if (t.kind == tk::word && t.function) {
+                if (aggregates.count(t.upper) != 0) return false;
+                continue;
+            }
+            if (i > from && is_word(items[i - 1], "AS")) continue;  // an alias
+            if (t.kind == tk::word && (boundary_words().count(t.upper) != 0 || t.upper == "NULL")) continue;
+            const bool qualified = i + 2 < to && !items[i + 1].group && items[i + 1].tok.kind == tk::dot;
+            if (!qualified) return false;
+            if (std::find(tables.begin(), tables.end(), t.text) == tables.end()) tables.push_back(t.text);
+            i += 2;
+            while (i + 2 < to && !items[i + 1].group && items[i + 1].tok.kind == tk::dot) i += 2;
+        }
+        return true;
     }
 
     // SELECT [DISTINCT|ALL] TOP n [PERCENT] ... -> ... LIMIT n
@@ -520,6 +583,8 @@ private:
         return functions.at(e.op) + "(" + a + ", " + b + ")";
     }
 
+    bool rows_by_rowid_;
+
     std::string emit_segment(const std::vector<node>& items, std::size_t from, std::size_t to) {
         segment s{items, from, to};
         auto e = parse_expr(s, 0);
@@ -530,10 +595,10 @@ private:
 
 }  // namespace
 
-translated_sql translate_access_sql(std::string_view access_sql) {
+translated_sql translate_access_sql(std::string_view access_sql, bool rows_by_rowid) {
     translated_sql result;
     try {
-        translator t;
+        translator t(rows_by_rowid);
         std::string sql = t.emit_group(build_tree(tokenize(access_sql)));
         // SQLite takes one statement: drop the trailing semicolons Access allows.
         while (!sql.empty() && (sql.back() == ';' || sql.back() == ' ')) sql.pop_back();

@@ -16,6 +16,9 @@ struct translated_sql {
     std::vector<std::string> names;  // table/column names the statement mentions
 };
 
-translated_sql translate_access_sql(std::string_view access_sql);
+// rows_by_rowid: DISTINCTROW groups by the rowids of the selected tables;
+// without it (for statements whose qualifiers name views, which have no
+// rowid) DISTINCTROW is dropped.
+translated_sql translate_access_sql(std::string_view access_sql, bool rows_by_rowid = true);
 
 }  // namespace korvane::data::access

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -70,13 +71,43 @@ std::string declared_type(int type) {
         case MDB_TEXT: return text_type;
         case MDB_MEMO: return "MEMO " + text_type;
         case MDB_REPID: return "GUID TEXT";
-        case MDB_NUMERIC: return "DECIMAL NUMERIC";
+        case MDB_NUMERIC: return "DECIMAL BLOB";  // no affinity: digits stay digits
         case MDB_COMPLEX: return "INTEGER";
         default: return "";
     }
 }
 
 }  // namespace
+
+// A Decimal is kept as the number it is when a double holds it exactly (it
+// then compares and sorts as a number) and as its digits otherwise, so that
+// 102030405060.654321 keeps all eighteen.
+void decimal_cell(std::string digits, cell& out) {
+    if (digits.find('.') != std::string::npos) {
+        while (digits.back() == '0') digits.pop_back();
+        if (digits.back() == '.') digits.pop_back();
+    }
+    if (digits == "-0") digits = "0";
+    std::int64_t whole = 0;
+    const char* end = digits.data() + digits.size();
+    if (auto r = std::from_chars(digits.data(), end, whole); r.ec == std::errc{} && r.ptr == end) {
+        out.k = cell::kind::integer;
+        out.integer = whole;
+        return;
+    }
+    double real = 0.0;
+    char again[32];
+    if (auto r = std::from_chars(digits.data(), end, real); r.ec == std::errc{} && r.ptr == end) {
+        std::snprintf(again, sizeof again, "%.15G", real);
+        if (digits == again) {
+            out.k = cell::kind::real;
+            out.real = real;
+            return;
+        }
+    }
+    out.k = cell::kind::text;
+    out.bytes = std::move(digits);
+}
 
 struct mdb_reader::impl {
     MdbHandle* mdb = nullptr;
@@ -229,8 +260,7 @@ struct mdb_reader::impl {
         const std::size_t scale = std::min<std::size_t>(p[2], 28);
         if (digits.size() <= scale) digits.insert(0, scale - digits.size() + 1, '0');
         if (scale > 0) digits.insert(digits.size() - scale, ".");
-        out.k = cell::kind::text;
-        out.bytes = ((p[3] & 0x80) != 0 ? "-" : "") + digits;
+        decimal_cell(((p[3] & 0x80) != 0 ? "-" : "") + digits, out);
     }
 
     // Calculated columns (Access 2010+) keep their result wrapped: 16 bytes,
@@ -303,8 +333,7 @@ struct mdb_reader::impl {
                 if (size < 17) return;
                 char* s = mdb_numeric_to_string(mdb, f.start, col->col_scale, col->col_prec);
                 if (s == nullptr) return;
-                out.k = cell::kind::text;
-                out.bytes = s;
+                decimal_cell(s, out);
                 g_free(s);
                 return;
             }

@@ -56,6 +56,10 @@ private:
     std::vector<catalog_entry> catalog_;
 };
 
+// A Decimal's digits as kept in the copy: a number when a double holds it
+// exactly (so it compares as one), else the digits, trailing zeros dropped.
+void decimal_cell(std::string digits, cell& out);
+
 // The collation every Text and Memo column is declared with.
 inline constexpr const char* text_collation = "access_text";
 

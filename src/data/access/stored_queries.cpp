@@ -230,6 +230,7 @@ rebuilt_query rebuild_query(const std::string& name, const std::vector<query_row
 
     std::string sql = "SELECT ";
     if ((select_flags & 2) != 0) sql += "DISTINCT ";
+    else if ((select_flags & 8) != 0) sql += "DISTINCTROW ";
     if ((select_flags & 16) != 0 && !top.empty()) {
         sql += "TOP " + top + ((select_flags & 32) != 0 ? " PERCENT " : " ");
     }

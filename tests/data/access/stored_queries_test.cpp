@@ -41,10 +41,12 @@ TEST(stored_query_rebuild, joins_nest_and_repeated_pairs_add_conditions) {
                      "ON C.id = b.c, [D]");
 }
 
-TEST(stored_query_rebuild, type_from_object_flags_when_no_type_row) {
+TEST(stored_query_rebuild, type_from_object_flags_and_distinctrow) {
     EXPECT_EQ(rebuild_query("q", {row(5, nullptr, "T")}, 0).sql, "SELECT * FROM [T]");
     EXPECT_NE(rebuild_query("q", {row(5, nullptr, "T")}, 48).problem.find("an update query"), std::string::npos);
     EXPECT_NE(rebuild_query("q", {row(5, nullptr, "T")}, 16).problem.find("crosstab"), std::string::npos);
+    EXPECT_EQ(rebuild_query("q", {row(3, nullptr, nullptr, nullptr, 8), row(5, nullptr, "T"), row(6, "T.a")}, 0).sql,
+              "SELECT DISTINCTROW T.a FROM [T]");
 }
 
 TEST(stored_query_rebuild, union_parts_joined_by_their_distinct_flag) {
