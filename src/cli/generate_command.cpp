@@ -1,4 +1,5 @@
 #include "cli/generate_command.h"
+#include "data/access/access_database.h"
 
 #include "cli/progress_line.h"
 #include "data/settings.h"
@@ -26,8 +27,14 @@ using generator::page_generator;
 using generator::page_outcome;
 
 std::atomic<int> received_signal{0};
+// The same request as a flag, for the Access reader: it may be waiting for a
+// file to be read when the signal comes.
+std::atomic<bool> stop_flag{false};
 
-extern "C" void on_stop_signal(int signal_number) { received_signal.store(signal_number); }
+extern "C" void on_stop_signal(int signal_number) {
+    received_signal.store(signal_number);
+    stop_flag.store(true);
+}
 
 // Ctrl+C and SIGTERM ask the run to stop after the pages being written: a page
 // is replaced whole at its close, so none is left half-written.
@@ -37,6 +44,7 @@ void install_stop_handlers() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    data::set_access_stop_flag(&stop_flag);
 }
 
 bool stop_requested() { return received_signal.load() != 0; }
@@ -393,6 +401,9 @@ int generate_command(const cli_options& options) {
     if (!run.open_database(settings)) {
         if (!options.report_file.empty()) write_lines(options.report_file, report.lines());
         if (!options.status_log_file.empty()) write_lines(options.status_log_file, status.texts);
+        // A stop that ended the reading of the database is a stop, not a failure.
+        if (received_signal.load() == SIGINT) return exit_interrupted;
+        if (received_signal.load() != 0) return exit_terminated;
         return exit_database_unopened;
     }
     const std::int64_t row_count = run.open_main_recordset(settings.main_type, settings.main_name);

@@ -286,5 +286,30 @@ TEST(cli_stop, a_stopped_run_leaves_no_page_half_written) {
     EXPECT_LT(pages, 20000u);
 }
 
+// A damaged Access file keeps its reader busy for a second or more; a stop
+// must not wait for it.
+TEST(cli_stop, a_stop_while_a_damaged_access_file_is_read_ends_the_program) {
+    temp_folder dir;
+    const std::string whole = read_file(KORVANE_SOURCE_DIR "/tests/data/access/files/testV1997.mdb");
+    ASSERT_GT(whole.size(), 98069u);
+    write_file(dir.path("cut.mdb"), whole.substr(0, 98069));
+    write_file(dir.path("s.kvn"), "db_type=0\r\ndb_name=cut.mdb\r\nmain_type=0\r\nmain_name=Table1\r\n"
+                                  "template_field=a\r\ngenerated_field=b\r\n");
+    const std::string kvn = dir.path("s.kvn");
+    const pid_t child = fork();
+    if (child == 0) {
+        execl(KORVANE_CLI, KORVANE_CLI, "generate", kvn.c_str(), "--quiet", nullptr);
+        _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto stopped = std::chrono::steady_clock::now();
+    kill(child, SIGTERM);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 143);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(1));
+}
+
 }  // namespace
 }  // namespace korvane
