@@ -1,6 +1,7 @@
 // Long lists of cases live in data files beside their tests: one case a line,
-// fields separated by tabs, lines starting with "#" and empty lines ignored.
-// In a field, \t \n \r \\ and \xHH stand for their bytes.
+// fields separated by tabs. Empty lines and lines that are "#" or start with
+// "# " or "##" are comments ("#1/2/95#" is an Access date). In a field,
+// \t \n \r \\ and \xHH stand for their bytes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ inline std::vector<table_row> read_case_table(const std::string& name, std::size
     std::vector<table_row> rows;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
-        if (line.empty() || line[0] == '#') continue;
+        if (line.empty() || line == "#" || line.starts_with("# ") || line.starts_with("##")) continue;
         table_row row{name + ":" + std::to_string(number), {""}};
         for (std::size_t i = 0; i < line.size(); ++i) {
             const char c = line[i];
@@ -43,6 +44,16 @@ inline std::vector<table_row> read_case_table(const std::string& name, std::size
         else rows.push_back(std::move(row));
     }
     return rows;
+}
+
+// got is expected, or, when expected is "error: <part>", a failure
+// ("error: ...") whose text holds <part>.
+inline void expect_outcome(const std::string& got, const std::string& expected, const std::string& where) {
+    if (expected.starts_with("error: ") && got.starts_with("error: ")) {
+        EXPECT_NE(got.find(expected.substr(7)), std::string::npos) << where << "\n  got " << got;
+    } else {
+        EXPECT_EQ(got, expected) << where;
+    }
 }
 
 }  // namespace korvane::test

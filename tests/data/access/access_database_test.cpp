@@ -6,7 +6,7 @@
 #include "data/access/mdb_reader.h"
 #include "data/engine/db_value.h"
 #include "data/text_helpers.h"
-#include "case_table.h"
+#include "../../support/case_table.h"
 
 #include <gtest/gtest.h>
 
@@ -57,8 +57,8 @@ struct scratch_dir {
 TEST(access_files, answer_every_case_of_the_table) {
     std::map<std::string, std::unique_ptr<database>> open;
     int run = 0, skipped = 0;
-    for (const auto& c : testing_support::read_cases(KORVANE_SOURCE_DIR "/tests/data/access/file_cases.txt", true)) {
-        std::string files = c.files + ",";
+    for (const auto& row : test::read_case_table("data/access/file_cases.tsv", 3)) {
+        std::string files = row[0] + ",";
         for (std::size_t at; (at = files.find(',')) != std::string::npos; files.erase(0, at + 1)) {
             const std::string name = files.substr(0, at), path = locate(name);
             if (path.empty()) {
@@ -69,7 +69,7 @@ TEST(access_files, answer_every_case_of_the_table) {
             std::string error;
             if (!db) db = open_access_file(path, error);
             ASSERT_TRUE(db) << name << ": " << error;
-            testing_support::expect_result(c, column(*db, c.statement), " (" + name + ")");
+            test::expect_outcome(column(*db, row[1]), row[2], row.where + " (" + name + "): " + row[1]);
             ++run;
         }
     }

@@ -1,9 +1,9 @@
 // Access SQL as the in-memory copy answers it: each statement of
-// sql_cases.txt is translated and run on a SQLite connection carrying the
+// sql_cases.tsv is translated and run on a SQLite connection carrying the
 // Access functions, so the cases check results, not the translator's spelling.
 #include "data/access/access_functions.h"
 #include "data/access/access_sql.h"
-#include "case_table.h"
+#include "../../support/case_table.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -60,9 +60,9 @@ protected:
 };
 
 TEST_F(access_sql, answers_every_case_of_the_table) {
-    const auto cases = testing_support::read_cases(KORVANE_SOURCE_DIR "/tests/data/access/sql_cases.txt");
-    ASSERT_GT(cases.size(), 100u);
-    for (const auto& c : cases) testing_support::expect_result(c, run(c.statement));
+    const auto rows = test::read_case_table("data/access/sql_cases.tsv", 2);
+    ASSERT_GT(rows.size(), 100u);
+    for (const auto& row : rows) test::expect_outcome(run(row[0]), row[1], row.where + ": " + row[0]);
 }
 
 }  // namespace
