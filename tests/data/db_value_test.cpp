@@ -1,6 +1,7 @@
 #include "data/engine/db_value.h"
 
 #include "../support/case_table.h"
+#include "kind_names.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +15,8 @@ db_value stored(const std::string& kind, const std::string& v) {
     if (kind == "real") return db_value::from_real(std::stod(v));
     if (kind == "single") return db_value::from_single(std::stof(v));
     if (kind == "currency") return db_value::from_currency(std::stoll(v));
-    const std::pair<const char*, value_kind> texts[] = {
-        {"text", value_kind::text}, {"binary", value_kind::binary}, {"decimal", value_kind::decimal},
-        {"date", value_kind::date}, {"time", value_kind::time},     {"date_time", value_kind::date_time}};
-    for (const auto& [name, k] : texts) {
-        if (kind == name) return db_value::from_text(v, k);
+    for (int k = static_cast<int>(value_kind::decimal); k <= static_cast<int>(value_kind::binary); ++k) {
+        if (kind == test::kind_name(static_cast<value_kind>(k))) return db_value::from_text(v, static_cast<value_kind>(k));
     }
     ADD_FAILURE() << "no kind " << kind;
     return db_value::null_value();

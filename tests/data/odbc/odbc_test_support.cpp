@@ -1,7 +1,6 @@
 #include "odbc_test_support.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -93,22 +92,6 @@ public:
 const odbc_sandbox& sandbox() { return the_sandbox; }
 
 void add_odbc_environment() { ::testing::AddGlobalTestEnvironment(new sandbox_environment); }
-
-std::string make_sqlite_file(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    std::string error;
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) {
-        error = "cannot create " + path;
-    } else {
-        char* message = nullptr;
-        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-            error = message != nullptr ? message : "sqlite3_exec failed";
-        }
-        sqlite3_free(message);
-    }
-    sqlite3_close(db);
-    return error;
-}
 
 postgres_server::postgres_server(fs::path dir, int port) : dir_(std::move(dir)), port_(port) {}
 

@@ -1,6 +1,6 @@
 // A private ODBC set-up for the tests: a temporary odbcinst.ini and odbc.ini
-// (ODBCSYSINI, ODBCINI) naming an SQLite3 data source and PostgreSQL ones, an
-// SQLite file writer, and PostgreSQL servers started on private Unix sockets.
+// (ODBCSYSINI, ODBCINI) naming an SQLite3 data source and PostgreSQL ones,
+// and PostgreSQL servers started on private Unix sockets.
 #pragma once
 
 #include <filesystem>
@@ -28,9 +28,6 @@ const odbc_sandbox& sandbox();
 
 // Registers the environment that creates the sandbox (call from main).
 void add_odbc_environment();
-
-// Runs sql on the SQLite file at path (created when missing); "" or the error.
-std::string make_sqlite_file(const std::string& path, const std::string& sql);
 
 // One PostgreSQL 15 cluster in its own folder, reached by a Unix socket in
 // that folder only. Under root the server runs as the postgres user.

@@ -1,5 +1,7 @@
 #include "data/sqlite/sqlite_database.h"
 
+#include "../../support/case_table.h"
+#include "../kind_names.h"
 #include "sqlite_test_support.h"
 
 #include <gtest/gtest.h>
@@ -97,15 +99,7 @@ protected:
     // One row where only the named column is set; returns that cell.
     db_value cell(const std::string& column, const std::string& literal,
                   const std::string& from = "v") {
-        sqlite3* raw = nullptr;
-        sqlite3_open(path_.c_str(), &raw);
-        const std::string insert =
-            "DELETE FROM v; INSERT INTO v (" + column + ") VALUES (" + literal + ")";
-        char* message = nullptr;
-        EXPECT_EQ(sqlite3_exec(raw, insert.c_str(), nullptr, nullptr, &message), SQLITE_OK)
-            << (message ? message : "");
-        sqlite3_free(message);
-        sqlite3_close(raw);
+        make_sqlite_file(path_, "DELETE FROM v; INSERT INTO v (" + column + ") VALUES (" + literal + ")");
         auto result = query_ok(*db_, "SELECT " + column + " FROM " + from);
         if (!result || !result->value(0)) return db_value::from_text("<no row>");
         return *result->value(0);
@@ -113,64 +107,10 @@ protected:
 };
 
 TEST_F(sqlite_values, each_declared_type_gives_its_kind_and_page_text) {
-    const struct {
-        const char* column;
-        std::string literal;
-        value_kind kind;
-        std::string text;
-    } cases[] = {
-        {"i", "42", value_kind::integer, "42"},
-        {"i", "-9223372036854775808", value_kind::integer, "-9223372036854775808"},
-        {"r", "0.1", value_kind::real, "0.1"},
-        {"r", "1", value_kind::real, "1"},  // REAL affinity stores 1.0
-        {"s", "0.150000005960464", value_kind::single, "0.15"},
-        {"any_col", "7", value_kind::integer, "7"},
-        {"any_col", "2.5", value_kind::real, "2.5"},
-        // Currency is exact to four decimals.
-        {"c", "3.0125", value_kind::currency, "3.0125"},
-        {"c", "-2.5", value_kind::currency, "-2.5"},
-        {"c", "0.1", value_kind::currency, "0.1"},
-        {"m", "19.99", value_kind::currency, "19.99"},
-        // Beyond what ten-thousandths can hold: kept as a plain number.
-        {"c", "1e300", value_kind::real, "1E+300"},
-        {"c", "'n/a'", value_kind::text, "n/a"},
-        {"b", "-1", value_kind::boolean, "True"},
-        {"b", "0", value_kind::boolean, "False"},
-        // Date texts are normalised.
-        {"d", "'2024-03-05'", value_kind::date_time, "2024-03-05"},
-        {"d", "'2024-03-05 14:30:00'", value_kind::date_time, "2024-03-05 14:30:00"},
-        {"d", "'2024-03-05T14:30:15.250'", value_kind::date_time, "2024-03-05 14:30:15"},
-        {"d", "'2024-03-05 14:30'", value_kind::date_time, "2024-03-05 14:30:00"},
-        {"d", "'08:15'", value_kind::time, "08:15:00"},
-        {"dd", "'2024-03-05'", value_kind::date, "2024-03-05"},
-        {"dd", "'2024-03-05 10:00:00'", value_kind::date_time, "2024-03-05 10:00:00"},
-        {"t", "'07:05:09.5'", value_kind::time, "07:05:09"},
-        // Not a date: left as the text it is.
-        {"d", "'2024-13-05'", value_kind::text, "2024-13-05"},
-        {"d", "'2024-03-05 25:00:00'", value_kind::text, "2024-03-05 25:00:00"},
-        {"d", "'2024-03-05 14:30:00+02:00'", value_kind::text, "2024-03-05 14:30:00+02:00"},
-        {"d", "''", value_kind::text, ""},
-        // Numbers in a date column stay numbers.
-        {"dn", "45000", value_kind::integer, "45000"},
-        {"dn", "45000.5", value_kind::real, "45000.5"},
-        // Null and the empty text stay apart, whatever the column.
-        {"txt", "NULL", value_kind::null, ""},
-        {"c", "NULL", value_kind::null, ""},
-        {"b", "NULL", value_kind::null, ""},
-        {"d", "NULL", value_kind::null, ""},
-        {"txt", "''", value_kind::text, ""},
-        // Text and blob bytes are kept.
-        {"txt", "'Ärger in Åre: 😀'", value_kind::text, "Ärger in Åre: 😀"},
-        {"txt", "'line1' || char(13, 10) || 'line2'", value_kind::text, "line1\r\nline2"},
-        {"bl", "x'00FF410A'", value_kind::binary, std::string("\x00\xff\x41\x0a", 4)},
-        // NUMERIC affinity keeps text that does not read as a number.
-        {"dec", "'12.50 EUR'", value_kind::decimal, "12.50 EUR"},
-        {"dec", "12.5", value_kind::real, "12.5"},
-    };
-    for (const auto& c : cases) {
-        const db_value v = cell(c.column, c.literal);
-        EXPECT_EQ(v.kind, c.kind) << c.column << " = " << c.literal;
-        EXPECT_EQ(value_to_text(v), c.text) << c.column << " = " << c.literal;
+    for (const auto& row : test::read_case_table("data/sqlite/sqlite_value_cases.tsv", 4)) {
+        const db_value v = cell(row[0], row[1]);
+        EXPECT_EQ(test::kind_name(v.kind), row[2]) << row.where;
+        EXPECT_EQ(value_to_text(v), row[3]) << row.where;
     }
     EXPECT_EQ(cell("c", "3.0125").integer, 30125);
     EXPECT_EQ(cell("b", "-1").integer, -1);
