@@ -1,5 +1,7 @@
 #include "template/template_engine.h"
 
+#include "sqlite_test_support.h"
+
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
@@ -14,8 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -24,18 +24,9 @@ namespace korvane {
 namespace {
 
 namespace fs = std::filesystem;
+using test::read_file;
+using test::write_file;
 using names = std::vector<std::string>;
-
-void write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    ASSERT_TRUE(out.good()) << path;
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 names folder_entries(const fs::path& folder) {
     names entries;
@@ -59,16 +50,7 @@ struct stat stat_of(const std::string& path) {
 }
 
 struct template_engine_test : ::testing::Test {
-    template_engine_test() {
-        std::string pattern = (fs::temp_directory_path() / "korvane-template-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        folder = pattern;
-    }
-    ~template_engine_test() override {
-        std::error_code ec;
-        fs::remove_all(folder, ec);
-    }
-    std::string path(const std::string& name) const { return (folder / name).string(); }
+    std::string path(const std::string& name) const { return temp.path(name); }
 
     // Loads bytes as the template and asserts that it loaded.
     void load(const std::string& bytes) {
@@ -106,7 +88,8 @@ struct template_engine_test : ::testing::Test {
         EXPECT_EQ(engine.cursor_column(), column);
     }
 
-    fs::path folder;  // removed at the end
+    test::temp_folder temp;
+    const fs::path& folder = temp.dir();
     template_engine engine;
 };
 

@@ -7,13 +7,13 @@
 #include "data/engine/db_value.h"
 #include "data/text_helpers.h"
 #include "../../support/case_table.h"
+#include "sqlite_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <thread>
@@ -46,13 +46,6 @@ std::string column(database& db, const std::string& sql) {
     }
     return out;
 }
-
-// A scratch folder of its own under the system's temporary folder.
-struct scratch_dir {
-    fs::path path = fs::temp_directory_path() / ("korvane_access_" + std::to_string(::getpid()));
-    scratch_dir() { fs::create_directories(path); }
-    ~scratch_dir() { fs::remove_all(path); }
-};
 
 TEST(access_files, answer_every_case_of_the_table) {
     std::map<std::string, std::unique_ptr<database>> open;
@@ -114,10 +107,10 @@ TEST(access_files, every_file_opens_or_says_why_not) {
     // A missing file and one that only starts like an Access file.
     EXPECT_FALSE(open_access_file("/nonexistent/dir/x.mdb", error));
     EXPECT_NE(error.find("x.mdb"), std::string::npos) << error;
-    scratch_dir scratch;
-    std::ofstream(scratch.path / "junk.mdb") << "Standard Jet DB but nothing else";
+    test::temp_folder scratch;
+    test::write_file(scratch.path("junk.mdb"), "Standard Jet DB but nothing else");
     error.clear();
-    EXPECT_FALSE(open_access_file((scratch.path / "junk.mdb").string(), error));
+    EXPECT_FALSE(open_access_file(scratch.path("junk.mdb"), error));
     EXPECT_FALSE(error.empty());
 }
 
@@ -158,20 +151,15 @@ TEST(access_files, northwind_tables_in_catalog_order_and_stored_queries) {
 }
 
 TEST(access_files, damaged_file_ends_in_an_error_quietly_and_can_be_stopped) {
-    scratch_dir scratch;
+    test::temp_folder scratch;
     // libmdb loops on this one, allocating without end.
-    const fs::path cut = scratch.path / "cut.mdb";
-    {
-        std::ifstream in(own_files / "testV1997.mdb", std::ios::binary);
-        std::string bytes(98069, '\0');
-        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        std::ofstream(cut, std::ios::binary) << bytes;
-    }
+    const std::string cut = scratch.path("cut.mdb");
+    test::write_file(cut, test::read_file((own_files / "testV1997.mdb").string()).substr(0, 98069));
     std::string error;
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_FALSE(open_access_file(cut.string(), error));
+    EXPECT_FALSE(open_access_file(cut, error));
     const auto took = std::chrono::steady_clock::now() - started;
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");  // libmdb's complaints are not the user's
@@ -186,16 +174,16 @@ TEST(access_files, damaged_file_ends_in_an_error_quietly_and_can_be_stopped) {
         stop = true;
     });
     const auto stop_started = std::chrono::steady_clock::now();
-    EXPECT_FALSE(open_access_file(cut.string(), error));
+    EXPECT_FALSE(open_access_file(cut, error));
     raiser.join();
     set_access_stop_flag(nullptr);
     EXPECT_LT(std::chrono::steady_clock::now() - stop_started, std::chrono::milliseconds(900));
     EXPECT_NE(error.find("was stopped"), std::string::npos) << error;
 
     // Nothing is written beside the file read.
-    fs::copy_file(own_files / "testV1997.mdb", scratch.path / "whole.mdb");
-    EXPECT_TRUE(open_access_file((scratch.path / "whole.mdb").string(), error)) << error;
-    EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path), fs::directory_iterator()), 2);
+    fs::copy_file(own_files / "testV1997.mdb", scratch.dir() / "whole.mdb");
+    EXPECT_TRUE(open_access_file(scratch.path("whole.mdb"), error)) << error;
+    EXPECT_EQ(std::distance(fs::directory_iterator(scratch.dir()), fs::directory_iterator()), 2);
 }
 
 TEST(access_files, decimals_keep_every_digit) {
