@@ -14,7 +14,7 @@ std::optional<cli_options> parse(std::vector<std::string> args, std::string* err
 
 TEST(command_line, generate_with_every_option) {
     const auto o = parse({"generate", "site.kvn", "--quiet", "--report", "r.txt", "--status-log",
-                          "s.txt", "--jobs", "3", "--now", "2026-12-05T09:08:07", "--no-row-limit"});
+                          "s.txt", "--jobs", "3", "--now", "2024-02-29T23:59:59", "--no-row-limit"});
     ASSERT_TRUE(o);
     EXPECT_EQ(o->what, command::generate);
     EXPECT_EQ(o->settings_file, "site.kvn");
@@ -23,8 +23,8 @@ TEST(command_line, generate_with_every_option) {
     EXPECT_EQ(o->status_log_file, "s.txt");
     EXPECT_EQ(o->jobs, 3u);
     ASSERT_TRUE(o->now);
-    EXPECT_EQ(o->now->year, 2026);
-    EXPECT_EQ(o->now->second, 7);
+    EXPECT_EQ(o->now->day, 29);  // a leap day
+    EXPECT_EQ(o->now->second, 59);
     EXPECT_TRUE(o->no_row_limit);
 }
 
@@ -43,20 +43,16 @@ TEST(command_line, usage_errors_say_what_is_wrong) {
              {"generate", "a.kvn", "--jobs"},
              {"generate", "a.kvn", "--jobs", "0"},
              {"generate", "a.kvn", "--jobs", "two"},
-             {"generate", "a.kvn", "--now", "2026-02-30T00:00:00"},
+             // a --now that is no real time, or not in the one form
+             {"generate", "a.kvn", "--now", "2023-02-29T00:00:00"},
+             {"generate", "a.kvn", "--now", "2024-13-01T00:00:00"},
+             {"generate", "a.kvn", "--now", "2024-01-01T24:00:00"},
+             {"generate", "a.kvn", "--now", "2024-01-01T00:00"},
              {"generate", "a.kvn", "--now", "2026-12-05 09:08:07"},
              {"generate", "a.kvn", "--colour"}}) {
-        EXPECT_FALSE(parse(args, &error));
+        EXPECT_FALSE(parse(args, &error)) << ::testing::PrintToString(args);
         EXPECT_FALSE(error.empty());
     }
-}
-
-TEST(command_line, timestamps_must_be_real_dates) {
-    EXPECT_TRUE(parse_timestamp("2024-02-29T23:59:59"));
-    EXPECT_FALSE(parse_timestamp("2023-02-29T00:00:00"));
-    EXPECT_FALSE(parse_timestamp("2024-13-01T00:00:00"));
-    EXPECT_FALSE(parse_timestamp("2024-01-01T24:00:00"));
-    EXPECT_FALSE(parse_timestamp("2024-01-01T00:00"));
 }
 
 }  // namespace

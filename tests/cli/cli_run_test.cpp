@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 namespace korvane {
@@ -34,6 +35,31 @@ run_result run_cli(const temp_folder& dir, const std::vector<std::string>& args)
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(dir.path("stdout.txt")),
             read_file(dir.path("stderr.txt"))};
+}
+
+struct stopped_run {
+    int status;  // -1: not a normal exit
+    std::chrono::steady_clock::duration after_stop;
+};
+
+// Starts korvane-cli with args and sends it SIGTERM once ready() holds (or
+// after five seconds).
+stopped_run stop_cli(std::vector<std::string> args, const std::function<bool()>& ready) {
+    args.insert(args.begin(), KORVANE_CLI);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        execv(KORVANE_CLI, argv.data());
+        _exit(127);
+    }
+    for (int i = 0; i < 500 && !ready(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto stopped = std::chrono::steady_clock::now();
+    kill(child, SIGTERM);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::chrono::steady_clock::now() - stopped};
 }
 
 // Settings of a site in dir: main SQL on the SQLite file db, pages into out.
@@ -252,30 +278,18 @@ TEST(cli_stop, a_stopped_run_leaves_no_page_half_written) {
         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
         "INSERT INTO p SELECT 't.html', 'p' || i || '.html' FROM n;"));
     const std::string kvn = write_settings(dir, "s.kvn", "db.sqlite", "select * from p", "out");
-    std::string page;
-    for (int i = 0; i < 400; ++i)
+    std::string page, crlf_page;
+    for (int i = 0; i < 400; ++i) {
         page += "a line of the page, long enough to take a moment to write\n";
+        crlf_page += "a line of the page, long enough to take a moment to write\r\n";
+    }
     write_file(dir.path("templates/t.html"), page + "<!--MAIN_FIELD=out-->\nend\n");
 
-    const pid_t child = fork();
-    if (child == 0) {
-        execl(KORVANE_CLI, KORVANE_CLI, "generate", kvn.c_str(), "--quiet", "--jobs", "2", nullptr);
-        _exit(127);
-    }
-    // Stop it once pages are being written.
-    for (int i = 0; i < 500 && !fs::exists(dir.path("out/p10.html")); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(child, SIGTERM);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 143);
-
+    // Stopped once pages are being written.
+    const auto run = stop_cli({"generate", kvn, "--quiet", "--jobs", "2"},
+                              [&] { return fs::exists(dir.path("out/p10.html")); });
+    EXPECT_EQ(run.status, 143);
     std::size_t pages = 0;
-    std::string crlf_page;
-    for (int i = 0; i < 400; ++i)
-        crlf_page += "a line of the page, long enough to take a moment to write\r\n";
     for (const auto& entry : fs::directory_iterator(dir.dir() / "out")) {
         const auto name = entry.path().filename().string();
         EXPECT_EQ(name.find(".tmp"), std::string::npos) << "left behind: " << name;
@@ -295,20 +309,12 @@ TEST(cli_stop, a_stop_while_a_damaged_access_file_is_read_ends_the_program) {
     write_file(dir.path("cut.mdb"), whole.substr(0, 98069));
     write_file(dir.path("s.kvn"), "db_type=0\r\ndb_name=cut.mdb\r\nmain_type=0\r\nmain_name=Table1\r\n"
                                   "template_field=a\r\ngenerated_field=b\r\n");
-    const std::string kvn = dir.path("s.kvn");
-    const pid_t child = fork();
-    if (child == 0) {
-        execl(KORVANE_CLI, KORVANE_CLI, "generate", kvn.c_str(), "--quiet", nullptr);
-        _exit(127);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const auto stopped = std::chrono::steady_clock::now();
-    kill(child, SIGTERM);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 143);
-    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(1));
+    const auto started = std::chrono::steady_clock::now();
+    const auto run = stop_cli({"generate", dir.path("s.kvn"), "--quiet"}, [&] {
+        return std::chrono::steady_clock::now() - started > std::chrono::milliseconds(300);
+    });
+    EXPECT_EQ(run.status, 143);
+    EXPECT_LT(run.after_stop, std::chrono::seconds(1));
 }
 
 }  // namespace
