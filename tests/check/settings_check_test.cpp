@@ -75,25 +75,25 @@ TEST_F(settings_check, finds_every_planted_mistake_and_nothing_in_a_good_templat
 TEST_F(settings_check, settings_that_cannot_lead_to_a_run) {
     EXPECT_FALSE(check_settings_file(dir_.path("absent.kvn"), 32767).settings_read);
 
-    auto text = all(check_settings_file(settings("db_type=0\r\ndb_name=shop.sqlite\r\n"), 32767));
-    EXPECT_NE(text.find("site.kvn:1:1: warning: the settings are incomplete: the main type"), std::string::npos) << text;
-
-    text = all(check_settings_file(settings("db_type=0\r\ndb_name=other.sqlite\r\nmain_type=0\r\n"
-                                            "main_name=pages\r\ntemplate_field=t\r\ngenerated_field=f\r\n"),
-                                   32767));
-    EXPECT_NE(text.find("site.kvn:2:1: warning: the database does not open"), std::string::npos) << text;
-
-    text = all(check_settings_file(settings("db_type=0\r\ndb_name=shop.sqlite\r\nmain_type=2\r\n"
-                                            "main_name=select * from nowhere\r\ntemplate_field=t\r\n"
-                                            "generated_field=f\r\n"),
-                                   32767));
-    EXPECT_NE(text.find("site.kvn:4:1: warning: the main SQL fails"), std::string::npos) << text;
-
-    text = all(check_settings_file(settings("db_type=0\r\ndb_name=shop.sqlite\r\nmain_type=0\r\n"
-                                            "main_name=pages\r\ntemplate_field=layout\r\ngenerated_field=file\r\n"),
-                                   32767));
-    EXPECT_NE(text.find("site.kvn:5:1: warning: 'layout' is not a field of the main result"), std::string::npos)
-        << text;
+    const std::string shop = "db_type=0\r\ndb_name=shop.sqlite\r\nmain_type=";
+    const std::pair<std::string, std::string> cases[] = {
+        {"db_type=0\r\ndb_name=shop.sqlite\r\n", "site.kvn:1:1: warning: the settings are incomplete: the main type"},
+        {"db_type=0\r\ndb_name=other.sqlite\r\nmain_type=0\r\nmain_name=pages\r\ntemplate_field=t\r\n"
+         "generated_field=f\r\n",
+         "site.kvn:2:1: warning: the database does not open"},
+        {shop + "2\r\nmain_name=select * from nowhere\r\ntemplate_field=t\r\ngenerated_field=f\r\n",
+         "site.kvn:4:1: warning: the main SQL fails"},
+        {shop + "0\r\nmain_name=pages\r\ntemplate_field=layout\r\ngenerated_field=file\r\n",
+         "site.kvn:5:1: warning: 'layout' is not a field of the main result"},
+        // A folder name the system refuses is a finding, and the check goes on.
+        {std::string(complete) + "generated_path=" + std::string(300, 'd') + "/\r\n",
+         "but its folder cannot be used (File name too long)"}};
+    std::string text;
+    for (const auto& [body, finding] : cases) {
+        text = all(check_settings_file(settings(body), 32767));
+        EXPECT_NE(text.find(finding), std::string::npos) << text;
+    }
+    EXPECT_NE(text.find("MAIN_FIELD 'headline'"), std::string::npos) << text;
 
     text = all(check_settings_file(settings(complete), 3));
     EXPECT_NE(text.find("more than 3"), std::string::npos) << text;
@@ -101,17 +101,11 @@ TEST_F(settings_check, settings_that_cannot_lead_to_a_run) {
     // A template that is not UTF-8 is read as a run reads it: as Windows-1252.
     write_file(dir_.path("templates/w.html"), "<h1>caf\xE9 <!--MAIN_FIELD=gr\xD6\xDF" "e--></h1>\n");
     text = all(check_settings_file(
-        settings("db_type=0\r\ndb_name=shop.sqlite\r\nmain_type=2\r\nmain_name=select 'w.html' as t, "
+        settings(shop + "2\r\nmain_name=select 'w.html' as t, "
                  "'site/w.html' as f, 1 as \"Größe\"\r\ntemplate_field=t\r\ngenerated_field=f\r\n"
                  "template_path=templates/\r\n"),
         32767));
     EXPECT_EQ(text, "");
-
-    // A folder name the system refuses is a finding, and the check goes on.
-    text = all(check_settings_file(
-        settings(std::string(complete) + "generated_path=" + std::string(300, 'd') + "/\r\n"), 32767));
-    EXPECT_NE(text.find("but its folder cannot be used (File name too long)"), std::string::npos) << text;
-    EXPECT_NE(text.find("MAIN_FIELD 'headline'"), std::string::npos) << text;
 }
 
 }  // namespace

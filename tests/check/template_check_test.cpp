@@ -62,19 +62,5 @@ TEST(template_check, a_clean_template_has_no_findings_and_its_fields_are_outline
     EXPECT_EQ(format_finding({"t.html", 3, 7, "blanks"}), "t.html:3:7: warning: blanks");
 }
 
-TEST(template_check, two_sections_on_one_line_and_seven_levels_are_found) {
-    EXPECT_FALSE(
-        check("<!--REPEAT=select 1-->a<!--END REPEAT--><!--REPEAT=select 2-->b<!--END REPEAT-->\n")
-            .empty());
-    std::string text;
-    for (int i = 0; i < 7; ++i) text += "<!--REPEAT=select " + std::to_string(i) + "-->\n";
-    for (int i = 0; i < 7; ++i) text += "<!--END REPEAT-->\n";
-    const auto found = check(text);
-    EXPECT_TRUE(std::any_of(found.begin(), found.end(), [](const std::string& f) {
-        return f.starts_with("7:1: ") && f.find("deeper than six") != std::string::npos;
-    })) << found.size();
-    EXPECT_EQ(check(text.substr(text.find('\n') + 1)).size(), 1u);  // a stray end only
-}
-
 }  // namespace
 }  // namespace korvane::check
