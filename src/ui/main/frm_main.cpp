@@ -1046,28 +1046,24 @@ void frm_main::run_wizard() {
 // Help menu
 
 void frm_main::help_documentation() {
-    const QString path = services_.help_file
-                             ? services_.help_file(QString::fromUtf8(documentation_file))
-                             : QString::fromUtf8(documentation_file);
-    const bool opened = QFileInfo(path).isFile() && services_.desktop &&
-                        services_.desktop->open_url(QUrl::fromLocalFile(path));
-    if (!opened)
-        show_message("Unable to load documentation file",
-                     "Enable to open the Korvane documentation file (" + ss(path) +
-                         ") using your default browser",
-                     message_icon::critical);
+    open_help_file(documentation_file, "documentation", "Enable", "default browser");
 }
 
 void frm_main::help_release_notes() {
-    const QString path = services_.help_file
-                             ? services_.help_file(QString::fromUtf8(release_notes_file))
-                             : QString::fromUtf8(release_notes_file);
+    open_help_file(release_notes_file, "release notes", "Unable", "default text editor");
+}
+
+// The box names the path looked for, whether it is missing or would not open.
+void frm_main::open_help_file(const char* name, const std::string& what,
+                              const std::string& verb, const std::string& program) {
+    const QString file = QString::fromUtf8(name);
+    const QString path = services_.help_file ? services_.help_file(file) : file;
     const bool opened = QFileInfo(path).isFile() && services_.desktop &&
                         services_.desktop->open_url(QUrl::fromLocalFile(path));
     if (!opened)
-        show_message("Unable to load release notes file",
-                     "Unable to open the Korvane release notes file (" + ss(path) +
-                         ") using your default text editor",
+        show_message("Unable to load " + what + " file",
+                     verb + " to open the Korvane " + what + " file (" + ss(path) +
+                         ") using your " + program,
                      message_icon::critical);
 }
 

@@ -121,6 +121,8 @@ private:
     void pump_events() { step_pump_.process_pending_events(); }
     void end_program();
     void show_message(const std::string& caption, const std::string& text, message_icon icon);
+    void open_help_file(const char* name, const std::string& what, const std::string& verb,
+                        const std::string& program);
 
     main_services services_;
     std::unique_ptr<data::database> current_database_;

@@ -5,41 +5,17 @@
 #include "ui/main/frm_main.h"
 #include "ui/support/frm_about.h"
 #include "ui/support/frm_splash.h"
+#include "ui/support/screenshot.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <cstdio>
 #include <stdexcept>
-#include <string>
 
-using namespace korvane;
 using namespace korvane::ui;
 
 namespace {
-
-// Nobody is there to answer: any message spoils the picture.
-class failing_messages final : public message_port {
-public:
-    void show_message(const std::string& caption, const std::string& text, message_icon) override {
-        throw std::runtime_error(caption + ": " + text);
-    }
-};
-
-class no_desktop final : public desktop_port {
-public:
-    bool open_url(const QUrl&) override { return false; }
-};
-
-void save(QWidget& window, const QDir& folder, const QString& name) {
-    window.show();
-    QApplication::processEvents();
-    const QString path = folder.filePath(name);
-    if (!window.grab().save(path)) throw std::runtime_error("cannot write " + path.toStdString());
-    std::printf("%s\n", path.toStdString().c_str());
-}
 
 bool copy_folder(const QString& from, const QString& to) {
     if (!QDir().mkpath(to)) return false;
@@ -56,22 +32,16 @@ bool copy_folder(const QString& from, const QString& to) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: korvane_screenshots FOLDER\n");
-        return 2;
-    }
-    try {
-        const QDir out(QString::fromLocal8Bit(argv[1]));
+    return screenshot::run(argc, argv, 2, "korvane_screenshots FOLDER", [](char** args) {
+        const QDir out(QString::fromLocal8Bit(args[1]));
         QTemporaryDir scratch;
         const QString site = scratch.filePath("example");
         if (!scratch.isValid() || !copy_folder(KORVANE_EXAMPLE_DIR, site))
             throw std::runtime_error("cannot copy the example site");
         QDir::setCurrent(site);
 
-        failing_messages messages;
-        no_desktop desktop;
+        screenshot::failing_messages messages;
+        screenshot::no_desktop desktop;
         main_services services;
         services.messages = &messages;
         services.desktop = &desktop;
@@ -79,18 +49,14 @@ int main(int argc, char** argv) {
         window.resize(680, 480);
         window.start_up({QStringLiteral("bookshop.kvn")});
         window.generate_pages();
-        save(window, out, "main_window.png");
+        screenshot::save(window, out, "main_window.png");
         window.hide();
 
         frm_splash splash(nullptr, 3600 * 1000);
-        save(splash, out, "splash.png");
+        screenshot::save(splash, out, "splash.png");
         splash.hide();
 
         frm_about about(desktop);
-        save(about, out, "about.png");
-        return 0;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "korvane_screenshots: %s\n", e.what());
-        return 1;
-    }
+        screenshot::save(about, out, "about.png");
+    });
 }

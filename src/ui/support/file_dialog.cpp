@@ -63,38 +63,7 @@ QString default_suffix(const QString& filter) {
 
 namespace {
 
-QString run_file_dialog(QWidget* owner, const QString& filter, const QString& title,
-                        const QString& initial_directory, bool save) {
-    QFileDialog dialog(owner, title, initial_directory);
-    const QStringList filters = qt_name_filters(filter);
-    if (!filters.isEmpty()) dialog.setNameFilters(filters);
-    if (save) {
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setDefaultSuffix(default_suffix(filter));
-    } else {
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-    }
-    if (dialog.exec() != QDialog::Accepted) return {};
-    const QStringList chosen = dialog.selectedFiles();
-    return chosen.isEmpty() ? QString() : chosen.front();
-}
-
-}  // namespace
-
-QString qt_file_dialog::open_file_dialog(QWidget* owner, const QString& filter,
-                                         const QString& title, const QString& initial_directory) {
-    return run_file_dialog(owner, filter, title, initial_directory, false);
-}
-
-QString qt_file_dialog::save_file_dialog(QWidget* owner, const QString& filter,
-                                         const QString& title, const QString& initial_directory) {
-    return run_file_dialog(owner, filter, title, initial_directory, true);
-}
-
-QString qt_file_dialog::browse_for_folder(QWidget* owner, const QString& title,
-                                          const QString& start_folder) {
+QString choose_folder(QWidget* owner, const QString& title, const QString& start_folder) {
     const QString start = !start_folder.isEmpty() && QFileInfo(start_folder).isDir()
                               ? start_folder
                               : QDir::homePath();
@@ -102,6 +71,27 @@ QString qt_file_dialog::browse_for_folder(QWidget* owner, const QString& title,
         QFileDialog::getExistingDirectory(owner, title, start, QFileDialog::ShowDirsOnly);
     while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
     return folder;
+}
+
+}  // namespace
+
+QString qt_file_dialog::ask(QWidget* owner, const dialog_request& request) {
+    if (request.kind == dialog_kind::folder)
+        return choose_folder(owner, request.title, request.folder);
+    QFileDialog dialog(owner, request.title, request.folder);
+    const QStringList filters = qt_name_filters(request.filter);
+    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    if (request.kind == dialog_kind::save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(default_suffix(request.filter));
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.front();
 }
 
 bool qt_desktop::open_url(const QUrl& url) { return QDesktopServices::openUrl(url); }

@@ -20,19 +20,13 @@ QStringList qt_name_filters(const QString& filter);
 // filter's first pattern ("kvn" for "*.kvn"), or "" for "*" and "*.*".
 QString default_suffix(const QString& filter);
 
-// QFileDialog behind the three operations; "" when cancelled.
+// QFileDialog behind the three operations. Save adds the default suffix
+// before the overwrite question, so the question is about the file that will
+// be written. The folder dialog starts at the request's folder when it is one,
+// else at the home folder, and answers without a final "/" (but the root).
 class qt_file_dialog final : public file_dialog_port {
 public:
-    QString open_file_dialog(QWidget* owner, const QString& filter, const QString& title,
-                             const QString& initial_directory) override;
-    // The default suffix is added before the overwrite question, so the
-    // question is about the file that will be written.
-    QString save_file_dialog(QWidget* owner, const QString& filter, const QString& title,
-                             const QString& initial_directory) override;
-    // Starts at start_folder when it is a folder, else at the home folder.
-    // The result has no final "/" (except the root itself).
-    QString browse_for_folder(QWidget* owner, const QString& title,
-                              const QString& start_folder) override;
+    QString ask(QWidget* owner, const dialog_request& request) override;
 };
 
 // QDesktopServices::openUrl.

@@ -13,17 +13,34 @@ class QWidget;
 
 namespace korvane::ui {
 
-// The module `file_dialog`'s three operations. Filters are in the windows'
-// own form ("MS Access Database (*.mdb) | *.mdb"); "" means cancelled.
+// What a window asks of a file or folder dialog.
+enum class dialog_kind { open, save, folder };
+struct dialog_request {
+    dialog_kind kind = dialog_kind::open;
+    QString filter;  // in the windows' own form; "" for the folder dialog
+    QString title;
+    QString folder;  // the initial directory, or the folder dialog's start
+};
+
+// The module `file_dialog`'s three operations, all answered by ask(); ""
+// means cancelled. One entry point keeps the program's dialogs and a test's
+// queued answers to a single override.
 class file_dialog_port {
 public:
     virtual ~file_dialog_port() = default;
-    virtual QString open_file_dialog(QWidget* owner, const QString& filter, const QString& title,
-                                     const QString& initial_directory) = 0;
-    virtual QString save_file_dialog(QWidget* owner, const QString& filter, const QString& title,
-                                     const QString& initial_directory) = 0;
-    virtual QString browse_for_folder(QWidget* owner, const QString& title,
-                                      const QString& start_folder) = 0;
+    virtual QString ask(QWidget* owner, const dialog_request& request) = 0;
+
+    QString open_file_dialog(QWidget* owner, const QString& filter, const QString& title,
+                             const QString& initial_directory) {
+        return ask(owner, {dialog_kind::open, filter, title, initial_directory});
+    }
+    QString save_file_dialog(QWidget* owner, const QString& filter, const QString& title,
+                             const QString& initial_directory) {
+        return ask(owner, {dialog_kind::save, filter, title, initial_directory});
+    }
+    QString browse_for_folder(QWidget* owner, const QString& title, const QString& start_folder) {
+        return ask(owner, {dialog_kind::folder, {}, title, start_folder});
+    }
 };
 
 // Opens a file or web address with the desktop's program for it.

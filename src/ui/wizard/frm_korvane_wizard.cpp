@@ -78,6 +78,22 @@ Widget* named(Widget* widget, const char* name, const QString& tool_tip = {}) {
     return widget;
 }
 
+// A page's layout under its bold title and its description.
+QVBoxLayout* page_layout(QFrame* page, QLabel* title, QLabel* description) {
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(title);
+    layout->addWidget(description);
+    return layout;
+}
+
+// A grid added to a page, its middle column taking the width.
+QGridLayout* add_grid(QVBoxLayout* page) {
+    auto* grid = new QGridLayout;
+    grid->setColumnStretch(1, 1);
+    page->addLayout(grid);
+    return grid;
+}
+
 QPushButton* button(const QString& caption, const char* name, const QString& tool_tip = {}) {
     auto* result = named(new QPushButton(caption), name, tool_tip);
     // Only the button the wizard names is the default one.
@@ -131,20 +147,17 @@ void frm_korvane_wizard::build_controls() {
         completer->setCaseSensitivity(Qt::CaseInsensitive);
         txt_odbc_dsn_->setCompleter(completer);
     }
-    auto* page1 = new QVBoxLayout(fra_steps_[0]);
-    page1->addWidget(title_label("DATABASE", "lbl_step1_title"));
-    page1->addWidget(
-        wrapped_label("Choose the MS Access Database (.mdb) or ODBC Data Source Name "
-                      "you want to generate pages from:",
-                      "lbl_step1_desc"));
-    auto* grid1 = new QGridLayout;
+    auto* page1 =
+        page_layout(fra_steps_[0], title_label("DATABASE", "lbl_step1_title"),
+                    wrapped_label("Choose the MS Access Database (.mdb) or ODBC Data Source Name "
+                                  "you want to generate pages from:",
+                                  "lbl_step1_desc"));
+    auto* grid1 = add_grid(page1);
     grid1->addWidget(opt_access_, 0, 0);
     grid1->addWidget(txt_database_name_, 0, 1);
     grid1->addWidget(cmd_ms_db_browse_, 0, 2);
     grid1->addWidget(opt_dsn_, 1, 0);
     grid1->addWidget(txt_odbc_dsn_, 1, 1);
-    grid1->setColumnStretch(1, 1);
-    page1->addLayout(grid1);
     page1->addStretch(1);
     auto* database_group = new QButtonGroup(this);
     database_group->addButton(opt_access_);
@@ -166,14 +179,13 @@ void frm_korvane_wizard::build_controls() {
                         "and generated file(s)");
     chk_sys_tables_ = named(new QCheckBox("Show Access system tables"), "chk_sys_tables",
                             "Filter out the MS Access system tables");
-    auto* page2 = new QVBoxLayout(fra_steps_[1]);
-    page2->addWidget(title_label("MAIN TABLE", "Label2"));
-    page2->addWidget(
-        wrapped_label("You now need to choose either a table, query, or enter a SQL "
-                      "statement where each row corresponds to a page you want "
-                      "generated:",
-                      "Label1"));
-    auto* grid2 = new QGridLayout;
+    auto* page2 =
+        page_layout(fra_steps_[1], title_label("MAIN TABLE", "Label2"),
+                    wrapped_label("You now need to choose either a table, query, or enter a SQL "
+                                  "statement where each row corresponds to a page you want "
+                                  "generated:",
+                                  "Label1"));
+    auto* grid2 = add_grid(page2);
     grid2->addWidget(opt_db_table_, 0, 0);
     grid2->addWidget(lst_db_table_, 0, 1);
     grid2->addWidget(opt_db_query_, 1, 0);
@@ -181,8 +193,6 @@ void frm_korvane_wizard::build_controls() {
     grid2->addWidget(opt_db_sql_, 2, 0);
     grid2->addWidget(txt_db_sql_, 2, 1);
     grid2->addWidget(chk_sys_tables_, 3, 1);
-    grid2->setColumnStretch(1, 1);
-    page2->addLayout(grid2);
     page2->addStretch(1);
     auto* main_group = new QButtonGroup(this);
     main_group->addButton(opt_db_table_);
@@ -202,33 +212,28 @@ void frm_korvane_wizard::build_controls() {
                            "If the field above do not contain a full path to the generated file, "
                            "enter one here");
     cmd_gen_browse_ = button("...", "cmd_gen_browse");
-    auto* page3 = new QVBoxLayout(fra_steps_[2]);
-    page3->addWidget(title_label("TEMPLATE and GENERATED files", "Label3"));
-    page3->addWidget(
-        wrapped_label("Now choose the fields which hold the template name and "
-                      "generated file name:",
-                      "Label4"));
-    auto* fields = new QGridLayout;
+    auto* page3 =
+        page_layout(fra_steps_[2], title_label("TEMPLATE and GENERATED files", "Label3"),
+                    wrapped_label("Now choose the fields which hold the template name and "
+                                  "generated file name:",
+                                  "Label4"));
+    auto* fields = add_grid(page3);
     fields->addWidget(plain_label("Template field:", "lbl_temp"), 0, 0);
     fields->addWidget(lst_field_tmp_, 0, 1);
     fields->addWidget(plain_label("Generated field:", "lbl_gen"), 1, 0);
     fields->addWidget(lst_field_gen_, 1, 1);
-    fields->setColumnStretch(1, 1);
-    page3->addLayout(fields);
     page3->addWidget(
         wrapped_label("If you don't specify a path to the template or generated file "
                       "in the database fields above, you'll need to specify a target "
                       "directories below:",
                       "Label7"));
-    auto* folders = new QGridLayout;
+    auto* folders = add_grid(page3);
     folders->addWidget(plain_label("Template path:", "Label8"), 0, 0);
     folders->addWidget(txt_field_tmp_, 0, 1);
     folders->addWidget(cmd_temp_browse_, 0, 2);
     folders->addWidget(plain_label("Generated path:", "Label9"), 1, 0);
     folders->addWidget(txt_field_gen_, 1, 1);
     folders->addWidget(cmd_gen_browse_, 1, 2);
-    folders->setColumnStretch(1, 1);
-    page3->addLayout(folders);
     page3->addStretch(1);
 
     for (auto* browse : {cmd_ms_db_browse_, cmd_temp_browse_, cmd_gen_browse_})

@@ -6,43 +6,18 @@
 #include "ui/main/frm_main.h"
 #include "ui_test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <QAction>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
 
-#include <sqlite3.h>
-
 #include <memory>
-#include <string>
 
 namespace korvane::ui::test {
-
-inline void make_sqlite_file(const QString& path, const std::string& script) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.toStdString().c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, script.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << script;
-    sqlite3_close(db);
-}
-
-inline void write_text_file(const QString& path, const std::string& text) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text.data(), static_cast<qint64>(text.size()));
-}
-
-inline std::string read_text_file(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "<missing>";
-}
 
 class main_window_test : public ::testing::Test {
 protected:
@@ -60,6 +35,12 @@ protected:
         QDir(dir.path()).mkpath("templates");
         QDir(dir.path()).mkpath("site");
         write_text_file(path("templates/page.html"), "<p><!--MAIN_FIELD=title--></p>\r\n");
+        services.messages = &messages;
+        services.dialogs = &dialogs;
+        services.desktop = &desktop;
+        services.end_program = [this] { ++ended; };
+        services.odbc_sources = [] { return std::vector<std::string>{"bookshop", "sales"}; };
+        services.help_file = [this](const QString& name) { return path(name); };
         make_window();
     }
     void TearDown() override {
@@ -67,24 +48,10 @@ protected:
         QDir::setCurrent(previous_folder);
     }
 
-    // A new window (after changing the services below) that has started up.
+    // A new window over `services` that has started up.
     void make_window(const QStringList& arguments = {}) {
-        auto end = [this] { ++ended; };
-        auto sources = [] { return std::vector<std::string>{"bookshop", "sales"}; };
-        auto help = [this](const QString& name) { return path(name); };
-        main_services s{&messages,
-                        &dialogs,
-                        &desktop,
-                        end,
-                        splash,
-                        nullptr,
-                        wizard,
-                        sources,
-                        help,
-                        exit_interval_ms,
-                        run_event_interval_ms};
         window.reset();
-        window = std::make_unique<frm_main>(s);
+        window = std::make_unique<frm_main>(services);
         window->start_up(arguments);
     }
 
@@ -96,11 +63,7 @@ protected:
     bool enabled(const char* name) { return c<QWidget>(name).isEnabled(); }
     bool generate_enabled() { return c<QAction>("mnu_run_gen").isEnabled(); }
     QString status() { return c<QLabel>("lbl_status").text(); }
-    QStringList items(const char* name) {
-        QStringList texts;
-        for (int i = 0; i < c(name).count(); ++i) texts << c(name).itemText(i);
-        return texts;
-    }
+    QStringList items(const char* name) { return test::items(c(name)); }
     QStringList report() {
         QStringList lines;
         for (int i = 0; i < c<QListWidget>("lst_errors").count(); ++i)
@@ -108,20 +71,14 @@ protected:
         return lines;
     }
     std::string last_caption() const {
-        return messages.messages.empty() ? "" : messages.messages.back().caption;
+        return messages.shown.empty() ? "" : messages.shown.back().caption;
     }
     std::string last_text() const {
-        return messages.messages.empty() ? "" : messages.messages.back().text;
+        return messages.shown.empty() ? "" : messages.shown.back().text;
     }
 
     // The user's choice in a list, Enter in a box, leaving a box.
-    void choose(const char* list, const QString& text) {
-        QComboBox& box = c(list);
-        const int index = box.findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-        ASSERT_TRUE(index >= 0 && box.isEnabled()) << list << ": " << text.toStdString();
-        box.setCurrentIndex(index);
-        emit box.activated(index);
-    }
+    void choose(const char* list, const QString& text) { test::choose(c(list), text); }
     void press_enter(const char* name) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
         QCoreApplication::sendEvent(&box(name), &press);
@@ -146,7 +103,7 @@ protected:
         box("txt_generated_path").setText(path("site/"));
     }
     QString path(const QString& name) const { return dir.filePath(name); }
-    // The site's fields and folders with these four settings.
+    // A settings file with these four settings and the site's fields and folders.
     QString write_settings(const QString& name, const std::string& db_type,
                            const std::string& db_name, const std::string& main_type,
                            const std::string& main_name) {
@@ -161,14 +118,11 @@ protected:
 
     QTemporaryDir dir;
     QString previous_folder = QDir::currentPath();
-    recording_message_port messages;
+    recording_messages messages;
     queued_file_dialogs dialogs;
     recording_desktop desktop;
     int ended = 0;
-    int exit_interval_ms = 1000;
-    int run_event_interval_ms = 20;
-    wizard_function wizard;
-    std::function<void(QWidget*)> splash;
+    main_services services;
     std::unique_ptr<frm_main> window;
 };
 

@@ -9,6 +9,7 @@
 
 using namespace korvane;
 using namespace korvane::ui::test;
+using namespace korvane::ui;
 using panel = main_window_test;
 
 TEST_F(panel, the_cascade_opens_one_level_at_a_time_and_never_chooses_for_the_user) {
@@ -52,10 +53,9 @@ TEST_F(panel, a_chosen_field_stays_when_the_new_table_has_it_and_an_empty_table_
     EXPECT_FALSE(generate_enabled());
 
     choose("lst_main_value", "empty");
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].caption, "Warning");
-    EXPECT_EQ(messages.messages[0].text, "There are no records in this table");
-    EXPECT_EQ(messages.messages[0].icon, message_icon::information);
+    EXPECT_EQ(messages.shown,
+              (std::vector<korvane::test::shown_message>{
+                  {"Warning", "There are no records in this table", message_icon::information}}));
     EXPECT_EQ(items("lst_generated_field"), QStringList({"template_file", "page_file"}));
 }
 
@@ -89,8 +89,10 @@ TEST_F(panel, going_back_up_releases_what_depended_on_the_level) {
 TEST_F(panel, another_database_never_leaves_generate_on_for_an_emptied_name) {
     fill_panel_for_pages();
     make_sqlite_file(path("second.sqlite"), "create table pages (a text)");
-    box("txt_database_name").setText(path("second.sqlite"));
-    press_enter("txt_database_name");
+    dialogs.answers[dialog_kind::open].push_back(path("second.sqlite"));
+    c<QPushButton>("cmd_browse_0").click();  // opens what the dialog chose
+    EXPECT_EQ(dialogs.calls.at(0).title, "Select an access database");
+    EXPECT_TRUE(dialogs.calls[0].filter.startsWith("MS Access Database (*.mdb) | *.mdb"));
     EXPECT_EQ(window->current_settings().main_name, "");
     EXPECT_FALSE(generate_enabled());
     EXPECT_EQ(items("lst_main_value"), QStringList({"pages"}));
@@ -112,7 +114,7 @@ TEST_F(panel, enter_always_opens_and_only_a_real_leaving_with_another_name_does)
     lose_focus("txt_database_name", Qt::ActiveWindowFocusReason);
     box("txt_database_name").setEnabled(false);
     lose_focus("txt_database_name");
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(messages.shown.empty());
     box("txt_database_name").setEnabled(true);
     lose_focus("txt_database_name");
     EXPECT_EQ(last_caption(), "Korvane - Database problem");
@@ -129,22 +131,13 @@ TEST_F(panel, the_directory_check_trims_adds_the_slash_and_names_missing_folders
         EXPECT_EQ(templates.text(), kept);
     }
     EXPECT_EQ(window->current_settings().template_path, "   ");
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(messages.shown.empty());
 
     box("txt_generated_path").setText("nowhere");
     lose_focus("txt_generated_path");
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].caption, "Korvane - Directory does not exist");
-    EXPECT_EQ(messages.messages[0].text,
-              "The generated files directory does not exist:\r  nowhere/");
+    EXPECT_EQ(messages.shown, (std::vector<korvane::test::shown_message>{
+                                  {"Korvane - Directory does not exist",
+                                   "The generated files directory does not exist:\r  nowhere/",
+                                   message_icon::exclamation}}));
     EXPECT_EQ(window->current_settings().generated_path, "nowhere/");
-}
-
-TEST_F(panel, the_database_browse_button_opens_what_the_dialog_chose) {
-    choose("lst_database", "Access Database");
-    dialogs.open_answers.push_back(path("site.sqlite"));
-    c<QPushButton>("cmd_browse_0").click();
-    EXPECT_EQ(dialogs.calls.at(0).title, "Select an access database");
-    EXPECT_TRUE(dialogs.calls[0].filter.startsWith("MS Access Database (*.mdb) | *.mdb"));
-    EXPECT_TRUE(window->has_database());
 }

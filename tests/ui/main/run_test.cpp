@@ -29,7 +29,7 @@ TEST_F(runs, during_a_run_generate_is_ignored_and_exit_stops_after_the_page_then
                      "create table many as with recursive n(i) as (select 0 union all select i + 1 "
                      "from n where i < 299) select 'page.html' as template_file, 'p' || i || "
                      "'.html' as page_file, 'x' as title from n;");
-    run_event_interval_ms = 0;
+    services.run_event_interval_ms = 0;
     make_window({write_settings("many.kvn", "0", "site.sqlite", "0", "many")});
     bool seen_running = false;
     QTimer::singleShot(0, window.get(), [&] {
@@ -49,8 +49,10 @@ TEST_F(runs, during_a_run_generate_is_ignored_and_exit_stops_after_the_page_then
 TEST_F(runs, auto_runs_even_with_generate_disabled_then_counts_down_and_ends_once) {
     // The table is gone: Generate stays off, the run goes ahead with the
     // record as read and reports the problem itself.
-    exit_interval_ms = 3600 * 1000;  // the ticks come from the test
-    splash = [&](QWidget*) { EXPECT_FALSE(window->isVisible() || window->has_database()); };
+    services.exit_timer_interval_ms = 3600 * 1000;  // the ticks come from the test
+    services.show_splash = [&](QWidget*) {
+        EXPECT_FALSE(window->isVisible() || window->has_database());
+    };
     make_window({"/auto", write_settings("auto.kvn", "0", "site.sqlite", "0", "gone")});
     EXPECT_FALSE(generate_enabled());
     EXPECT_EQ(last_caption(), "Korvane - Error loading settings");
@@ -70,8 +72,8 @@ TEST_F(runs, the_wizard_record_replaces_the_panel_and_cancel_changes_nothing) {
     GenerationSettings handed = {"WiZaRd",        0,           db, 2, "select * from pages",
                                  "template_file", "page_file", "", ""};
     bool finish = false;
-    wizard = [&](QWidget*, message_port&, file_dialog_port&,
-                 const std::function<void(const GenerationSettings&)>& hand_over) {
+    services.run_wizard = [&](QWidget*, message_port&, file_dialog_port&,
+                              const std::function<void(const GenerationSettings&)>& hand_over) {
         if (finish) hand_over(handed);
         return finish;
     };
@@ -91,7 +93,7 @@ TEST_F(runs, the_wizard_record_replaces_the_panel_and_cancel_changes_nothing) {
     EXPECT_EQ(box("txt_main_table_sql").text().toStdString(), handed.main_name);
     EXPECT_EQ(window->windowTitle(), "Korvane");
     EXPECT_TRUE(generate_enabled());
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(runs, check_templates_lists_findings_in_the_report) {
@@ -114,6 +116,10 @@ TEST_F(runs, help_opens_the_documentation_or_says_where_it_is_missing) {
                                path("korvane_documentation.html").toStdString() +
                                ") using your default browser");
     EXPECT_TRUE(desktop.urls.empty());
+    c<QAction>("mnu_help_rel_notes").trigger();
+    EXPECT_EQ(last_text(), "Unable to open the Korvane release notes file (" +
+                               path("release notes.txt").toStdString() +
+                               ") using your default text editor");
     write_text_file(path("korvane_documentation.html"), "<html></html>");
     c<QAction>("mnu_help_docs").trigger();
     EXPECT_EQ(desktop.urls.at(0), QUrl::fromLocalFile(path("korvane_documentation.html")));

@@ -10,10 +10,10 @@ using settings_files = main_window_test;
 TEST_F(settings_files, open_shows_a_record_whose_relative_names_follow_the_file) {
     const QString file = write_settings("a.kvn", "0", "site.sqlite", "0", "pages");
     QDir::setCurrent(QDir::tempPath());
-    dialogs.open_answers.push_back(file);
+    dialogs.answers[dialog_kind::open].push_back(file);
     window->file_open();
     EXPECT_EQ(dialogs.calls.at(0).title, "Select Korvane Settings File");
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(window->windowTitle(), "Korvane - a.kvn");
     EXPECT_EQ(c("lst_main_value").currentText(), "pages");
     EXPECT_EQ(c("lst_generated_field").currentText(), "page_file");
@@ -23,20 +23,20 @@ TEST_F(settings_files, open_shows_a_record_whose_relative_names_follow_the_file)
 }
 
 TEST_F(settings_files, records_that_show_only_partly) {
-    dialogs.open_answers = {
+    dialogs.answers[dialog_kind::open] = {
         write_settings("t.kvn", "0", "site.sqlite", "0", "gone"),
         write_settings("s.kvn", "0", "site.sqlite", "2", "select * from pages where title = 'One'"),
         write_settings("d.kvn", "0", "gone.sqlite", "0", "pages"),
         write_settings("b.kvn", "4", "site.sqlite", "0", "pages")};
     window->file_open();
-    EXPECT_EQ(messages.messages.at(0).caption, "Korvane - Error loading settings");
-    EXPECT_EQ(messages.messages[0].text,
+    EXPECT_EQ(messages.shown.at(0).caption, "Korvane - Error loading settings");
+    EXPECT_EQ(messages.shown[0].text,
               "The table, 'gone', could not be found in this database. Check your settings");
     EXPECT_EQ(window->current_settings().main_name, "gone");
     EXPECT_FALSE(generate_enabled());
 
     window->file_open();  // a statement: in its box, fields chosen, ready
-    EXPECT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(box("txt_main_table_sql").text(), "select * from pages where title = 'One'");
     EXPECT_TRUE(generate_enabled());
 
@@ -57,7 +57,7 @@ TEST_F(settings_files, records_that_show_only_partly) {
 TEST_F(settings_files,
        open_refuses_other_names_before_clearing_and_reports_unreadable_files_after) {
     fill_panel_for_pages();
-    dialogs.open_answers = {path("x.KVN"), path("missing.kvn")};
+    dialogs.answers[dialog_kind::open] = {path("x.KVN"), path("missing.kvn")};
     window->file_open();
     EXPECT_EQ(last_caption(), "Korvane - Invalid file");
     EXPECT_EQ(last_text(), "This is not a Korvane settings file");
@@ -81,7 +81,7 @@ TEST_F(settings_files, new_then_save_asks_for_a_name_and_save_as_adds_the_extens
     EXPECT_EQ(dialogs.calls[0].title, "Save Korvane Settings To File");
 
     fill_panel_for_pages();
-    dialogs.save_answers = {path("x.KVN"), path("no folder/y.kvn")};
+    dialogs.answers[dialog_kind::save] = {path("x.KVN"), path("no folder/y.kvn")};
     window->file_save_as();
     EXPECT_EQ(window->windowTitle(), "Korvane - x.KVN.kvn");
     EXPECT_NE(read_text_file(path("x.KVN.kvn")).find("main_name=pages\r\n"), std::string::npos);
@@ -113,7 +113,7 @@ TEST(command_line, arguments_are_joined_unquoted_and_auto_is_told_apart) {
 
 TEST_F(settings_files, the_command_line_reads_and_shows_or_says_what_is_wrong) {
     EXPECT_EQ(window->process_command_line({"  "}), -1);
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(messages.shown.empty());
     for (const QStringList& bad :
          {QStringList{"/auto"}, QStringList{"site.KVN"}, QStringList{"site.kvn "}}) {
         EXPECT_EQ(window->process_command_line(bad), -1);
@@ -126,10 +126,10 @@ TEST_F(settings_files, the_command_line_reads_and_shows_or_says_what_is_wrong) {
     EXPECT_EQ(last_caption(), "Korvane - Automatic Generate Error");
 
     const QString file = write_settings("c.kvn", "0", "site.sqlite", "0", "pages");
-    messages.messages.clear();
+    messages.shown.clear();
     QDir::setCurrent(dir.path());
     EXPECT_EQ(window->process_command_line({"\"c.kvn\""}), 1);
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(window->windowTitle(), "Korvane - c.kvn");
     EXPECT_EQ(window->current_settings().filename, file.toStdString());  // made absolute
     EXPECT_TRUE(generate_enabled());

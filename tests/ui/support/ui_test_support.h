@@ -1,67 +1,44 @@
-// Recorders that stand in for message boxes, dialogs and the desktop in the
-// widget tests, and a lookup of a window's controls by name.
+// What the widget tests share: the recorders that stand in for message boxes,
+// dialogs and the desktop, SQLite files and text files made on the spot, and
+// the lookup and choice of a window's controls by name.
 #pragma once
 
-#include "data/ports.h"
+#include "run_test_support.h"  // the message recorder, shared with the run tests
 #include "ui/support/ui_ports.h"
 
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QComboBox>
+#include <QFile>
 #include <QObject>
 #include <QString>
 #include <QUrl>
 
 #include <deque>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace korvane::ui::test {
 
-struct recorded_message {
-    std::string caption;
-    std::string text;
-    message_icon icon = message_icon::none;
-};
+using korvane::test::recording_messages;
 
-// Keeps every message instead of showing a box.
-class recording_message_port final : public message_port {
-public:
-    void show_message(const std::string& caption, const std::string& text,
-                      message_icon icon) override {
-        messages.push_back({caption, text, icon});
-    }
-    std::vector<recorded_message> messages;
-};
-
-class recording_status_port final : public status_port {
-public:
-    void set_status(const std::string& text) override { texts.push_back(text); }
-    std::string last() const { return texts.empty() ? std::string() : texts.back(); }
-    std::vector<std::string> texts;
-};
-
-enum class dialog_kind { open, save, folder };
-
-struct recorded_dialog {
-    dialog_kind kind = dialog_kind::open;
-    QString filter;  // empty for the folder dialog
-    QString title;
-    QString folder;  // the initial directory or start folder
-};
-
-// Answers each dialog from its own queue; an empty queue answers "" (cancel).
+// Answers each kind of dialog from its own queue; an empty queue answers ""
+// (cancelled). Every request is kept.
 class queued_file_dialogs final : public file_dialog_port {
 public:
-    QString open_file_dialog(QWidget* owner, const QString& filter, const QString& title,
-                             const QString& initial_directory) override;
-    QString save_file_dialog(QWidget* owner, const QString& filter, const QString& title,
-                             const QString& initial_directory) override;
-    QString browse_for_folder(QWidget* owner, const QString& title,
-                              const QString& start_folder) override;
-
-    std::deque<QString> open_answers;
-    std::deque<QString> save_answers;
-    std::deque<QString> folder_answers;
-    std::vector<recorded_dialog> calls;
+    QString ask(QWidget*, const dialog_request& request) override {
+        calls.push_back(request);
+        auto& queue = answers[request.kind];
+        if (queue.empty()) return {};
+        const QString answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
+    std::map<dialog_kind, std::deque<QString>> answers;
+    std::vector<dialog_request> calls;
 };
 
 // Records the addresses it is asked to open and answers `result`.
@@ -75,6 +52,24 @@ public:
     bool result = true;
 };
 
+inline void make_sqlite_file(const QString& path, const std::string& script) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toStdString().c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, script.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << script;
+    sqlite3_close(db);
+}
+
+inline void write_text_file(const QString& path, const std::string& text) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+inline std::string read_text_file(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "<missing>";
+}
+
 // The one descendant of root named `name` of type T. Throws (GoogleTest
 // reports it as the test's failure) when there is none or more than one.
 template <typename T>
@@ -87,6 +82,21 @@ T& control(const QObject& root, const QString& name) {
                                  " (" + root.metaObject()->className() + ")");
     }
     return *found.front();
+}
+
+inline QStringList items(const QComboBox& list) {
+    QStringList texts;
+    for (int i = 0; i < list.count(); ++i) texts << list.itemText(i);
+    return texts;
+}
+
+// The user's choice of an item, as Qt reports it.
+inline void choose(QComboBox& list, const QString& text) {
+    const int index = list.findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    ASSERT_TRUE(index >= 0 && list.isEnabled())
+        << list.objectName().toStdString() << ": " << text.toStdString();
+    list.setCurrentIndex(index);
+    emit list.activated(index);
 }
 
 }  // namespace korvane::ui::test

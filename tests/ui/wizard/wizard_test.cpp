@@ -7,7 +7,6 @@
 #include "ui_test_support.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -24,23 +23,9 @@
 
 using namespace korvane;
 using namespace korvane::ui;
-using korvane::ui::test::control;
+using namespace korvane::ui::test;
 
 namespace {
-
-void make_database(const QString& path, const char* sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(path.toUtf8().constData(), &db);
-    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << sqlite3_errstr(rc);
-}
-
-QStringList items(const QComboBox& list) {
-    QStringList result;
-    for (int index = 0; index < list.count(); ++index) result << list.itemText(index);
-    return result;
-}
 
 class wizard_test : public ::testing::Test {
 protected:
@@ -48,14 +33,14 @@ protected:
         ASSERT_TRUE(folder.isValid());
         site = folder.filePath("site.sqlite");
         other = folder.filePath("other.sqlite");
-        make_database(site,
-                      "create table pages (template_file text, page_file text, title text);"
-                      "insert into pages values ('a.html', 'a_out.html', 'A');"
-                      "create table MSysObjects (id integer);"
-                      "create table msys_lower (id integer);"
-                      "create table empty_pages (tmpl text, gen text);"
-                      "create view page_view as select page_file, template_file from pages;");
-        make_database(other, "create table other_pages (x text, y text);");
+        make_sqlite_file(site,
+                         "create table pages (template_file text, page_file text, title text);"
+                         "insert into pages values ('a.html', 'a_out.html', 'A');"
+                         "create table MSysObjects (id integer);"
+                         "create table msys_lower (id integer);"
+                         "create table empty_pages (tmpl text, gen text);"
+                         "create view page_view as select page_file, template_file from pages;");
+        make_sqlite_file(other, "create table other_pages (x text, y text);");
         QDir(folder.path()).mkdir("templates");
         wizard.activate();
     }
@@ -66,13 +51,8 @@ protected:
     }
     void click(const char* name) { c<QAbstractButton>(name).click(); }
     void type(const char* name, const QString& text) { c<QLineEdit>(name).setText(text); }
-    // A user's choice in a drop-down list.
     void choose(const char* name, const QString& text) {
-        auto& list = c<QComboBox>(name);
-        const int index = list.findText(text);
-        ASSERT_GE(index, 0) << text.toStdString();
-        list.setCurrentIndex(index);
-        emit list.activated(index);
+        ui::test::choose(c<QComboBox>(name), text);
     }
     bool enabled(const char* name) { return c(name).isEnabled(); }
     QColor base(const char* name) { return c(name).palette().color(QPalette::Base); }
@@ -82,7 +62,7 @@ protected:
     void to_page_2(const QString& database) {
         type("txt_database_name", database);
         click("cmd_next");
-        ASSERT_EQ(wizard.current_step(), 2) << messages.messages.size();
+        ASSERT_EQ(wizard.current_step(), 2) << messages.shown.size();
     }
     void to_page_3(const char* table) {
         to_page_2(site);
@@ -94,8 +74,8 @@ protected:
 
     QTemporaryDir folder;
     QString site, other;
-    test::recording_message_port messages;
-    test::queued_file_dialogs dialogs;
+    recording_messages messages;
+    queued_file_dialogs dialogs;
     std::vector<GenerationSettings> handed;
     frm_korvane_wizard wizard{messages, dialogs,
                               [this](const GenerationSettings& s) { handed.push_back(s); }};
@@ -130,8 +110,8 @@ TEST_F(wizard_test, page_1_opens_for_access_swaps_to_odbc_and_stays_on_a_failure
     click("cmd_next");
     EXPECT_EQ(wizard.windowTitle(), "Step 1 of 3");
     EXPECT_EQ(c<QLineEdit>("txt_database_name").text(), folder.filePath("missing.sqlite"));
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].caption, "Korvane - Database problem");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].caption, "Korvane - Database problem");
 }
 
 TEST_F(wizard_test, page_2_lists_without_selection_or_system_tables_and_stays_on_bad_sql) {
@@ -170,8 +150,8 @@ TEST_F(wizard_test, page_2_lists_without_selection_or_system_tables_and_stays_on
     type("txt_db_sql", "selec nothing");
     click("cmd_next");
     EXPECT_EQ(wizard.current_step(), 2);
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].caption, "Korvane - Problem running SQL");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].caption, "Korvane - Problem running SQL");
     EXPECT_EQ(c<QLineEdit>("txt_db_sql").text(), "selec nothing");
 }
 
@@ -187,7 +167,7 @@ TEST_F(wizard_test, page_3_offers_finish_only_with_both_fields_chosen) {
     EXPECT_TRUE(c<QPushButton>("cmd_next").isDefault());
 
     // A folder chosen before both fields leaves the focus where it was.
-    dialogs.folder_answers.push_back(folder.path());
+    dialogs.answers[dialog_kind::folder].push_back(folder.path());
     const QString before = focus();
     click("cmd_temp_browse");
     EXPECT_EQ(c<QLineEdit>("txt_field_tmp").text(), folder.path());
@@ -238,12 +218,12 @@ TEST_F(wizard_test, finish_completes_checks_and_hands_over_once) {
     type("txt_field_tmp", "  nowhere_t ");
     type("txt_field_gen", folder.filePath("nowhere_g"));
     click("cmd_finish");
-    ASSERT_EQ(messages.messages.size(), 2u);
-    EXPECT_EQ(messages.messages[0].caption, "Korvane - Directory does not exist");
-    EXPECT_EQ(messages.messages[0].text, "The template directory does not exist:\r  nowhere_t/");
-    EXPECT_EQ(messages.messages[1].text, "The generated files directory does not exist:\r  " +
-                                             folder.filePath("nowhere_g/").toStdString());
-    EXPECT_EQ(messages.messages[1].icon, message_icon::exclamation);
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[0].caption, "Korvane - Directory does not exist");
+    EXPECT_EQ(messages.shown[0].text, "The template directory does not exist:\r  nowhere_t/");
+    EXPECT_EQ(messages.shown[1].text, "The generated files directory does not exist:\r  " +
+                                          folder.filePath("nowhere_g/").toStdString());
+    EXPECT_EQ(messages.shown[1].icon, message_icon::exclamation);
     EXPECT_TRUE(handed.empty());
     EXPECT_EQ(wizard.current_step(), 3);
     EXPECT_EQ(c<QLineEdit>("txt_field_tmp").text(), "nowhere_t/");
@@ -252,10 +232,10 @@ TEST_F(wizard_test, finish_completes_checks_and_hands_over_once) {
     type("txt_field_tmp", "  " + folder.filePath("templates/"));
     type("txt_field_gen", "");
     click("cmd_finish");
-    EXPECT_EQ(messages.messages.size(), 3u);
+    EXPECT_EQ(messages.shown.size(), 3u);
     type("txt_field_tmp", " " + folder.filePath("templates") + " ");
     click("cmd_finish");
-    EXPECT_EQ(messages.messages.size(), 3u);
+    EXPECT_EQ(messages.shown.size(), 3u);
     ASSERT_EQ(handed.size(), 1u);
     const GenerationSettings expected{"WiZaRd",
                                       0,
@@ -294,11 +274,11 @@ TEST_F(wizard_test, cancel_escape_and_close_hand_nothing_over) {
 
 TEST_F(wizard_test, the_database_browse_chooses_access_and_refuses_other_endings) {
     click("opt_dsn");
-    dialogs.open_answers = {"/data/shop.MDB", "/data/shop.sqlite", " "};
+    dialogs.answers[dialog_kind::open] = {"/data/shop.MDB", "/data/shop.sqlite", " "};
     click("cmd_ms_db_browse");
     EXPECT_TRUE(c<QRadioButton>("opt_access").isChecked() && enabled("txt_database_name"));
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].caption + messages.messages[0].text,
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].caption + messages.shown[0].text,
               "Korvane - Invalid fileThis is not an access database");
     EXPECT_EQ(c<QLineEdit>("txt_database_name").text(), "");
     EXPECT_EQ(dialogs.calls.at(0).title, "Select an access database");
@@ -340,7 +320,7 @@ TEST_F(wizard_test, the_example_site_chosen_in_the_wizard_is_its_settings_file) 
     click("cmd_next");
     choose("lst_field_tmp", "template_file");
     choose("lst_field_gen", "page_file");
-    dialogs.folder_answers = {"templates", "site"};
+    dialogs.answers[dialog_kind::folder] = {"templates", "site"};
     click("cmd_temp_browse");
     click("cmd_gen_browse");
     click("cmd_finish");
