@@ -1,5 +1,6 @@
 #include "template/template_engine.h"
 
+#include "../support/case_table.h"
 #include "sqlite_test_support.h"
 
 #include <fcntl.h>
@@ -123,21 +124,8 @@ TEST_F(template_engine_test, only_files_of_1_to_2001_lines_load) {
 }
 
 TEST_F(template_engine_test, lines_end_at_lf_crlf_or_a_lone_cr_and_every_byte_reaches_the_page) {
-    const std::string odd_bytes =
-        std::string("\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xFF\xFE\t") + std::string(1, '\0') + "end  ";
-    const struct {
-        std::string bytes, page;
-    } cases[] = {
-        {"<p>" + odd_bytes + "</p>\r\n<!-- a\r\ncomment -->\rx\ny",
-         "<p>" + odd_bytes + "</p>\r\n<!-- a\r\ncomment -->\r\nx\r\ny\r\n"},
-        {"a\r\r\nb\n\nc\r", "a\r\n\r\nb\r\n\r\nc\r\n"},
-        {"x\r\n", "x\r\n"},
-        {"\n", "\r\n"},
-        {"one\ntwo\nthree\n", "one\r\ntwo\r\nthree\r\n"},
-        {"only\n", "only\r\n"},  // a shorter template hides the lines of a longer one
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(page_of(c.bytes), c.page) << ::testing::PrintToString(c.bytes);
+    for (const auto& row : test::read_case_table("template/line_end_cases.tsv", 2)) {
+        EXPECT_EQ(page_of(row[0]), row[1]) << row.where;
     }
     EXPECT_EQ(engine.line_count(), 1);
     EXPECT_EQ(engine.template_line(1), "");
@@ -146,43 +134,16 @@ TEST_F(template_engine_test, lines_end_at_lf_crlf_or_a_lone_cr_and_every_byte_re
 // ---------------------------------------------------------------- scans
 
 TEST_F(template_engine_test, a_line_holding_the_opening_text_hides_one_closing_match) {
-    const struct {
-        const char* what;
-        std::string text;
-        bool from_inside;  // start just past the first tag, as a section's scan does
-        bool found;
-        int line;
-        std::string rest;
-    } cases[] = {
-        {"the nested section's end is skipped",
-         "<!--REPEAT=x-->\n<!--REPEAT=y-->\n<!--END REPEAT-->\n<!--END REPEAT-->after\n", true,
-         true, 3, "after"},
-        {"two nested levels are both skipped",
-         "<!--REPEAT=a-->\n<!--REPEAT=b-->\n<!--REPEAT=c-->\nrow\n<!--END REPEAT-->\n"
-         "<!--END REPEAT-->\n<!--END REPEAT-->x\n",
-         true, true, 6, "x"},
-        {"without an end of its own the scan runs to the end",
-         "<!--REPEAT=a-->\n<!--REPEAT=b-->\n<!--END REPEAT-->\n", true, false, 3, ""},
-        {"two openings on one line raise the depth once",
-         "<!--REPEAT=a--><!--REPEAT=b-->\n<!--END REPEAT--><!--END REPEAT-->y\n<!--END REPEAT-->\n",
-         false, true, 1, "y"},
-        {"after a skipped match the rest of the line is looked at again, openings too",
-         "<!--REPEAT=y--><!--END REPEAT--><!--REPEAT=z-->\n<!--END REPEAT-->\n<!--END REPEAT-->x\n",
-         false, true, 2, "x"},
-        {"an opening before the cursor does not count", "<!--REPEAT=y-->a<!--END REPEAT-->b\n",
-         true, true, 0, "b"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        load(c.text);
-        if (c.from_inside) {
-            ASSERT_TRUE(engine.jump_past_line_containing("-->", "", false));
+    for (const auto& row : test::read_case_table("template/nested_scan_cases.tsv", 5)) {
+        load(row[0]);
+        if (row[1] == "inside") {
+            ASSERT_TRUE(engine.jump_past_line_containing("-->", "", false)) << row.where;
         }
-        EXPECT_EQ(engine.jump_past_line_containing("<!--END REPEAT-->", "<!--REPEAT=", false),
-                  c.found);
-        EXPECT_EQ(engine.cursor_line(), c.line);
-        EXPECT_EQ(engine.text_at_cursor(), c.rest);
-        EXPECT_EQ(engine.end_of_file(), !c.found);
+        const bool found = row[2] == "1";
+        EXPECT_EQ(engine.jump_past_line_containing("<!--END REPEAT-->", "<!--REPEAT=", false), found) << row.where;
+        EXPECT_EQ(engine.cursor_line(), std::stoi(row[3])) << row.where;
+        EXPECT_EQ(engine.text_at_cursor(), row[4]) << row.where;
+        EXPECT_EQ(engine.end_of_file(), !found) << row.where;
     }
 }
 
