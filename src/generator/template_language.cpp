@@ -3,6 +3,9 @@
 #include "data/text_helpers.h"
 #include "generator/page_generator.h"
 
+#include <charconv>
+#include <optional>
+
 namespace korvane::generator {
 namespace {
 
@@ -99,6 +102,15 @@ void page_generator::append_field_value(std::string& out, std::string_view param
         return;
     }
     if (value->is_null()) return;
+    if (value->kind == data::value_kind::integer) {
+        // The same digits as the text conversion, without a string for them.
+        char digits[24];
+        const auto written = std::to_chars(digits, digits + sizeof digits, value->integer);
+        const std::string_view text(digits, static_cast<std::size_t>(written.ptr - digits));
+        if (escape) append_url_escaped(out, text);
+        else out += text;
+        return;
+    }
     std::string converted;
     std::string_view text;
     if (text_is_stored(value->kind)) {
@@ -338,27 +350,43 @@ void page_generator::process_if_section(template_engine& engine, std::string_vie
         skip_if_section(engine);
         return;
     }
-    std::string a(left), b(right);
-    resolve_operand(a, section_recordset);
-    resolve_operand(b, section_recordset);
-
+    // The record counters compare as numbers straight away: their text is
+    // the number, which reads back as the same value.
+    auto counter = [this](std::string_view operand) -> std::optional<std::int64_t> {
+        if (operand == "current_record_num") return repeat_record_number(repeat_level_);
+        if (operand == "number_of_records") return repeat_record_count(repeat_level_);
+        return std::nullopt;
+    };
     bool holds = false;
-    if (op == "<>") {
-        holds = a != b;
-    } else if (op == "==") {
-        holds = a == b;
+    std::optional<std::int64_t> left_count, right_count;
+    if (op == "<" || op == ">") {
+        left_count = counter(left);
+        if (left_count) right_count = counter(right);
+    }
+    if (left_count && right_count) {
+        holds = op == "<" ? *left_count < *right_count : *left_count > *right_count;
     } else {
-        const std::optional<double> x = leading_number_value(a);
-        const std::optional<double> y = leading_number_value(b);
-        if (!x || !y) {
-            report_.add_error_line("Error encountered trying to evaluate expression");
-            report_.add_error_line("    IF TAG: " + std::string(condition));
-            report_.add_error_line("    Expression: " + a + " " + std::string(op) + " " + b);
-            report_.add_blank_error_line();
-            skip_if_section(engine);
-            return;
+        std::string a(left), b(right);
+        resolve_operand(a, section_recordset);
+        resolve_operand(b, section_recordset);
+
+        if (op == "<>") {
+            holds = a != b;
+        } else if (op == "==") {
+            holds = a == b;
+        } else {
+            const std::optional<double> x = leading_number_value(a);
+            const std::optional<double> y = leading_number_value(b);
+            if (!x || !y) {
+                report_.add_error_line("Error encountered trying to evaluate expression");
+                report_.add_error_line("    IF TAG: " + std::string(condition));
+                report_.add_error_line("    Expression: " + a + " " + std::string(op) + " " + b);
+                report_.add_blank_error_line();
+                skip_if_section(engine);
+                return;
+            }
+            holds = op == "<" ? *x < *y : *x > *y;
         }
-        holds = op == "<" ? *x < *y : *x > *y;
     }
 
     ++section_depth_;
