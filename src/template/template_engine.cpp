@@ -240,6 +240,8 @@ int template_engine::split_template_lines(std::string_view bytes) {
     }
     int count = 0;
     std::size_t start = 0;
+    openers_.clear();
+    first_opener_.clear();
     while (start < bytes.size()) {
         if (count == max_lines) return 0;  // one line more than the table holds
         std::size_t end = bytes.find_first_of("\r\n", start);
@@ -249,13 +251,33 @@ int template_engine::split_template_lines(std::string_view bytes) {
         template_lines_[index].assign(bytes.substr(start, end - start));
         if (index == line_markers_.size()) line_markers_.emplace_back();
         line_markers_[index] = markers_in(template_lines_[index]);
+        first_opener_.push_back(static_cast<int>(openers_.size()));
+        const std::string_view line = template_lines_[index];
+        for (std::size_t at = find_text(line, "<!--", 0); at != std::string_view::npos;
+             at = find_text(line, "<!--", at + 1)) {
+            openers_.push_back(static_cast<int>(at));
+        }
         ++count;
         start = end;
         if (start < bytes.size()) {
             start += bytes.compare(start, 2, line_end) == 0 ? 2 : 1;  // CRLF, LF or CR
         }
     }
+    first_opener_.push_back(static_cast<int>(openers_.size()));
     return count;
+}
+
+int template_engine::opener_position(int line, std::string_view part, std::string_view text,
+                                     int column) const {
+    const std::size_t from = index_of_column(column);
+    const auto index = static_cast<std::size_t>(line);
+    const auto last = static_cast<std::size_t>(first_opener_[index + 1]);
+    for (auto i = static_cast<std::size_t>(first_opener_[index]); i < last; ++i) {
+        const auto at = static_cast<std::size_t>(openers_[i]);
+        if (at < from) continue;
+        if (text.substr(at).starts_with(part)) return static_cast<int>(at) + 1;
+    }
+    return 0;
 }
 
 void template_engine::reset_template_state() {
@@ -297,7 +319,10 @@ bool template_engine::scan_lines(std::string_view search_text, std::string_view 
         const std::uint8_t markers = line_markers_[static_cast<std::size_t>(line)];
         auto position = [&](std::string_view part, int need, std::string_view in) {
             const std::uint8_t wanted = needs[need];
-            return (markers & wanted) == wanted ? position_of(part, in, column) : 0;
+            if ((markers & wanted) != wanted) return 0;
+            // A text that opens with a marker can only be where one opens.
+            if (!case_sensitive && (wanted & 1) != 0) return opener_position(line, part, in, column);
+            return position_of(part, in, column);
         };
         std::string_view text = original;
         if (case_sensitive) {

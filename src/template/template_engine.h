@@ -108,6 +108,9 @@ private:
     // failure. Lines of a failed read stay in the table but are not counted.
     int read_template_lines(const std::string& filename);
     int split_template_lines(std::string_view bytes);
+    // position_of for a part that begins with "<!--", from the line's list of
+    // where those begin.
+    int opener_position(int line, std::string_view part, std::string_view text, int column) const;
     // Cursor at the start, no pending text, slot 0 at the start.
     void reset_template_state();
     // The one scan under every jump and output operation: from (line, column)
@@ -135,6 +138,8 @@ private:
     // between loads.
     std::vector<std::string> template_lines_;
     std::vector<std::uint8_t> line_markers_;  // the comment markers each line holds
+    std::vector<int> openers_;       // where each "<!--" begins in its line, line by line
+    std::vector<int> first_opener_;  // a line's first entry in openers_; one more at the end
     int line_count_ = 0;
     int cursor_line_ = 0;
     int cursor_column_ = 0;
