@@ -4,6 +4,7 @@
 #include "main_window_fixture.h"
 
 #include <QCompleter>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QStringListModel>
 
@@ -16,10 +17,16 @@ TEST_F(panel, the_cascade_opens_one_level_at_a_time_and_never_chooses_for_the_us
     for (const char* name :
          {"txt_database_name", "lst_main_table", "lst_template_field", "txt_template_path"})
         EXPECT_FALSE(enabled(name)) << name;
+    // Disabled boxes take the window's colour, enabled ones their own Base.
+    const auto base = [&](const char* name) {
+        return c<QWidget>(name).palette().color(QPalette::Base);
+    };
+    EXPECT_EQ(base("txt_database_name"), QGuiApplication::palette().color(QPalette::Window));
     EXPECT_EQ(status(), " Designing query");
 
     choose("lst_database", "Access Database");
     EXPECT_TRUE(enabled("txt_database_name") && enabled("cmd_browse_0"));
+    EXPECT_EQ(base("txt_database_name"), QGuiApplication::palette().color(QPalette::Base));
     EXPECT_FALSE(enabled("lst_main_table"));
     box("txt_database_name").setText(path("site.sqlite"));
     press_enter("txt_database_name");

@@ -1,5 +1,6 @@
 // The list rules the windows rely on: code fills, empties and removes without
 // choosing an item or signalling; code that selects calls the click handling.
+// Message boxes and the event pump as the windows use them.
 #include "ui/support/qt_ports.h"
 #include "ui/support/widget_helpers.h"
 
@@ -7,8 +8,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -51,19 +50,6 @@ TEST(list_rules, selecting_from_code_calls_the_click_handling_even_when_unchange
     }
     EXPECT_EQ(clicks, 3);
     EXPECT_EQ(changed.count(), 0);
-}
-
-TEST(list_rules, error_report_lines_go_into_the_list_box_in_order) {
-    QListWidget list;
-    list_box_error_target target(list);
-    log_errors report;
-    report.set_error_list(&target);
-    report.add_error_line("    Template: <none>.html");
-    report.add_blank_error_line();
-    ASSERT_EQ(list.count(), 2);
-    EXPECT_EQ(list.item(0)->text() + "|" + list.item(1)->text(), "    Template: <none>.html|");
-    report.clear_error_list();
-    EXPECT_EQ(list.count(), 0);
 }
 
 TEST(message_box, shows_plain_text_with_line_breaks_and_the_arrow_under_the_hourglass) {
@@ -110,15 +96,4 @@ TEST(event_pump, skips_calls_that_come_sooner_than_its_interval) {
     EXPECT_EQ(delivered, 1);
     post_and_pump(every_time);
     EXPECT_EQ(delivered, 3);
-}
-
-TEST(widget_rules, disabled_boxes_take_the_chosen_colour_and_enabled_ones_their_base) {
-    QLineEdit box;
-    const QPalette app = QGuiApplication::palette();
-    set_control_enabled(box, false);
-    EXPECT_FALSE(box.isEnabled());
-    EXPECT_EQ(box.palette().color(QPalette::Disabled, QPalette::Base), app.color(QPalette::Window));
-    set_control_enabled(box, true);
-    EXPECT_TRUE(box.isEnabled());
-    EXPECT_EQ(box.palette().color(QPalette::Base), app.color(QPalette::Base));
 }
