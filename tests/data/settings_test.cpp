@@ -19,7 +19,6 @@ protected:
         test::write_file(path(name), bytes);
         return path(name);
     }
-    static std::string read_bytes(const std::string& p) { return test::read_file(p); }
 
     test::temp_folder folder_;
 };
@@ -40,7 +39,7 @@ TEST_F(settings_file, written_files_have_crlf_lines_and_read_back_whole) {
     auto s = sample(path("site.kvn"));
     std::string error;
     ASSERT_TRUE(write_settings_file(s, error)) << error;
-    EXPECT_EQ(read_bytes(s.filename),
+    EXPECT_EQ(test::read_file(s.filename),
               "db_type=0\r\ndb_name=shop.sqlite\r\nmain_type=2\r\n"
               "main_name=select * from pages where id=1 and kind = 'a=b'\r\n"
               "template_field=template\r\ngenerated_field=file name\r\n"
@@ -74,7 +73,7 @@ TEST_F(settings_file, a_failed_write_reports_why_and_leaves_the_old_file) {
         ::chmod(folder_.dir().c_str(), 0500);
         EXPECT_FALSE(write_settings_file(sample(kept), error));
         ::chmod(folder_.dir().c_str(), 0700);
-        EXPECT_EQ(read_bytes(kept), "db_type=1\r\n");
+        EXPECT_EQ(test::read_file(kept), "db_type=1\r\n");
     }
 }
 
