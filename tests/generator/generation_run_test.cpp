@@ -226,6 +226,14 @@ TEST_F(generation_run, a_database_that_cannot_be_opened_ends_the_run) {
     EXPECT_EQ(report(), (lines{"Starting Korvane page generator...", "", "Error opening database: ",
                                "    " + error, "    Database: missing.db", ""}));
     EXPECT_EQ(status_.texts, lines{""});
+
+    // A connection text's password stays out of the report.
+    s.database_type = 1;
+    s.database_name = "Driver=korvane_no_driver;Uid=me;PWD=secret";
+    run(s);
+    ASSERT_EQ(report().size(), 6u);
+    EXPECT_EQ(report()[4], "    Database: Driver=korvane_no_driver;Uid=me;PWD=***");
+    for (const auto& line : report()) EXPECT_EQ(line.find("secret"), std::string::npos) << line;
 }
 
 TEST_F(generation_run, a_main_result_that_fails_or_is_empty_makes_no_page) {

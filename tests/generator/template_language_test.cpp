@@ -113,17 +113,6 @@ TEST_F(template_language, a_template_that_is_not_utf8_is_taken_as_windows_1252) 
     EXPECT_EQ(report(), lines{});
 }
 
-TEST_F(template_language, a_database_that_does_not_open_is_reported_without_its_password) {
-    GenerationSettings settings;
-    settings.database_type = 1;
-    settings.database_name = "Driver=korvane_no_driver;Uid=me;PWD=secret";
-    EXPECT_FALSE(generator_.open_database(settings));
-    std::string all;
-    for (const auto& line : report()) all += line + "\n";
-    EXPECT_NE(all.find("    Database: Driver=korvane_no_driver;Uid=me;PWD=***\n"), std::string::npos) << all;
-    EXPECT_EQ(all.find("secret"), std::string::npos) << all;
-}
-
 TEST_F(template_language, a_seventh_level_with_rows_is_reported_and_left_out) {
     answer("one", {"r"});
     std::string nest = "<!--REPEAT=one-->x<!--REPEAT ELSE-->none<!--END REPEAT-->";
