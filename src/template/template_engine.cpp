@@ -242,6 +242,8 @@ int template_engine::split_template_lines(std::string_view bytes) {
     std::size_t start = 0;
     openers_.clear();
     first_opener_.clear();
+    closers_.clear();
+    first_closer_.clear();
     while (start < bytes.size()) {
         if (count == max_lines) return 0;  // one line more than the table holds
         std::size_t end = bytes.find_first_of("\r\n", start);
@@ -257,6 +259,11 @@ int template_engine::split_template_lines(std::string_view bytes) {
              at = find_text(line, "<!--", at + 1)) {
             openers_.push_back(static_cast<int>(at));
         }
+        first_closer_.push_back(static_cast<int>(closers_.size()));
+        for (std::size_t at = find_text(line, "-->", 0); at != std::string_view::npos;
+             at = find_text(line, "-->", at + 1)) {
+            closers_.push_back(static_cast<int>(at));
+        }
         ++count;
         start = end;
         if (start < bytes.size()) {
@@ -264,6 +271,7 @@ int template_engine::split_template_lines(std::string_view bytes) {
         }
     }
     first_opener_.push_back(static_cast<int>(openers_.size()));
+    first_closer_.push_back(static_cast<int>(closers_.size()));
     return count;
 }
 
@@ -426,7 +434,22 @@ bool template_engine::output_past_line_containing(std::string_view search_text,
 
 std::string_view template_engine::tag_at_cursor() const {
     if (cursor_line_ != tag_line_ || cursor_column_ != tag_column_) {
-        tag_ = text_between_markers(text_at_cursor(), "<!--", "-->");
+        const std::string_view text = text_at_cursor();
+        if (text.starts_with("<!--")) {
+            // The tag ends at the line's first "-->" from the cursor on.
+            const std::size_t from = index_of_column(cursor_column_);
+            const auto line = static_cast<std::size_t>(cursor_line_);
+            const auto last = static_cast<std::size_t>(first_closer_[line + 1]);
+            tag_ = {};
+            for (auto i = static_cast<std::size_t>(first_closer_[line]); i < last; ++i) {
+                const auto at = static_cast<std::size_t>(closers_[i]);
+                if (at < from) continue;
+                tag_ = text.substr(0, at - from + 3);
+                break;
+            }
+        } else {
+            tag_ = text_between_markers(text, "<!--", "-->");
+        }
         tag_line_ = cursor_line_;
         tag_column_ = cursor_column_;
     }

@@ -140,6 +140,8 @@ private:
     std::vector<std::uint8_t> line_markers_;  // the comment markers each line holds
     std::vector<int> openers_;       // where each "<!--" begins in its line, line by line
     std::vector<int> first_opener_;  // a line's first entry in openers_; one more at the end
+    std::vector<int> closers_;       // the same for "-->"
+    std::vector<int> first_closer_;
     int line_count_ = 0;
     int cursor_line_ = 0;
     int cursor_column_ = 0;
