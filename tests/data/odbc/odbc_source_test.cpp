@@ -2,7 +2,9 @@
 // file through the SQLite3 ODBC driver, and PostgreSQL through psqlODBC on a
 // server started for the suite on a private Unix socket. Both hold the same
 // authors and pages, so every behaviour is checked on each driver; only the
-// kinds of value differ. Sources that cannot answer: odbc_unreachable_test.cpp.
+// kinds of value differ. Then sources that cannot answer: a name the driver
+// manager does not know, a server that never ran, and one that stops while a
+// connection to it is open.
 #include "data/odbc/odbc_database.h"
 #include "odbc_test_support.h"
 #include "../../support/case_table.h"
@@ -197,6 +199,35 @@ TEST_P(odbc_sqlite_source, reads_the_source_by_its_name_or_a_whole_connection_st
 
 INSTANTIATE_TEST_SUITE_P(odbc, odbc_sqlite_source, ::testing::Values(sqlite_source),
                          [](const auto& source) { return std::string(source.param.name); });
+
+TEST(odbc_unreachable_source, fails_with_a_one_line_reason) {
+    const std::pair<std::string, std::string> cases[] = {{"korvane_no_such_source", "not found"},
+                                                         {"", "No ODBC data source"},
+                                                         {test::postgres_down_dsn, "connect"}};
+    for (const auto& [dsn, reason] : cases) {
+        std::string error;
+        EXPECT_EQ(open_odbc_connection(dsn, error), nullptr) << dsn;
+        EXPECT_NE(error.find(reason), std::string::npos) << dsn << ": " << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos)
+            << "one line for the error report: " << error;
+    }
+}
+
+TEST(odbc_postgres_lost_server, reports_queries_after_the_server_stopped) {
+    test::postgres_server lost(test::sandbox().postgres_lost_dir, test::sandbox().postgres_port);
+    const std::string setup_error = lost.start("CREATE TABLE t(a int); INSERT INTO t VALUES (1);");
+    ASSERT_TRUE(setup_error.empty()) << setup_error;
+    std::string error;
+    auto db = open_odbc_connection(test::postgres_lost_dsn, error);
+    ASSERT_NE(db, nullptr) << error;
+    ASSERT_NE(db->open_record_set("SELECT a FROM t", error), nullptr) << error;
+
+    ASSERT_EQ(lost.stop(), "");
+    error.clear();
+    EXPECT_EQ(db->open_record_set("SELECT a FROM t", error), nullptr);
+    EXPECT_FALSE(error.empty());
+    db->close(error);
+}
 
 }  // namespace
 }  // namespace korvane::data
