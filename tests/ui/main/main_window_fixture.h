@@ -4,7 +4,7 @@
 #pragma once
 
 #include "ui/main/frm_main.h"
-#include "ui_test_support.h"
+#include "ui_script.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -87,21 +87,9 @@ protected:
         QFocusEvent out(QEvent::FocusOut, reason);
         QCoreApplication::sendEvent(&box(name), &out);
     }
-    void open_site_database(const QString& file = "site.sqlite") {
-        choose("lst_database", "Access Database");
-        box("txt_database_name").setText(path(file));
-        press_enter("txt_database_name");
-    }
     // Database, Table, pages, both fields; the folders as full paths.
-    void fill_panel_for_pages() {
-        open_site_database();
-        choose("lst_main_table", "Table");
-        choose("lst_main_value", "pages");
-        choose("lst_template_field", "template_file");
-        choose("lst_generated_field", "page_file");
-        box("txt_template_path").setText(path("templates/"));
-        box("txt_generated_path").setText(path("site/"));
-    }
+    void fill_panel_for_pages() { script().run(scenarios, "fill"); }
+    ui_script script() { return {*window, messages, dialogs, dir.path()}; }
     QString path(const QString& name) const { return dir.filePath(name); }
     // A settings file with these four settings and the site's fields and folders.
     QString write_settings(const QString& name, const std::string& db_type,
@@ -124,6 +112,7 @@ protected:
     int ended = 0;
     main_services services;
     std::unique_ptr<frm_main> window;
+    const std::string scenarios = "ui/main/panel_scenarios.tsv";
 };
 
 }  // namespace korvane::ui::test

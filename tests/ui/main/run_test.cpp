@@ -78,7 +78,7 @@ TEST_F(runs, the_wizard_record_replaces_the_panel_and_cancel_changes_nothing) {
         return finish;
     };
     make_window();
-    open_site_database();
+    fill_panel_for_pages();
     choose("lst_main_table", "SQL");
     box("txt_main_table_sql").setText("select 1 as a");
     press_enter("txt_main_table_sql");

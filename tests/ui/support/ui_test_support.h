@@ -21,6 +21,11 @@
 #include <string>
 #include <vector>
 
+// Failures show texts, not their bytes.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace korvane::ui::test {
 
 using korvane::test::recording_messages;

@@ -3,7 +3,7 @@
 // hands over.
 #include "ui/wizard/frm_korvane_wizard.h"
 #include "ui/wizard/show_wizard.h"
-#include "ui_test_support.h"
+#include "ui_script.h"
 
 #include <QApplication>
 #include <QDir>
@@ -48,20 +48,6 @@ protected:
     void choose(const char* name, const QString& item) {
         ui::test::choose(c<QComboBox>(name), item);
     }
-    bool is_default(const char* name) { return c<QPushButton>(name).isDefault(); }
-    // The names among these that are enabled, with the Base colour each
-    // enabled one has ("on") and each disabled one has ("off": Button).
-    QString enabled(const QStringList& names) {
-        const QPalette app = QGuiApplication::palette();
-        QStringList on;
-        for (const QString& name : names) {
-            QWidget& w = c(name.toUtf8().constData());
-            const auto role = w.isEnabled() ? QPalette::Base : QPalette::Button;
-            if (w.isEnabled()) on << name;
-            EXPECT_EQ(w.palette().color(QPalette::Base), app.color(role)) << name.toStdString();
-        }
-        return on.join(' ');
-    }
     QString focus() { return wizard.focusWidget() ? wizard.focusWidget()->objectName() : ""; }
 
     void to_page_2(const QString& database) {
@@ -84,119 +70,27 @@ protected:
     std::vector<GenerationSettings> handed;
     frm_korvane_wizard wizard{messages, dialogs,
                               [this](const GenerationSettings& s) { handed.push_back(s); }};
+    const ui_script script{wizard, messages, dialogs, folder.path(), QPalette::Button};
+    const std::string scenarios = "ui/wizard/wizard_scenarios.tsv";
 };
 
-const QStringList page_1_boxes{"txt_database_name", "txt_odbc_dsn"};
-const QStringList page_2_inputs{"lst_db_table", "lst_db_query", "txt_db_sql"};
-const QStringList buttons{"cmd_previous", "cmd_next", "cmd_finish"};
-
 TEST_F(wizard_test, page_1_opens_for_access_swaps_to_odbc_and_stays_on_a_failure) {
-    EXPECT_EQ(wizard.windowTitle(), "Step 1 of 3");
-    EXPECT_TRUE(c("fra_steps_0").isVisibleTo(&wizard) && !c("fra_steps_1").isVisibleTo(&wizard));
-    EXPECT_TRUE(c<QRadioButton>("opt_access").isChecked());
-    EXPECT_EQ(enabled(page_1_boxes), "txt_database_name");
-    EXPECT_EQ(enabled(buttons), "");
-    EXPECT_TRUE(is_default("cmd_next"));
-    EXPECT_EQ(focus(), "txt_database_name");
-    type("txt_database_name", "x");  // Next follows the box
-    EXPECT_EQ(enabled(buttons), "cmd_next");
-    type("txt_database_name", "");
-    EXPECT_EQ(enabled(buttons), "");
-
-    click("opt_dsn");
-    EXPECT_EQ(enabled(page_1_boxes), "txt_odbc_dsn");
-    EXPECT_EQ(focus(), "txt_odbc_dsn");
-    type("txt_odbc_dsn", "pages");
-    EXPECT_EQ(enabled(buttons), "cmd_next");
-
-    // A database that does not open keeps the page and the name typed.
-    click("opt_access");
-    type("txt_database_name", folder.filePath("missing.sqlite"));
-    click("cmd_next");
-    EXPECT_EQ(wizard.windowTitle(), "Step 1 of 3");
-    EXPECT_EQ(text("txt_database_name"), folder.filePath("missing.sqlite"));
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].caption, "Korvane - Database problem");
+    script.run(scenarios, "page_1");
 }
 
 TEST_F(wizard_test, page_2_lists_without_selection_or_system_tables_and_stays_on_bad_sql) {
-    to_page_2(site);
-    EXPECT_EQ(wizard.windowTitle(), "Step 2 of 3");
-    EXPECT_EQ(list("lst_db_table"), QStringList({"pages", "msys_lower", "empty_pages"}));
-    EXPECT_EQ(list("lst_db_query"), QStringList({"page_view"}));
-    auto& tables = c<QComboBox>("lst_db_table");
-    EXPECT_EQ(tables.currentIndex() + c<QComboBox>("lst_db_query").currentIndex(), -2);
-    EXPECT_EQ(enabled(page_2_inputs), "");
-    EXPECT_EQ(enabled(buttons), "cmd_previous");
-
-    click("opt_db_table");
-    EXPECT_EQ(enabled(page_2_inputs), "lst_db_table");
-    EXPECT_EQ(focus(), "lst_db_table");
-    EXPECT_EQ(enabled(buttons), "cmd_previous");
-    choose("lst_db_table", "pages");
-    EXPECT_EQ(enabled(buttons), "cmd_previous cmd_next");
-
-    // The box refills the tables only, leaving none chosen and Next alone.
-    click("chk_sys_tables");
-    EXPECT_TRUE(list("lst_db_table").contains("MSysObjects"));
-    EXPECT_EQ(tables.currentIndex(), -1);
-    EXPECT_EQ(enabled(buttons), "cmd_previous cmd_next");
-    click("chk_sys_tables");
-    EXPECT_FALSE(list("lst_db_table").contains("MSysObjects"));
-    EXPECT_EQ(list("lst_db_query"), QStringList({"page_view"}));
-
-    // A statement that fails keeps the page and the statement.
-    click("opt_db_sql");
-    type("txt_db_sql", "selec nothing");
-    click("cmd_next");
-    EXPECT_EQ(wizard.current_step(), 2);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].caption, "Korvane - Problem running SQL");
-    EXPECT_EQ(text("txt_db_sql"), "selec nothing");
+    script.run(scenarios, "page_2");
 }
 
 TEST_F(wizard_test, page_3_offers_finish_only_with_both_fields_chosen) {
-    to_page_3("empty_pages");  // no rows is no failure
-    EXPECT_EQ(wizard.windowTitle(), "Step 3 of 3");
-    EXPECT_EQ(list("lst_field_gen"), QStringList({"tmpl", "gen"}));
-    EXPECT_EQ(c<QComboBox>("lst_field_gen").currentIndex(), -1);
-
-    choose("lst_field_tmp", "tmpl");
-    EXPECT_EQ(enabled({"txt_field_tmp", "txt_field_gen", "cmd_finish"}), "txt_field_tmp");
-    EXPECT_TRUE(is_default("cmd_next"));
-
-    // A folder chosen before both fields leaves the focus where it was.
-    dialogs.answers[dialog_kind::folder].push_back(folder.path());
-    const QString before = focus();
-    click("cmd_temp_browse");
-    EXPECT_EQ(text("txt_field_tmp"), folder.path());
-    EXPECT_EQ(focus(), before);
+    script.run(scenarios, "page_3");
     EXPECT_EQ(dialogs.calls.at(0).title, "Select the directory containing the temlate(s)");
     EXPECT_EQ(dialogs.calls.at(0).folder, QDir::currentPath());
-
-    choose("lst_field_gen", "gen");
-    EXPECT_EQ(enabled(buttons), "cmd_previous cmd_finish");
-    EXPECT_TRUE(is_default("cmd_finish") && !is_default("cmd_next"));
 }
 
 TEST_F(wizard_test, going_back_keeps_choices_and_refills_only_without_a_selection) {
-    to_page_3("pages");
-    choose("lst_field_tmp", "template_file");
-    click("cmd_previous");
-    EXPECT_EQ(wizard.current_step(), 2);
-    EXPECT_EQ(c<QComboBox>("lst_db_table").currentText(), "pages");
-    click("cmd_next");
-    EXPECT_EQ(c<QComboBox>("lst_field_tmp").currentIndex(), -1);  // refilled at each Next
-
-    // Another database with a table chosen keeps the first database's lists.
-    click("cmd_previous");
-    click("cmd_previous");
-    EXPECT_EQ(wizard.current_step(), 1);
-    EXPECT_EQ(enabled(buttons), "cmd_next");
-    to_page_2(other);
-    EXPECT_TRUE(list("lst_db_table").contains("pages"));
-
-    // Without a selection they are refilled from the database just opened.
+    script.run(scenarios, "back");
+    // Without a selection the lists are refilled from the database just opened.
     c<QComboBox>("lst_db_table").setCurrentIndex(-1);
     click("cmd_previous");
     to_page_2(other);
@@ -273,8 +167,7 @@ TEST_F(wizard_test, the_database_browse_chooses_access_and_refuses_other_endings
     click("opt_dsn");
     dialogs.answers[dialog_kind::open] = {"/data/shop.MDB", "/data/shop.sqlite", " "};
     click("cmd_ms_db_browse");
-    EXPECT_TRUE(c<QRadioButton>("opt_access").isChecked());
-    EXPECT_EQ(enabled(page_1_boxes), "txt_database_name");
+    EXPECT_TRUE(c<QRadioButton>("opt_access").isChecked() && c("txt_database_name").isEnabled());
     EXPECT_EQ(messages.shown, (std::vector<shown_message>{{"Korvane - Invalid file",
                                                            "This is not an access database",
                                                            message_icon::exclamation}}));
