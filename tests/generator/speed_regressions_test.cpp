@@ -25,6 +25,7 @@ protected:
         std::string error;
         db_ = open_sqlite_file(file, error);
         ASSERT_TRUE(db_) << error;
+        db_->begin_read_snapshot();
     }
 
     // The column of every row, as text; "error: ..." when the query fails.

@@ -390,7 +390,10 @@ public:
             error = "The database is closed.";
             return nullptr;
         }
-        return run_kept_query(handle_, sql, kept_, error);
+        // Only a snapshot keeps the schema, and with it a kept statement's
+        // columns, from changing under it.
+        if (in_snapshot_) return run_kept_query(handle_, sql, kept_, error);
+        return run_sqlite_query(handle_, sql, error);
     }
 
     std::unique_ptr<record_set> open_forward_record_set(const std::string& sql,
@@ -411,6 +414,7 @@ public:
 
     void end_read_snapshot() override {
         if (handle_ == nullptr || !in_snapshot_) return;
+        finalize_kept(kept_);
         sqlite3_exec(handle_, "ROLLBACK", nullptr, nullptr, nullptr);
         in_snapshot_ = false;
     }
