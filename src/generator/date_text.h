@@ -16,6 +16,7 @@ struct local_date_time {
     int hour = 0;    // 0-23
     int minute = 0;
     int second = 0;
+    bool operator==(const local_date_time&) const = default;
 };
 
 using clock_function = std::function<local_date_time()>;

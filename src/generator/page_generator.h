@@ -211,6 +211,11 @@ private:
     std::int64_t pages_written_ = 0;
     std::int64_t pages_unchanged_ = 0;
     std::string scratch_;  // a field value on its way to the page
+    // The date last written, by format and time: a page's dates repeat.
+    mutable std::string date_format_;
+    mutable local_date_time date_now_;
+    mutable std::string date_written_;
+    mutable bool date_known_ = false;
 };
 
 }  // namespace korvane::generator

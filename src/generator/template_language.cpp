@@ -131,7 +131,14 @@ std::string page_generator::field_value(std::string_view parameter,
 }
 
 std::string page_generator::date_text(std::string_view format) const {
-    return generator::date_text(format, options_.clock());
+    const local_date_time now = options_.clock();
+    if (!date_known_ || now != date_now_ || format != date_format_) {
+        date_written_ = generator::date_text(format, now);
+        date_format_.assign(format);
+        date_now_ = now;
+        date_known_ = true;
+    }
+    return date_written_;
 }
 
 // --- Repeating sections ------------------------------------------------------
