@@ -112,7 +112,7 @@ protected:
     int ended = 0;
     main_services services;
     std::unique_ptr<frm_main> window;
-    const std::string scenarios = "ui/main/panel_scenarios.tsv";
+    const std::string scenarios = "ui/main/main_window_scenarios.tsv";
 };
 
 }  // namespace korvane::ui::test

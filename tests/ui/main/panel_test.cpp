@@ -1,6 +1,6 @@
 // The settings panel from top to bottom: each level usable only when the one
 // above has a value, nothing chosen for the user, and going back up releasing
-// what depended on the level. The steps are in panel_scenarios.tsv.
+// what depended on the level. The steps are in main_window_scenarios.tsv.
 #include "main_window_fixture.h"
 
 #include <QCompleter>
