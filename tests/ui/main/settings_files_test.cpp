@@ -7,20 +7,6 @@ using namespace korvane::ui;
 using namespace korvane::ui::test;
 using settings_files = main_window_test;
 
-TEST_F(settings_files, open_shows_a_record_whose_relative_names_follow_the_file) {
-    const QString file = write_settings("a.kvn", "0", "site.sqlite", "0", "pages");
-    QDir::setCurrent(QDir::tempPath());
-    dialogs.answers[dialog_kind::open].push_back(file);
-    window->file_open();
-    EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(window->windowTitle(), "Korvane - a.kvn");
-    EXPECT_EQ(c("lst_main_value").currentText(), "pages");
-    EXPECT_EQ(c("lst_generated_field").currentText(), "page_file");
-    EXPECT_TRUE(generate_enabled());
-    window->generate_pages();
-    EXPECT_EQ(read_text_file(path("site/two.html")), "<p>Two</p>\r\n");
-}
-
 TEST_F(settings_files, records_that_show_only_partly_and_names_that_are_refused) {
     write_settings("t.kvn", "0", "site.sqlite", "0", "gone");
     write_settings("s.kvn", "0", "site.sqlite", "2", "select * from pages where title = 'One'");
