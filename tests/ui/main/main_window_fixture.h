@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -60,29 +59,21 @@ protected:
         return control<T>(*window, QString::fromUtf8(name));
     }
     QLineEdit& box(const char* name) { return c<QLineEdit>(name); }
-    bool enabled(const char* name) { return c<QWidget>(name).isEnabled(); }
     bool generate_enabled() { return c<QAction>("mnu_run_gen").isEnabled(); }
     QString status() { return c<QLabel>("lbl_status").text(); }
-    QStringList items(const char* name) { return test::items(c(name)); }
     QStringList report() {
         QStringList lines;
         for (int i = 0; i < c<QListWidget>("lst_errors").count(); ++i)
             lines << c<QListWidget>("lst_errors").item(i)->text();
         return lines;
     }
-    std::string last_caption() const {
-        return messages.shown.empty() ? "" : messages.shown.back().caption;
-    }
-    std::string last_text() const {
-        return messages.shown.empty() ? "" : messages.shown.back().text;
+    // The last message (throws when there is none).
+    const korvane::test::shown_message& last() const {
+        return messages.shown.at(messages.shown.size() - 1);
     }
 
-    // The user's choice in a list, Enter in a box, leaving a box.
+    // The user's choice in a list, leaving a box.
     void choose(const char* list, const QString& text) { test::choose(c(list), text); }
-    void press_enter(const char* name) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
-        QCoreApplication::sendEvent(&box(name), &press);
-    }
     void lose_focus(const char* name, Qt::FocusReason reason = Qt::TabFocusReason) {
         QFocusEvent out(QEvent::FocusOut, reason);
         QCoreApplication::sendEvent(&box(name), &out);

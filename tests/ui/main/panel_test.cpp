@@ -46,7 +46,7 @@ TEST_F(panel, enter_always_opens_and_only_a_real_leaving_with_another_name_does)
     EXPECT_TRUE(messages.shown.empty());
     box("txt_database_name").setEnabled(true);
     lose_focus("txt_database_name");
-    EXPECT_EQ(last_caption(), "Korvane - Database problem");
+    EXPECT_EQ(last().caption, "Korvane - Database problem");
 }
 
 TEST_F(panel, the_directory_check_trims_adds_the_slash_and_names_missing_folders) {

@@ -52,7 +52,7 @@ TEST_F(runs, auto_runs_even_with_generate_disabled_then_counts_down_and_ends_onc
     };
     make_window({"/auto", write_settings("auto.kvn", "0", "site.sqlite", "0", "gone")});
     EXPECT_FALSE(generate_enabled());
-    EXPECT_EQ(last_caption(), "Korvane - Error loading settings");
+    EXPECT_EQ(last().caption, "Korvane - Error loading settings");
     EXPECT_TRUE(report().join('\n').contains("gone"));
     QTimer& timer = c<QTimer>("tim_exit_timer");
     for (int left = 4; left >= 0; --left) {
@@ -76,9 +76,7 @@ TEST_F(runs, the_wizard_record_replaces_the_panel_and_cancel_changes_nothing) {
     };
     make_window();
     fill_panel_for_pages();
-    choose("lst_main_table", "SQL");
-    box("txt_main_table_sql").setText("select 1 as a");
-    press_enter("txt_main_table_sql");
+    script().run(scenarios, "sql");
     const GenerationSettings before = window->current_settings();
     window->run_wizard();
     EXPECT_EQ(window->current_settings(), before);

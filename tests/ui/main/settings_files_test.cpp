@@ -23,7 +23,7 @@ TEST_F(settings_files, records_that_show_only_partly_and_names_that_are_refused)
 TEST_F(settings_files, new_then_save_asks_for_a_name_and_save_as_adds_the_extension) {
     script().run(scenarios, "save");
     EXPECT_EQ(
-        last_text().rfind("There were problems trying to write the Korvane settings file: \r\r" +
+        last().text.rfind("There were problems trying to write the Korvane settings file: \r\r" +
                               path("no folder/y.kvn").toStdString() + "\r",
                           0),
         0u);
@@ -46,13 +46,13 @@ TEST_F(settings_files, the_command_line_reads_and_shows_or_says_what_is_wrong) {
     for (const QStringList& bad :
          {QStringList{"/auto"}, QStringList{"site.KVN"}, QStringList{"site.kvn "}}) {
         EXPECT_EQ(window->process_command_line(bad), -1);
-        EXPECT_EQ(last_caption(), "Korvane - Invalid file for Automatic Generate");
-        EXPECT_EQ(last_text(),
+        EXPECT_EQ(last().caption, "Korvane - Invalid file for Automatic Generate");
+        EXPECT_EQ(last().text,
                   "The Korvane settings file you specified at the command line is not valid:\r\r" +
                       bad.join(' ').toStdString());
     }
     EXPECT_EQ(window->process_command_line({path("none.kvn")}), -1);
-    EXPECT_EQ(last_caption(), "Korvane - Automatic Generate Error");
+    EXPECT_EQ(last().caption, "Korvane - Automatic Generate Error");
 
     const QString file = write_settings("c.kvn", "0", "site.sqlite", "0", "pages");
     messages.shown.clear();
