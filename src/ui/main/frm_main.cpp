@@ -167,18 +167,14 @@ void frm_main::build_controls() {
         return l;
     };
     auto combo = [&](const char* name, const char* tip) {
-        auto* c = new QComboBox(central);
-        c->setObjectName(QString::fromUtf8(name));
-        c->setToolTip(QString::fromUtf8(tip));
+        auto* c = named(new QComboBox(central), name, QString::fromUtf8(tip));
         c->setEditable(false);
         c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         c->setMinimumContentsLength(12);
         return c;
     };
     auto line_edit = [&](const char* name, const char* tip) {
-        auto* e = new QLineEdit(central);
-        e->setObjectName(QString::fromUtf8(name));
-        e->setToolTip(QString::fromUtf8(tip));
+        auto* e = named(new QLineEdit(central), name, QString::fromUtf8(tip));
         e->installEventFilter(this);
         return e;
     };
@@ -1054,8 +1050,8 @@ void frm_main::help_release_notes() {
 }
 
 // The box names the path looked for, whether it is missing or would not open.
-void frm_main::open_help_file(const char* name, const std::string& what,
-                              const std::string& verb, const std::string& program) {
+void frm_main::open_help_file(const char* name, const std::string& what, const std::string& verb,
+                              const std::string& program) {
     const QString file = QString::fromUtf8(name);
     const QString path = services_.help_file ? services_.help_file(file) : file;
     const bool opened = QFileInfo(path).isFile() && services_.desktop &&

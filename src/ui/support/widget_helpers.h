@@ -28,6 +28,14 @@ void remove_list_item(QComboBox& list, int index);
 // when the index did not change.
 void select_list_item(QComboBox& list, int index, const std::function<void()>& on_click);
 
+// The control with its name (its spec name, which tests look up) and tooltip.
+template <typename Widget>
+Widget* named(Widget* widget, const char* name, const QString& tool_tip = {}) {
+    widget->setObjectName(QString::fromUtf8(name));
+    if (!tool_tip.isEmpty()) widget->setToolTip(tool_tip);
+    return widget;
+}
+
 // Moves the focus to widget when it is enabled and visible to its window.
 void set_focus_if_possible(QWidget& widget);
 

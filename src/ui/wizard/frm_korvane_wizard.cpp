@@ -71,13 +71,6 @@ QLabel* plain_label(const QString& text, const char* name) {
     return label;
 }
 
-template <typename Widget>
-Widget* named(Widget* widget, const char* name, const QString& tool_tip = {}) {
-    widget->setObjectName(name);
-    if (!tool_tip.isEmpty()) widget->setToolTip(tool_tip);
-    return widget;
-}
-
 // A page's layout under its bold title and its description.
 QVBoxLayout* page_layout(QFrame* page, QLabel* title, QLabel* description) {
     auto* layout = new QVBoxLayout(page);

@@ -107,3 +107,9 @@ protected:
 };
 
 }  // namespace korvane::ui::test
+
+// The window tests name the window's types, the core's records and these
+// helpers unqualified.
+using namespace korvane;
+using namespace korvane::ui;
+using namespace korvane::ui::test;

@@ -6,8 +6,6 @@
 #include <QCompleter>
 #include <QStringListModel>
 
-using namespace korvane::ui;
-using namespace korvane::ui::test;
 using panel = main_window_test;
 
 TEST_F(panel, the_cascade_opens_one_level_at_a_time_and_never_chooses_for_the_user) {

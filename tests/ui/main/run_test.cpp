@@ -9,9 +9,6 @@
 #include <QProgressBar>
 #include <QTimer>
 
-using namespace korvane;
-using namespace korvane::ui;
-using namespace korvane::ui::test;
 using runs = main_window_test;
 
 TEST_F(runs, a_record_opened_from_another_folder_runs_from_the_menu) {

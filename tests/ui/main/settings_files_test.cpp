@@ -2,9 +2,6 @@
 // Save As, the command line, and records that cannot be shown.
 #include "main_window_fixture.h"
 
-using namespace korvane;
-using namespace korvane::ui;
-using namespace korvane::ui::test;
 using settings_files = main_window_test;
 
 TEST_F(settings_files, records_that_show_only_partly_and_names_that_are_refused) {
