@@ -188,6 +188,13 @@ void frm_main::build_controls() {
         return b;
     };
 
+    // A row of list, box and "..." (browse button `index`).
+    auto row = [&](int at, QWidget* list, QWidget* box, int index, const char* tip) {
+        panel->addWidget(list, at, 1);
+        panel->addWidget(box, at, 2);
+        panel->addWidget(browse(index, tip), at, 3);
+    };
+
     label(0, "Database:");
     lst_database_ = combo("lst_database", "Database source... Microsoft Access or ODBC DSN");
     lst_database_->addItems({QStringLiteral("Access Database"), QStringLiteral("ODBC DSN")});
@@ -196,9 +203,7 @@ void frm_main::build_controls() {
     odbc_names_ = new QStringListModel(this);
     odbc_completer_ = new QCompleter(odbc_names_, this);
     odbc_completer_->setCaseSensitivity(Qt::CaseInsensitive);
-    panel->addWidget(lst_database_, 0, 1);
-    panel->addWidget(txt_database_name_, 0, 2);
-    panel->addWidget(browse(0, "Browse for Access database"), 0, 3);
+    row(0, lst_database_, txt_database_name_, 0, "Browse for Access database");
 
     label(1, "Main table:");
     lst_main_table_ =
@@ -218,17 +223,13 @@ void frm_main::build_controls() {
     label(2, "Template Field:");
     lst_template_field_ = combo("lst_template_field", "Database field containing template name");
     txt_template_path_ = line_edit("txt_template_path", "Path to template(s)");
-    panel->addWidget(lst_template_field_, 2, 1);
-    panel->addWidget(txt_template_path_, 2, 2);
-    panel->addWidget(browse(1, "Browse for template directory"), 2, 3);
+    row(2, lst_template_field_, txt_template_path_, 1, "Browse for template directory");
 
     label(3, "Generated Field:");
     lst_generated_field_ =
         combo("lst_generated_field", "Database field containing generated file name");
     txt_generated_path_ = line_edit("txt_generated_path", "Path to generated files");
-    panel->addWidget(lst_generated_field_, 3, 1);
-    panel->addWidget(txt_generated_path_, 3, 2);
-    panel->addWidget(browse(2, "Browse for generated files directory"), 3, 3);
+    row(3, lst_generated_field_, txt_generated_path_, 2, "Browse for generated files directory");
     panel->setColumnStretch(1, 2);
     panel->setColumnStretch(2, 5);
 
