@@ -41,6 +41,8 @@ int main(int argc, char** argv) {
     try {
         QApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Korvane"));
+        // Lets the desktop match the window to korvane.desktop and its icon.
+        QApplication::setDesktopFileName(QStringLiteral("korvane"));
         QApplication::setQuitOnLastWindowClosed(false);
         korvane::ui::program_services program;
         korvane::ui::frm_main window(program.services());
