@@ -28,7 +28,7 @@ void remove_list_item(QComboBox& list, int index);
 // when the index did not change.
 void select_list_item(QComboBox& list, int index, const std::function<void()>& on_click);
 
-// The control with its name (its spec name, which tests look up) and tooltip.
+// The control with its object name (the name tests look it up by) and tooltip.
 template <typename Widget>
 Widget* named(Widget* widget, const char* name, const QString& tool_tip = {}) {
     widget->setObjectName(QString::fromUtf8(name));
