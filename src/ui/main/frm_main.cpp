@@ -4,6 +4,7 @@
 #include "data/global.h"
 #include "data/text_helpers.h"
 #include "generator/page_generator.h"
+#include "ui/support/file_dialog.h"
 #include "ui/support/widget_helpers.h"
 
 #include <QAction>
@@ -42,25 +43,11 @@ namespace {
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 std::string ss(const QString& text) { return text.toStdString(); }
 
-// Blanks only: a tab or line break typed into a box is the user's text.
-QString trim_blanks(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first] == u' ') ++first;
-    while (last > first && text[last - 1] == u' ') --last;
-    return text.mid(first, last - first);
-}
-
 bool ends_with_separator(const QString& text) {
     return text.endsWith(u'/') || text.endsWith(u'\\');
 }
 
 const QString settings_filter = QStringLiteral("Korvane Settings (*.kvn) | *.kvn");
-const QString database_filter = QStringLiteral(
-    "MS Access Database (*.mdb) | *.mdb|"
-    "Access 2007 and later (*.accdb) | *.accdb|"
-    "SQLite database (*.sqlite *.sqlite3 *.db) | *.sqlite;*.sqlite3;*.db|"
-    "All files (*) | *");
 
 const char* const documentation_file = "korvane_documentation.html";
 const char* const release_notes_file = "release notes.txt";
@@ -724,7 +711,7 @@ void frm_main::on_browse_click(int index) {
     if (!services_.dialogs) return;
     if (index == 0) {
         const QString path = services_.dialogs->open_file_dialog(
-            this, database_filter, QStringLiteral("Select an access database"), QString());
+            this, database_file_filter, QStringLiteral("Select an access database"), QString());
         if (!trim_blanks(path).isEmpty()) {
             txt_database_name_->setText(path);
             open_named_database(path);

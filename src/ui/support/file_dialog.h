@@ -35,6 +35,11 @@ public:
     bool open_url(const QUrl& url) override;
 };
 
+// The database files both windows open: Access first, then SQLite.
+inline constexpr const char* database_file_filter =
+    "MS Access Database (*.mdb) | *.mdb | Access 2007 and later (*.accdb) | *.accdb | "
+    "SQLite database (*.sqlite *.sqlite3 *.db) | *.sqlite;*.sqlite3;*.db | All files (*) | *";
+
 inline constexpr const char* documentation_file_name = "korvane_documentation.html";
 inline constexpr const char* release_notes_file_name = "release notes.txt";
 

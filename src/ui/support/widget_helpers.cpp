@@ -7,6 +7,14 @@
 
 namespace korvane::ui {
 
+QString trim_blanks(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == u' ') ++first;
+    while (last > first && text[last - 1] == u' ') --last;
+    return text.mid(first, last - first);
+}
+
 void clear_list(QComboBox& list) {
     const QSignalBlocker blocker(list);
     list.clear();

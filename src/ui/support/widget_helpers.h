@@ -16,6 +16,10 @@ class QWidget;
 
 namespace korvane::ui {
 
+// The text without its leading and trailing blanks; a tab or line break typed
+// into a box is the user's text and stays.
+QString trim_blanks(const QString& text);
+
 // Empties the list with its signals blocked; no item is left selected.
 void clear_list(QComboBox& list);
 // Adds the items with signals blocked; the current index stays -1 when it

@@ -3,6 +3,7 @@
 #include "data/global.h"
 #include "data/odbc/odbc_sources.h"
 #include "data/text_helpers.h"
+#include "ui/support/file_dialog.h"
 #include "ui/support/qt_ports.h"
 #include "ui/support/widget_helpers.h"
 
@@ -28,20 +29,6 @@
 namespace korvane::ui {
 
 namespace {
-
-// The main window's: Access first, then the other database files it opens.
-constexpr const char* database_filter =
-    "MS Access Database (*.mdb) | *.mdb | Access 2007 and later (*.accdb) | *.accdb | "
-    "SQLite database (*.sqlite *.sqlite3 *.db) | *.sqlite;*.sqlite3;*.db | All files (*) | *";
-
-// Blanks only, as the user typed them; tabs and line ends are no blanks.
-QString trim_blanks(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == u' ') ++first;
-    while (last > first && text.at(last - 1) == u' ') --last;
-    return text.mid(first, last - first);
-}
 
 bool has_selection(const QComboBox& list) { return list.currentIndex() >= 0; }
 
@@ -493,7 +480,7 @@ void frm_korvane_wizard::database_browse_clicked() {
         update_step_controls(current_step_);
     }
     const QString name =
-        dialogs_.open_file_dialog(this, database_filter, "Select an access database", QString());
+        dialogs_.open_file_dialog(this, database_file_filter, "Select an access database", QString());
     if (trim_blanks(name).isEmpty()) {
         set_focus_if_possible(*txt_database_name_);
         return;
