@@ -49,9 +49,6 @@ bool ends_with_separator(const QString& text) {
 
 const QString settings_filter = QStringLiteral("Korvane Settings (*.kvn) | *.kvn");
 
-const char* const documentation_file = "korvane_documentation.html";
-const char* const release_notes_file = "release notes.txt";
-
 // A record as a file holds it: for a check of settings that were never saved,
 // relative names are made absolute first, since the file lies elsewhere.
 GenerationSettings with_absolute_paths(GenerationSettings settings, const std::string& base) {
@@ -1030,11 +1027,11 @@ void frm_main::run_wizard() {
 // Help menu
 
 void frm_main::help_documentation() {
-    open_help_file(documentation_file, "documentation", "Enable", "default browser");
+    open_help_file(documentation_file_name, "documentation", "Enable", "default browser");
 }
 
 void frm_main::help_release_notes() {
-    open_help_file(release_notes_file, "release notes", "Unable", "default text editor");
+    open_help_file(release_notes_file_name, "release notes", "Unable", "default text editor");
 }
 
 // The box names the path looked for, whether it is missing or would not open.

@@ -118,8 +118,4 @@ QString documentation_file_path() {
     return find_file_in(documentation_folders(), QString::fromLatin1(documentation_file_name));
 }
 
-QString release_notes_file_path() {
-    return find_file_in(documentation_folders(), QString::fromLatin1(release_notes_file_name));
-}
-
 }  // namespace korvane::ui

@@ -49,8 +49,7 @@ inline constexpr const char* release_notes_file_name = "release notes.txt";
 QStringList documentation_folders();
 // The first existing file `name` in folders; "" when there is none.
 QString find_file_in(const QStringList& folders, const QString& name);
-// The full paths of the two documentation files, or "" when not found.
+// The full path of the documentation, or "" when it is not found.
 QString documentation_file_path();
-QString release_notes_file_path();
 
 }  // namespace korvane::ui
