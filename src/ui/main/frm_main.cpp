@@ -229,15 +229,15 @@ void frm_main::build_controls() {
     // stays at the bottom.
     outer->addWidget(lst_errors_, 1);
 
-    lin_status_ = new QFrame(central);
-    lin_status_->setObjectName(QStringLiteral("lin_status"));
-    lin_status_->setFrameShape(QFrame::HLine);
-    lin_status_->setFrameShadow(QFrame::Sunken);
-    outer->addWidget(lin_status_);
+    auto* lin_status = new QFrame(central);
+    lin_status->setObjectName(QStringLiteral("lin_status"));
+    lin_status->setFrameShape(QFrame::HLine);
+    lin_status->setFrameShadow(QFrame::Sunken);
+    outer->addWidget(lin_status);
 
     auto* status_row = new QHBoxLayout;
-    lbl_status_caption_ = new QLabel(QStringLiteral("Status:"), central);
-    lbl_status_caption_->setObjectName(QStringLiteral("lbl_status_caption"));
+    auto* lbl_status_caption = new QLabel(QStringLiteral("Status:"), central);
+    lbl_status_caption->setObjectName(QStringLiteral("lbl_status_caption"));
     lbl_status_ = new QLabel(central);
     lbl_status_->setObjectName(QStringLiteral("lbl_status"));
     lbl_status_->setTextFormat(Qt::PlainText);
@@ -247,7 +247,7 @@ void frm_main::build_controls() {
     prg_run_->setRange(0, 100);
     prg_run_->setMaximumWidth(160);
     prg_run_->setVisible(false);
-    status_row->addWidget(lbl_status_caption_);
+    status_row->addWidget(lbl_status_caption);
     status_row->addWidget(lbl_status_, 1);
     status_row->addWidget(prg_run_);
     outer->addLayout(status_row);
@@ -268,19 +268,16 @@ void frm_main::build_menus() {
         return a;
     };
     QMenu* file = menu("mnu_file", "&File");
-    mnu_file_new_ =
-        item(file, "mnu_file_new", "&New", QKeySequence(Qt::CTRL | Qt::Key_N), &frm_main::file_new);
-    mnu_file_open_ = item(file, "mnu_file_open", "&Open...", QKeySequence(Qt::CTRL | Qt::Key_O),
-                          &frm_main::file_open);
-    mnu_file_save_ = item(file, "mnu_file_save", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S),
-                          &frm_main::file_save);
-    mnu_file_save_as_ =
-        item(file, "mnu_file_save_as", "Save &As...", QKeySequence(), &frm_main::file_save_as);
+    item(file, "mnu_file_new", "&New", QKeySequence(Qt::CTRL | Qt::Key_N), &frm_main::file_new);
+    item(file, "mnu_file_open", "&Open...", QKeySequence(Qt::CTRL | Qt::Key_O),
+         &frm_main::file_open);
+    item(file, "mnu_file_save", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S), &frm_main::file_save);
+    item(file, "mnu_file_save_as", "Save &As...", QKeySequence(), &frm_main::file_save_as);
     file->addSeparator();
-    mnu_file_exit_ = item(file, "mnu_file_exit", "E&xit", QKeySequence(), &frm_main::file_exit);
+    item(file, "mnu_file_exit", "E&xit", QKeySequence(), &frm_main::file_exit);
 
     QMenu* run = menu("mnu_run", "&Run");
-    mnu_run_wiz_ = item(run, "mnu_run_wiz", "&Wizard...", QKeySequence(), &frm_main::run_wizard);
+    item(run, "mnu_run_wiz", "&Wizard...", QKeySequence(), &frm_main::run_wizard);
     run->addSeparator();
     mnu_run_gen_ = item(run, "mnu_run_gen", "&Generate pages", QKeySequence(Qt::Key_F5),
                         &frm_main::generate_pages);
@@ -288,16 +285,14 @@ void frm_main::build_menus() {
                          &frm_main::stop_generation);
     mnu_run_stop_->setEnabled(false);
     run->addSeparator();
-    mnu_run_check_ =
-        item(run, "mnu_run_check", "&Check templates", QKeySequence(), &frm_main::check_templates);
+    item(run, "mnu_run_check", "&Check templates", QKeySequence(), &frm_main::check_templates);
 
     QMenu* help = menu("mnu_help", "&Help");
-    mnu_help_docs_ = item(help, "mnu_help_docs", "&Documentation", QKeySequence(),
-                          &frm_main::help_documentation);
-    mnu_help_rel_notes_ = item(help, "mnu_help_rel_notes", "Release &Notes", QKeySequence(),
-                               &frm_main::help_release_notes);
+    item(help, "mnu_help_docs", "&Documentation", QKeySequence(), &frm_main::help_documentation);
+    item(help, "mnu_help_rel_notes", "Release &Notes", QKeySequence(),
+         &frm_main::help_release_notes);
     help->addSeparator();
-    mnu_help_about_ = item(help, "mnu_help_about", "&About", QKeySequence(), &frm_main::help_about);
+    item(help, "mnu_help_about", "&About", QKeySequence(), &frm_main::help_about);
 }
 
 void frm_main::connect_controls() {

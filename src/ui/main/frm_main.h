@@ -21,11 +21,9 @@
 class QAction;
 class QComboBox;
 class QCompleter;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QMenu;
 class QProgressBar;
 class QPushButton;
 class QStringListModel;
@@ -151,24 +149,13 @@ private:
     QComboBox* lst_generated_field_ = nullptr;
     QLineEdit* txt_generated_path_ = nullptr;
     QListWidget* lst_errors_ = nullptr;
-    QFrame* lin_status_ = nullptr;
-    QLabel* lbl_status_caption_ = nullptr;
     QLabel* lbl_status_ = nullptr;
     QProgressBar* prg_run_ = nullptr;
     QTimer* tim_exit_timer_ = nullptr;
 
-    QAction* mnu_file_new_ = nullptr;
-    QAction* mnu_file_open_ = nullptr;
-    QAction* mnu_file_save_ = nullptr;
-    QAction* mnu_file_save_as_ = nullptr;
-    QAction* mnu_file_exit_ = nullptr;
-    QAction* mnu_run_wiz_ = nullptr;
+    // The two menu items whose state changes.
     QAction* mnu_run_gen_ = nullptr;
     QAction* mnu_run_stop_ = nullptr;
-    QAction* mnu_run_check_ = nullptr;
-    QAction* mnu_help_docs_ = nullptr;
-    QAction* mnu_help_rel_notes_ = nullptr;
-    QAction* mnu_help_about_ = nullptr;
 };
 
 // What a command line asks for, worked out without a window: the arguments
