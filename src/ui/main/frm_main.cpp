@@ -319,7 +319,6 @@ void frm_main::start_up(const QStringList& arguments) {
     reset_settings(current_database_, current_recordset_, current_settings_);
     update_control_states();
     if (services_.show_splash) services_.show_splash(this);
-    loading_settings_ = false;
     setWindowTitle(QStringLiteral("Korvane"));
     show();
     if (process_command_line(arguments) == 2) {
@@ -356,9 +355,7 @@ std::int16_t frm_main::process_command_line(const QStringList& arguments) {
     }
     set_caption_from(ss(path));
     auto_settings_ = current_settings_;
-    loading_settings_ = true;
-    show_current_settings();
-    loading_settings_ = false;
+    show_loaded_settings();
     return request.automatic ? 2 : 1;
 }
 
@@ -461,6 +458,13 @@ void frm_main::show_current_settings() {
     txt_generated_path_->setText(qs(current_settings_.generated_path));
     check_directory_box(*txt_template_path_);
     check_directory_box(*txt_generated_path_);
+}
+
+// The record as read: the lists it selects keep the names it holds.
+void frm_main::show_loaded_settings() {
+    loading_settings_ = true;
+    show_current_settings();
+    loading_settings_ = false;
 }
 
 void frm_main::clear_settings_controls() {
@@ -826,9 +830,7 @@ void frm_main::open_settings_file(const QString& path) {
                      message_icon::exclamation);
         return;
     }
-    clear_settings_controls();
-    reset_settings(current_database_, current_recordset_, current_settings_);
-    set_status(QStringLiteral(" Designing Query"));
+    file_new();
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (read_settings_file(current_settings_, ss(absolute)) == -1) {
         show_message(
@@ -838,9 +840,7 @@ void frm_main::open_settings_file(const QString& path) {
         return;
     }
     set_caption_from(ss(absolute));
-    loading_settings_ = true;
-    show_current_settings();
-    loading_settings_ = false;
+    show_loaded_settings();
 }
 
 void frm_main::file_save() {
@@ -881,15 +881,10 @@ void frm_main::file_exit() {
     end_program();
 }
 
+// A close during a run waits for its end, as File > Exit does.
 void frm_main::closeEvent(QCloseEvent* event) {
-    if (running_) {
-        stop_requested_ = true;
-        exit_after_run_ = true;
-        event->ignore();
-        return;
-    }
-    event->accept();
-    end_program();
+    event->setAccepted(!running_);
+    file_exit();
 }
 
 void frm_main::dragEnterEvent(QDragEnterEvent* event) {
@@ -1013,9 +1008,7 @@ void frm_main::run_wizard() {
     clear_settings_controls();
     handed_over.filename.clear();
     current_settings_ = handed_over;
-    loading_settings_ = true;
-    show_current_settings();
-    loading_settings_ = false;
+    show_loaded_settings();
 }
 
 // ---------------------------------------------------------------------------

@@ -110,6 +110,7 @@ private:
     void on_enter(QLineEdit& box);
     void on_focus_lost(QLineEdit& box);
 
+    void show_loaded_settings();
     void run_generation(const GenerationSettings& settings);
     void release_recordset() { current_recordset_.reset(); }
     void release_database();
