@@ -584,22 +584,20 @@ void frm_main::open_named_database(const QString& name) {
 void frm_main::on_main_table_click() {
     current_settings_.main_type = static_cast<std::int16_t>(lst_main_table_->currentIndex());
     if (!current_database_) return;
-    combo_list_adapter list(*lst_main_value_);
-    if (current_settings_.main_type == 0) {
+    const bool tables = current_settings_.main_type == 0;
+    if (tables || current_settings_.main_type == 1) {
         wait_cursor hourglass;
-        set_status(QStringLiteral(" Retrieving list of tables (could take some time)..."));
+        set_status(tables ? QStringLiteral(" Retrieving list of tables (could take some time)...")
+                          : QStringLiteral(" Retrieving list of queries (could take some time)..."));
         pump_events();
         release_recordset();
-        global::list_tables(*current_database_, list, *services_.messages);
-        global::remove_system_tables(list);
-        if (!loading_settings_) current_settings_.main_name.clear();
-        set_status(QStringLiteral(" Designing query"));
-    } else if (current_settings_.main_type == 1) {
-        wait_cursor hourglass;
-        set_status(QStringLiteral(" Retrieving list of queries (could take some time)..."));
-        pump_events();
-        release_recordset();
-        global::list_queries(*current_database_, list, *services_.messages);
+        combo_list_adapter list(*lst_main_value_);
+        if (tables) {
+            global::list_tables(*current_database_, list, *services_.messages);
+            global::remove_system_tables(list);
+        } else {
+            global::list_queries(*current_database_, list, *services_.messages);
+        }
         if (!loading_settings_) current_settings_.main_name.clear();
     } else if (current_settings_.main_type == 2) {
         if (!txt_main_table_sql_->text().isEmpty()) {
