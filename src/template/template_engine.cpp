@@ -63,16 +63,6 @@ int position_of(std::string_view part, std::string_view text, int column) {
     return found == std::string_view::npos ? 0 : static_cast<int>(found) + 1;
 }
 
-// Which comment markers text holds: bit 0 "<!--", bit 1 "-->". A line that
-// lacks a marker a search text holds cannot hold that text, so the scans pass
-// most lines of a page without searching them.
-std::uint8_t markers_in(std::string_view text) {
-    std::uint8_t markers = 0;
-    if (find_text(text, "<!--", 0) != std::string_view::npos) markers |= 1;
-    if (find_text(text, "-->", 0) != std::string_view::npos) markers |= 2;
-    return markers;
-}
-
 // Markers a search text surely holds, told from its ends alone: the search
 // texts are markers or tags, and this is asked on every scan.
 std::uint8_t markers_at_ends(std::string_view text) {
@@ -251,19 +241,23 @@ int template_engine::split_template_lines(std::string_view bytes) {
         const auto index = static_cast<std::size_t>(count);
         if (index == template_lines_.size()) template_lines_.emplace_back();
         template_lines_[index].assign(bytes.substr(start, end - start));
-        if (index == line_markers_.size()) line_markers_.emplace_back();
-        line_markers_[index] = markers_in(template_lines_[index]);
-        first_opener_.push_back(static_cast<int>(openers_.size()));
         const std::string_view line = template_lines_[index];
-        for (std::size_t at = find_text(line, "<!--", 0); at != std::string_view::npos;
-             at = find_text(line, "<!--", at + 1)) {
-            openers_.push_back(static_cast<int>(at));
-        }
-        first_closer_.push_back(static_cast<int>(closers_.size()));
-        for (std::size_t at = find_text(line, "-->", 0); at != std::string_view::npos;
-             at = find_text(line, "-->", at + 1)) {
-            closers_.push_back(static_cast<int>(at));
-        }
+        // Lists where each marker begins in the line; true when there is one.
+        auto list_markers = [&](std::string_view marker, std::vector<int>& list,
+                                std::vector<int>& first) {
+            first.push_back(static_cast<int>(list.size()));
+            for (std::size_t at = find_text(line, marker, 0); at != std::string_view::npos;
+                 at = find_text(line, marker, at + 1)) {
+                list.push_back(static_cast<int>(at));
+            }
+            return static_cast<int>(list.size()) > first.back();
+        };
+        const bool opens = list_markers("<!--", openers_, first_opener_);
+        const bool closes = list_markers("-->", closers_, first_closer_);
+        // A line that lacks a marker a search text holds cannot hold that
+        // text, so the scans pass most lines of a page without searching them.
+        if (index == line_markers_.size()) line_markers_.emplace_back();
+        line_markers_[index] = static_cast<std::uint8_t>((opens ? 1 : 0) | (closes ? 2 : 0));
         ++count;
         start = end;
         if (start < bytes.size()) {

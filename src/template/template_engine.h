@@ -137,7 +137,7 @@ private:
     // earlier template and are never read. Strings keep their capacity
     // between loads.
     std::vector<std::string> template_lines_;
-    std::vector<std::uint8_t> line_markers_;  // the comment markers each line holds
+    std::vector<std::uint8_t> line_markers_;  // per line: bit 0 it holds "<!--", bit 1 "-->"
     std::vector<int> openers_;       // where each "<!--" begins in its line, line by line
     std::vector<int> first_opener_;  // a line's first entry in openers_; one more at the end
     std::vector<int> closers_;       // the same for "-->"
