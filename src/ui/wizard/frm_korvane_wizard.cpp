@@ -367,25 +367,24 @@ bool frm_korvane_wizard::commit_database_choice() {
                                  wizard_settings_.database_name, messages_) == 0;
 }
 
+void frm_korvane_wizard::fill_names(list_port& list, list_function list_names) {
+    if (!wizard_database_) {
+        list.clear();
+        return;
+    }
+    wait_cursor hourglass;
+    list_names(*wizard_database_, list, messages_);
+}
+
 void frm_korvane_wizard::fill_table_list() {
     combo_list_adapter tables(*lst_db_table_);
-    if (wizard_database_) {
-        wait_cursor hourglass;
-        global::list_tables(*wizard_database_, tables, messages_);
-    } else {
-        tables.clear();
-    }
+    fill_names(tables, global::list_tables);
     if (!chk_sys_tables_->isChecked()) global::remove_system_tables(tables);
 }
 
 void frm_korvane_wizard::fill_step2_lists() {
     combo_list_adapter queries(*lst_db_query_);
-    if (wizard_database_) {
-        wait_cursor hourglass;
-        global::list_queries(*wizard_database_, queries, messages_);
-    } else {
-        queries.clear();
-    }
+    fill_names(queries, global::list_queries);
     fill_table_list();
 }
 

@@ -47,6 +47,10 @@ private:
     void connect_events();
 
     bool commit_database_choice();
+    // Fills list with the names list_names gives for the open database;
+    // empties it when none is open.
+    using list_function = void (*)(data::database&, list_port&, message_port&);
+    void fill_names(list_port& list, list_function list_names);
     void fill_step2_lists();
     void fill_table_list();
     bool commit_main_choice();
