@@ -34,11 +34,8 @@ main_services program_services::services() {
         if (!about_) about_ = new frm_about(desktop_, owner);  // the owner deletes it
         about_->exec();
     };
-    s.run_wizard = [](QWidget* owner, message_port& messages, file_dialog_port& dialogs,
-                      const std::function<void(const GenerationSettings&)>& hand_over) {
-        return show_korvane_wizard(owner, messages, dialogs, hand_over);
-    };
-    s.odbc_sources = [] { return data::odbc_data_source_names(); };
+    s.run_wizard = show_korvane_wizard;
+    s.odbc_sources = data::odbc_data_source_names;
     s.help_file = [](const QString& name) {
         const QString found = find_file_in(documentation_folders(), name);
         return found.isEmpty() ? QCoreApplication::applicationDirPath() + u'/' + name : found;
