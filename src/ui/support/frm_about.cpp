@@ -47,8 +47,8 @@ frm_about::frm_about(desktop_port& desktop, QWidget* parent, const about_link& l
     auto* icon = add_label(this, "Picture1", QString());
     icon->setPixmap(korvane_logo(32, devicePixelRatioF()));
 
-    auto* version = add_label(this, "lblVersion", QString());
-    version->setText(QStringLiteral("Version ") + QString::fromLatin1(version_text));
+    auto* version =
+        add_label(this, "lblVersion", QStringLiteral("Version ") + QString::fromLatin1(version_text));
     QFont bigger = version->font();
     bigger.setPointSizeF(bigger.pointSizeF() * 1.5);
     bigger.setBold(true);

@@ -50,9 +50,8 @@ frm_splash::frm_splash(QWidget* parent, int interval_ms)
     logo->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
     auto* product = add_label(frame_, "lblProductName", QStringLiteral("Korvane"), 28, true);
-    product->setText(QStringLiteral("Korvane"));
-    auto* version = add_label(frame_, "lblVersion", QString(), 14);
-    version->setText(QStringLiteral("Version ") + QString::fromLatin1(version_text));
+    auto* version = add_label(frame_, "lblVersion",
+                              QStringLiteral("Version ") + QString::fromLatin1(version_text), 14);
     auto* platform = add_label(frame_, "lblPlatform", QSysInfo::prettyProductName(), 10);
     auto* written = add_label(frame_, "lblWrittenBy", QStringLiteral("Written by"), 9);
     auto* company =
