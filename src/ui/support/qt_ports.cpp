@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 
@@ -46,10 +45,6 @@ void message_box_adapter::show_message(const std::string& caption, const std::st
     QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
     box.exec();
     QGuiApplication::restoreOverrideCursor();
-}
-
-void status_label_adapter::set_status(const std::string& text) {
-    label_.setText(QString::fromStdString(text));
 }
 
 void qt_event_pump::process_pending_events() {

@@ -1,5 +1,5 @@
-// The core's ports over Qt widgets: message boxes, the status label, letting
-// pending events run, a drop-down list and the error report's list box.
+// The core's ports over Qt widgets: message boxes, letting pending events
+// run, a drop-down list and the error report's list box.
 #pragma once
 
 #include "data/ports.h"
@@ -9,7 +9,6 @@
 #include <QString>
 
 class QComboBox;
-class QLabel;
 class QListWidget;
 class QWidget;
 
@@ -29,15 +28,6 @@ public:
 
 private:
     QWidget* parent_;
-};
-
-class status_label_adapter final : public status_port {
-public:
-    explicit status_label_adapter(QLabel& label) : label_(label) {}
-    void set_status(const std::string& text) override;
-
-private:
-    QLabel& label_;
 };
 
 // Lets pending events run. With a minimum interval, calls that come sooner
