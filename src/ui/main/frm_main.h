@@ -76,11 +76,8 @@ public:
     void help_about();
 
     const GenerationSettings& current_settings() const { return current_settings_; }
-    bool loading_settings() const { return loading_settings_; }
     bool has_database() const { return current_database_ != nullptr; }
     bool has_recordset() const { return current_recordset_ != nullptr; }
-    bool generation_running() const { return running_; }
-    std::int16_t exit_countdown() const { return exit_countdown_; }
     // The folder relative names are taken from: the settings file's, or the
     // current folder's when there is none.
     std::string base_folder() const;
