@@ -100,8 +100,6 @@ public:
     int cursor_column() const { return cursor_column_; }
     const std::string& pending_output() const { return pending_output_; }
     bool output_is_open() const { return output_open_; }
-    // The loaded template was not UTF-8 and was read as Windows-1252.
-    bool template_is_windows_1252() const { return windows_1252_; }
 
 private:
     // Fills the line table from the file; the number of lines, 0 on any
