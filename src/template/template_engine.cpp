@@ -462,8 +462,7 @@ std::string_view template_engine::template_line(int index) const {
 std::string_view template_engine::text_between_markers(std::string_view text,
                                                        std::string_view open_marker,
                                                        std::string_view close_marker) {
-    // The processor reads tags with the cursor on their opening marker.
-    const std::size_t open = text.starts_with(open_marker) ? 0 : find_text(text, open_marker, 0);
+    const std::size_t open = find_text(text, open_marker, 0);
     const std::size_t close = find_text(text, close_marker, 0);
     if (open == std::string_view::npos || close == std::string_view::npos || close <= open) {
         return {};
