@@ -130,7 +130,8 @@ public:
     // The value of a field of the current row of recordset, as page text; the
     // not-found text when the field, the row or the recordset is missing.
     std::string field_value(std::string_view parameter, const data::record_set* recordset) const;
-    std::string date_text(std::string_view format) const;
+    // Today's date as the page shows it; valid until the next call.
+    const std::string& date_text(std::string_view format) const;
 
     void process_repeat_section(template_engine& engine, const data::record_set* section_recordset);
     // Row count of the statement's result (after substitution); -1 when it

@@ -130,7 +130,7 @@ std::string page_generator::field_value(std::string_view parameter,
     return out;
 }
 
-std::string page_generator::date_text(std::string_view format) const {
+const std::string& page_generator::date_text(std::string_view format) const {
     const local_date_time now = options_.clock();
     if (!date_known_ || now != date_now_ || format != date_format_) {
         date_written_ = generator::date_text(format, now);
