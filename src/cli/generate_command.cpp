@@ -421,7 +421,10 @@ int generate_command(const cli_options& options) {
         progress.update(static_cast<long>(row), static_cast<long>(row_count), file);
     };
 
-    auto run_on_one_thread = [&] {
+    // Pages made side by side must be the pages of one row after the other:
+    // rows that share files are made on one thread, in row order.
+    const bool rows_shared = row_count > 0 && jobs > 1 && rows_share_files(run, row_count);
+    if (row_count > 0 && (jobs == 1 || rows_shared)) {
         buffered_status row_status;
         for (std::int64_t row = 1; row <= row_count && !stop_requested(); ++row) {
             row_status.texts.clear();
@@ -430,14 +433,6 @@ int generate_command(const cli_options& options) {
             account(row, outcome, row_status.texts.empty() ? "" : row_status.texts.back());
             if (outcome == page_outcome::stopped) break;
         }
-    };
-    // Pages made side by side must be the pages of one row after the other.
-    std::string one_thread_because;
-    if (row_count > 0 && jobs == 1) {
-        run_on_one_thread();
-    } else if (row_count > 0 && rows_share_files(run, row_count)) {
-        one_thread_because = "rows share output files or use other rows' pages as templates";
-        run_on_one_thread();
     } else if (row_count > 0) {
         const auto threads = static_cast<unsigned>(std::min<std::int64_t>(jobs, row_count));
         std::string failure;
@@ -488,9 +483,10 @@ int generate_command(const cli_options& options) {
         files_ok &= write_lines(options.status_log_file, status.texts);
 
     if (!options.quiet) {
-        if (!one_thread_because.empty()) {
-            std::fprintf(stderr, "korvane-cli: %s: the pages were made on one thread, in row order\n",
-                         one_thread_because.c_str());
+        if (rows_shared) {
+            std::fputs("korvane-cli: rows share output files or use other rows' pages as templates: "
+                       "the pages were made on one thread, in row order\n",
+                       stderr);
         }
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
