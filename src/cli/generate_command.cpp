@@ -339,11 +339,12 @@ std::int64_t render_in_parallel(const cli_options& options, const GenerationSett
     while (going) {
         while (next_row <= row_count && next_row <= stop_row.load() &&
                in_order.size() < read_ahead && !stopping()) {
+            const std::int64_t rows = std::min(chunk_rows, row_count - next_row + 1);
             auto c = std::make_shared<chunk>();
             c->first_row = next_row;
-            c->rows = reporter.copy_main_rows(next_row, std::min(chunk_rows, row_count - next_row + 1));
-            c->results.resize(static_cast<std::size_t>(std::min(chunk_rows, row_count - next_row + 1)));
-            next_row += static_cast<std::int64_t>(c->results.size());
+            c->rows = reporter.copy_main_rows(next_row, rows);
+            c->results.resize(static_cast<std::size_t>(rows));
+            next_row += rows;
             {
                 std::lock_guard lock(mutex);
                 in_order.push_back(c);
