@@ -14,7 +14,7 @@ record_set three_rows() {
     return rs;
 }
 
-TEST(record_set, walks_like_the_engine_with_no_row_past_either_end_and_shares_its_rows) {
+TEST(record_set, walks_like_the_engine_with_no_row_past_either_end_and_empties_at_close) {
     auto rs = three_rows();
     EXPECT_EQ(rs.record_count(), 3);
     ASSERT_TRUE(rs.move_last());
@@ -31,19 +31,9 @@ TEST(record_set, walks_like_the_engine_with_no_row_past_either_end_and_shares_it
     EXPECT_FALSE(empty.move_last());
     EXPECT_EQ(empty.value("a"), nullptr);
 
-    // Shared readers keep their own cursor and outlive a close.
-    auto other = rs.share();
-    rs.move_last();
-    EXPECT_EQ(other->value("id")->integer, 1);
-    other->move_next();
-    EXPECT_EQ(rs.value("id")->integer, 3);
-    EXPECT_EQ(other->value("id")->integer, 2);
-
     rs.close();
     EXPECT_EQ(rs.record_count(), 0);
     EXPECT_EQ(rs.field_count(), 3);
-    EXPECT_EQ(other->record_count(), 3);
-    EXPECT_EQ(other->value("title")->text, "T2");
 }
 
 TEST(record_set, fields_are_found_without_regard_to_case_first_one_winning) {

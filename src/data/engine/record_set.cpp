@@ -39,97 +39,88 @@ bool same_field_name(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-record_set::record_set(std::vector<std::string> field_names) : rows_(std::make_shared<rows>()) {
-    rows_->names = std::move(field_names);
-}
+record_set::record_set(std::vector<std::string> field_names) : names_(std::move(field_names)) {}
 
 record_set::record_set(std::vector<std::string> field_names, std::int64_t row_count,
                        std::unique_ptr<row_source> source)
-    : record_set(std::move(field_names)) {
-    source_ = std::move(source);
-    rows_->count = row_count > 0 ? static_cast<std::size_t>(row_count) : 0;
-    rows_->cells.resize(rows_->names.size());
+    : names_(std::move(field_names)),
+      cells_(names_.size()),
+      count_(row_count > 0 ? static_cast<std::size_t>(row_count) : 0),
+      source_(std::move(source)) {
     read_current_row();
 }
 
 bool record_set::read_current_row() {
-    if (cursor_ >= rows_->count) return false;
-    if (source_->next_row(rows_->cells.data())) return true;
-    cursor_ = rows_->count;  // the backend failed: no current row from here on
+    if (cursor_ >= count_) return false;
+    if (source_->next_row(cells_.data())) return true;
+    cursor_ = count_;  // the backend failed: no current row from here on
     return false;
 }
 
 db_value* record_set::append_row() {
-    const std::size_t at = rows_->cells.size();
-    rows_->cells.resize(at + rows_->names.size());
-    ++rows_->count;
-    return rows_->cells.data() + at;
+    const std::size_t at = cells_.size();
+    cells_.resize(at + names_.size());
+    ++count_;
+    return cells_.data() + at;
 }
 
 void record_set::add_row(std::vector<db_value> values) {
-    values.resize(rows_->names.size());
-    for (auto& v : values) rows_->cells.push_back(std::move(v));
-    ++rows_->count;
+    values.resize(names_.size());
+    for (auto& v : values) cells_.push_back(std::move(v));
+    ++count_;
 }
 
-void record_set::reserve_rows(std::size_t count) { rows_->cells.reserve(count * rows_->names.size()); }
-
-std::unique_ptr<record_set> record_set::share() const {
-    if (source_) return nullptr;
-    return std::unique_ptr<record_set>(new record_set(rows_));
-}
+void record_set::reserve_rows(std::size_t count) { cells_.reserve(count * names_.size()); }
 
 bool record_set::move_first() {
     cursor_ = 0;
     if (source_) {
-        if (!source_->rewind()) cursor_ = rows_->count;
+        if (!source_->rewind()) cursor_ = count_;
         return read_current_row();
     }
-    return rows_->count > 0;
+    return count_ > 0;
 }
 
 bool record_set::move_next() {
-    if (cursor_ < rows_->count) ++cursor_;
+    if (cursor_ < count_) ++cursor_;
     if (source_) return read_current_row();
-    return cursor_ < rows_->count;
+    return cursor_ < count_;
 }
 
 bool record_set::move_last() {
-    if (rows_->count == 0) return false;
+    if (count_ == 0) return false;
     if (source_) {
-        if (cursor_ >= rows_->count && !move_first()) return false;
-        while (cursor_ + 1 < rows_->count) {
+        if (cursor_ >= count_ && !move_first()) return false;
+        while (cursor_ + 1 < count_) {
             if (!move_next()) return false;
         }
         return true;
     }
-    cursor_ = rows_->count - 1;
+    cursor_ = count_ - 1;
     return true;
 }
 
-// Other readers of shared rows keep them; this one sees an empty result.
+// An empty result from here on, its rows' memory given back.
 void record_set::close() {
     source_.reset();
-    auto empty = std::make_shared<rows>();
-    empty->names = rows_->names;
-    rows_ = std::move(empty);
+    cells_ = std::vector<db_value>();
+    count_ = 0;
     cursor_ = 0;
 }
 
 // Results have a handful of fields, so a scan beats hashing a folded copy.
 // The first of two fields with the same name wins.
 int record_set::field_index(std::string_view name) const {
-    const auto& names = rows_->names;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (same_field_name(names[i], name)) return static_cast<int>(i);
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+        if (same_field_name(names_[i], name)) return static_cast<int>(i);
     }
     return -1;
 }
 
 const db_value* record_set::value(int field) const {
-    if (field < 0 || field >= field_count() || cursor_ >= rows_->count) return nullptr;
+    if (field < 0 || field >= field_count() || cursor_ >= count_) return nullptr;
     const std::size_t row = source_ ? 0 : cursor_;
-    return &rows_->cells[row * rows_->names.size() + static_cast<std::size_t>(field)];
+    return &cells_[row * names_.size() + static_cast<std::size_t>(field)];
 }
 
 }  // namespace korvane::data

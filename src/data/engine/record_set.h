@@ -43,13 +43,6 @@ public:
     db_value* append_row();
     void reserve_rows(std::size_t rows);
 
-    // Another reader of the same rows, with a cursor of its own on the first
-    // row: threads that render pages of one result share its rows instead of
-    // each running the query. Filling stops once rows are shared. A forward
-    // result cannot be shared: nullptr.
-    std::unique_ptr<record_set> share() const;
-    bool is_forward() const { return source_ != nullptr; }
-
     // The engine's operations. The cursor starts on the first row (when there
     // is one). move_last fails on an empty result, as the engine's MoveLast
     // does; move_next may step past the last row, after which there is no
@@ -58,12 +51,12 @@ public:
     bool move_first();
     bool move_next();
     bool move_last();
-    std::int64_t record_count() const { return static_cast<std::int64_t>(rows_->count); }
-    bool has_current_row() const { return cursor_ < rows_->count; }
+    std::int64_t record_count() const { return static_cast<std::int64_t>(count_); }
+    bool has_current_row() const { return cursor_ < count_; }
     void close();
 
-    int field_count() const { return static_cast<int>(rows_->names.size()); }
-    const std::vector<std::string>& field_names() const { return rows_->names; }
+    int field_count() const { return static_cast<int>(names_.size()); }
+    const std::vector<std::string>& field_names() const { return names_; }
 
     // Index of a field, the name compared without regard to case (of any
     // letter, not only A to Z); -1 when the result has no such field.
@@ -75,17 +68,12 @@ public:
     const db_value* value(std::string_view name) const { return value(field_index(name)); }
 
 private:
-    struct rows {
-        std::vector<std::string> names;
-        std::vector<db_value> cells;  // row-major
-        std::size_t count = 0;
-    };
-    explicit record_set(std::shared_ptr<rows> shared) : rows_(std::move(shared)) {}
-
     // A forward result: reads the row at cursor_ into the one row held.
     bool read_current_row();
 
-    std::shared_ptr<rows> rows_;
+    std::vector<std::string> names_;
+    std::vector<db_value> cells_;  // row-major; a forward result's current row
+    std::size_t count_ = 0;
     std::size_t cursor_ = 0;
     std::unique_ptr<row_source> source_;
 };
