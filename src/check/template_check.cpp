@@ -170,17 +170,10 @@ private:
             case tag_kind::todays_date:
                 break;
             case tag_kind::main_field:
-            case tag_kind::repeat_field: {
-                const bool main = known->kind == tag_kind::main_field;
-                if (!main && innermost_repeat() < 0) {
-                    add(line, column,
-                        "REPEAT_FIELD outside any repeating section always gives the not-found "
-                        "text");
-                }
-                outline_.fields.push_back(
-                    {main, field_name_of_parameter(parameter), line, column, innermost_repeat()});
+            case tag_kind::repeat_field:
+                add_field(known->kind == tag_kind::main_field, parameter, line, column,
+                          "REPEAT_FIELD");
                 break;
-            }
             case tag_kind::repeat:
                 check_references(line, column, parameter);
                 if (repeat_depth() >= 6) {
@@ -317,14 +310,7 @@ private:
             const std::string name = eq == std::string::npos ? reference : reference.substr(0, eq);
             const std::string parameter = eq == std::string::npos ? "" : reference.substr(eq + 1);
             if (name == "MAIN_FIELD" || name == "REPEAT_FIELD") {
-                const bool main = name == "MAIN_FIELD";
-                if (!main && innermost_repeat() < 0) {
-                    add(line, column,
-                        "#--REPEAT_FIELD=...--# outside any repeating section always gives the "
-                        "not-found text");
-                }
-                outline_.fields.push_back(
-                    {main, field_name_of_parameter(parameter), line, column, innermost_repeat()});
+                add_field(name == "MAIN_FIELD", parameter, line, column, "#--REPEAT_FIELD=...--#");
             } else {
                 add(line, column,
                     "the field reference \"#--" + reference +
@@ -332,6 +318,18 @@ private:
             }
             from = close + 3;
         }
+    }
+
+    // A field named by a tag or a reference; written is how a REPEAT_FIELD
+    // one reads in the template.
+    void add_field(bool main, const std::string& parameter, int line, int column,
+                   const std::string& written) {
+        if (!main && innermost_repeat() < 0) {
+            add(line, column,
+                written + " outside any repeating section always gives the not-found text");
+        }
+        outline_.fields.push_back(
+            {main, field_name_of_parameter(parameter), line, column, innermost_repeat()});
     }
 
     int innermost_repeat() const {
@@ -472,10 +470,6 @@ std::vector<finding> check_template_lines(const std::string& file,
     scan_replay(file, lines, outline, findings).run();
     return findings;
 }
-
-}  // namespace korvane::check
-
-namespace korvane::check {
 
 std::string field_name_of_parameter(const std::string& parameter) {
     const std::string lowered = lower_case(parameter);
