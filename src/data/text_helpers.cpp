@@ -139,13 +139,21 @@ bool is_word_character(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
+// text is the lower-case ASCII word key in any case. Compared in place: this
+// runs at every character of the text.
+bool same_ascii_word(std::string_view text, std::string_view key) {
+    return text.size() == key.size() &&
+           std::equal(key.begin(), key.end(), text.begin(), [](char k, char c) {
+               return k == ((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
+           });
+}
+
 // Length of the password key (pwd or password, any case) at text[at], 0 when
 // none starts there.
 std::size_t password_key_at(std::string_view text, std::size_t at) {
     if (at > 0 && is_word_character(text[at - 1])) return 0;
     for (const std::string_view key : {std::string_view("password"), std::string_view("pwd")}) {
-        if (text.size() - at < key.size()) continue;
-        if (lower_case(text.substr(at, key.size())) != key) continue;
+        if (!same_ascii_word(text.substr(at, key.size()), key)) continue;
         if (at + key.size() < text.size() && is_word_character(text[at + key.size()])) continue;
         return key.size();
     }
@@ -216,9 +224,9 @@ std::string lower_case(std::string_view text) {
     }
     if (ascii) return s;
     const QString decoded = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    QByteArray lowered = decoded.toLower().toUtf8();
     // Bytes that are not UTF-8 would not come back: those keep A to Z only.
     if (decoded.toUtf8() != QByteArrayView(text.data(), static_cast<qsizetype>(text.size()))) return s;
+    const QByteArray lowered = decoded.toLower().toUtf8();
     return std::string(lowered.constData(), static_cast<std::size_t>(lowered.size()));
 }
 
