@@ -9,7 +9,6 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 
 namespace korvane::check {
 namespace {
