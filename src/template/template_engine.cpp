@@ -503,7 +503,11 @@ void template_engine::output_text(std::string_view text_to_output, bool end_the_
     }
 }
 
-template_engine::~template_engine() { discard_new_page(); }
+template_engine::~template_engine() {
+    if (new_page_fd_ < 0) return;
+    ::close(new_page_fd_);
+    ::unlink(output_path_.c_str());
+}
 
 bool template_engine::open_output_file(const std::string& filename, std::string& error) {
     error.clear();
@@ -623,14 +627,6 @@ close_result template_engine::write_new_page() {
     close_result result;
     result.status = close_status::written;
     return result;
-}
-
-void template_engine::discard_new_page() {
-    if (new_page_fd_ < 0) return;
-    ::close(new_page_fd_);
-    ::unlink(output_path_.c_str());
-    new_page_fd_ = -1;
-    output_open_ = false;
 }
 
 close_result template_engine::write_page() {

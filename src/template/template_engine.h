@@ -128,8 +128,6 @@ private:
     close_result write_page();
     // Writes page_ into the page created at the open.
     close_result write_new_page();
-    // Closes and removes the page created at the open.
-    void discard_new_page();
 
     // The line table: entries at or above line_count_ may hold lines of an
     // earlier template and are never read. Strings keep their capacity
