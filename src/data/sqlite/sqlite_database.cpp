@@ -434,9 +434,7 @@ public:
     bool close(std::string& error) override {
         error.clear();
         if (handle_ == nullptr) return true;
-        end_read_snapshot();
-        // Statements still prepared would keep the connection from closing.
-        finalize_kept(kept_);
+        end_read_snapshot();  // lets the kept statements go, which would keep it open
         handle_ = nullptr;
         {
             QSqlDatabase db = QSqlDatabase::database(connection_name_, false);
