@@ -127,18 +127,10 @@ public:
     // a closing tag of a section, on whose "<!--" the cursor is left.
     void process_template(template_engine& engine, const data::record_set* section_recordset);
 
-    // The value of a field of the current row of recordset, as page text; the
-    // not-found text when the field, the row or the recordset is missing.
-    std::string field_value(std::string_view parameter, const data::record_set* recordset) const;
     // Today's date as the page shows it; valid until the next call.
     const std::string& date_text(std::string_view format) const;
 
     void process_repeat_section(template_engine& engine, const data::record_set* section_recordset);
-    // Row count of the statement's result (after substitution); -1 when it
-    // could not run (reported), 0 for no rows or more than the row limit.
-    std::int64_t run_repeat_sql(std::string_view statement,
-                                std::unique_ptr<data::record_set>& result,
-                                const data::record_set* section_recordset);
     void enter_repeat_level(int level, const data::record_set* recordset,
                             std::int64_t record_number, std::int64_t record_count);
     const data::record_set* repeat_recordset_at(int level) const;
@@ -171,6 +163,9 @@ public:
 
 private:
     void start_over(const GenerationSettings& settings);
+    // Appends the value of a field of the current row of recordset, as page
+    // text; the not-found text when the field, the row or the recordset is
+    // missing.
     void append_field_value(std::string& out, std::string_view parameter,
                             const data::record_set* recordset) const;
     bool move_main_to_row(std::int64_t row_number);
@@ -180,6 +175,9 @@ private:
     std::string resolved_path(const std::string& path) const;
     void set_status(const std::string& text);
     void pump_events();
+    // Row count of the statement's result (after substitution, which sql
+    // receives); -1 when it could not run (reported), 0 for no rows or more
+    // than the row limit.
     std::int64_t run_repeat_statement(std::string_view statement,
                                       std::unique_ptr<data::record_set>& result,
                                       const data::record_set* section_recordset, std::string& sql);

@@ -123,13 +123,6 @@ void page_generator::append_field_value(std::string& out, std::string_view param
     else out += text;
 }
 
-std::string page_generator::field_value(std::string_view parameter,
-                                        const data::record_set* recordset) const {
-    std::string out;
-    append_field_value(out, parameter, recordset);
-    return out;
-}
-
 const std::string& page_generator::date_text(std::string_view format) const {
     const local_date_time now = options_.clock();
     if (!date_known_ || now != date_now_ || format != date_format_) {
@@ -216,13 +209,6 @@ std::string page_generator::substitute_field_references(
         result.swap(replaced);
     }
     return result;
-}
-
-std::int64_t page_generator::run_repeat_sql(std::string_view statement,
-                                            std::unique_ptr<data::record_set>& result,
-                                            const data::record_set* section_recordset) {
-    std::string sql;
-    return run_repeat_statement(statement, result, section_recordset, sql);
 }
 
 std::int64_t page_generator::run_repeat_statement(std::string_view statement,
