@@ -130,7 +130,10 @@ public:
     // Today's date as the page shows it; valid until the next call.
     const std::string& date_text(std::string_view format) const;
 
-    void process_repeat_section(template_engine& engine, const data::record_set* section_recordset);
+    // The repeating section whose opening tag, holding statement, is at the
+    // cursor.
+    void process_repeat_section(template_engine& engine, std::string_view statement,
+                                const data::record_set* section_recordset);
     void enter_repeat_level(int level, const data::record_set* recordset,
                             std::int64_t record_number, std::int64_t record_count);
     const data::record_set* repeat_recordset_at(int level) const;

@@ -65,7 +65,7 @@ void page_generator::process_template(template_engine& engine,
             engine.output_text(scratch_, false);
             engine.jump_past_line_containing(tag_close, "", false);
         } else if (name == "REPEAT") {
-            process_repeat_section(engine, section_recordset);
+            process_repeat_section(engine, parameter, section_recordset);
         } else if (name == "START IF") {
             process_if_section(engine, parameter, section_recordset);
         } else if (name == "REPEAT ELSE" || name == "END REPEAT" || name == "ELSE" ||
@@ -233,7 +233,7 @@ std::int64_t page_generator::run_repeat_statement(std::string_view statement,
     return count >= 1 && count <= options_.row_limit ? count : 0;
 }
 
-void page_generator::process_repeat_section(template_engine& engine,
+void page_generator::process_repeat_section(template_engine& engine, std::string_view statement,
                                             const data::record_set* section_recordset) {
     if (section_depth_ >= max_section_depth) {
         report_too_deep(engine.tag_at_cursor());
@@ -241,8 +241,6 @@ void page_generator::process_repeat_section(template_engine& engine,
         engine.jump_past_line_containing(end_repeat_tag, repeat_opener, false);
         return;
     }
-    std::string_view name, statement;
-    split_tag(engine.tag_at_cursor(), tag_open, tag_close, name, statement);
     std::unique_ptr<data::record_set> result;
     std::string sql;
     const std::int64_t count = run_repeat_statement(statement, result, section_recordset, sql);
