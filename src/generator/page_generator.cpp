@@ -187,8 +187,9 @@ bool page_generator::move_main_to_row(std::int64_t row_number) {
     if (!main_recordset_ || row_number < 1) return false;
     const std::int64_t index = row_number - 1 - main_row_offset_;
     if (index < 0) return false;
-    // Rows come in order (or every n-th on a thread), so stepping forward
-    // from where the result stands is the common case.
+    // Rows come in order, so stepping forward from where the result stands
+    // is the common case; a forward result moving back reads its rows again
+    // from the first.
     if (main_row_index_ < 0 || index < main_row_index_) {
         main_recordset_->move_first();
         main_row_index_ = 0;
