@@ -14,12 +14,12 @@
 
 #include "data/engine/database.h"
 #include "data/engine/record_set.h"
-#include "data/ports.h"
+#include "ports/host_ports.h"
 #include "data/settings.h"
 #include "generator/date_text.h"
 #include "generator/tag_text.h"
 #include "template/template_engine.h"
-#include "ui/support/log_errors.h"
+#include "ports/log_errors.h"
 
 #include <array>
 #include <atomic>

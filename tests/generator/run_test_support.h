@@ -3,7 +3,7 @@
 // widget tests record their message boxes with the same recorder.
 #pragma once
 
-#include "data/ports.h"
+#include "ports/host_ports.h"
 #include "generator/date_text.h"
 
 #include <functional>

@@ -4,7 +4,7 @@
 // plugs in the real ones; tests plug in recorders and short intervals.
 #pragma once
 
-#include "data/ports.h"
+#include "ports/host_ports.h"
 #include "data/settings.h"
 #include "ui/support/ui_ports.h"
 

@@ -2,8 +2,8 @@
 // run, a drop-down list and the error report's list box.
 #pragma once
 
-#include "data/ports.h"
-#include "ui/support/log_errors.h"
+#include "ports/host_ports.h"
+#include "ports/log_errors.h"
 
 #include <QElapsedTimer>
 #include <QString>

@@ -3,7 +3,7 @@
 // of a window's picture.
 #pragma once
 
-#include "data/ports.h"
+#include "ports/host_ports.h"
 #include "ui/support/ui_ports.h"
 
 #include <QDir>

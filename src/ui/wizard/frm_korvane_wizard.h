@@ -5,7 +5,7 @@
 #pragma once
 
 #include "data/engine/database.h"
-#include "data/ports.h"
+#include "ports/host_ports.h"
 #include "data/settings.h"
 #include "ui/support/ui_ports.h"
 #include "ui/wizard/show_wizard.h"

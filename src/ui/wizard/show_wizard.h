@@ -2,7 +2,7 @@
 // receives the record it collected.
 #pragma once
 
-#include "data/ports.h"
+#include "ports/host_ports.h"
 #include "data/settings.h"
 #include "ui/support/ui_ports.h"
 

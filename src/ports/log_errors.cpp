@@ -1,4 +1,4 @@
-#include "ui/support/log_errors.h"
+#include "ports/log_errors.h"
 
 namespace korvane {
 
