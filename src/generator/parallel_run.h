@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: Apache-2.0
+// The pages of one run made on several threads, with the report, captions and
+// counts of the same run made row after row.
+//
+// The caller (korvane-cli, the main window) drives one reporting
+// page_generator: begin_run, open_database and open_main_recordset, then
+// make_pages for the rows, then finish_run. make_pages reads the main result
+// on the calling thread and hands copies of its rows to threads that each have
+// their own page_generator, database connection and template engine; every
+// row's report lines, captions and progress come back on the calling thread,
+// in row order, so a window can show them as they come. It makes the pages on
+// one thread where the pages depend on the order of the rows.
+//
+// For a window: `progress` and the captions arrive on the calling thread,
+// `waiting` is pumped there while it waits for rows, and `stop` is read by
+// every thread before each row, so Stop ends the run within a page.
+#pragma once
+
+#include "data/settings.h"
+#include "generator/page_generator.h"
+#include "ports/host_ports.h"
+#include "ports/log_errors.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace korvane::generator {
+
+// Why the pages were made on one thread when more were asked for.
+enum class one_thread_reason {
+    none,                  // made on the threads asked for (or one was asked for)
+    rows_share_output,     // two rows write one file: the later row's page is the one left
+    page_used_as_template, // a row's template is a page another row writes
+};
+
+struct parallel_options {
+    // Threads to make pages on; 0 means one per core.
+    unsigned jobs = 0;
+    // Options of the run on each further thread (base folder, clock, row
+    // limit); their window ports are not used there.
+    run_options run;
+    // Report lines and captions of every row, in row order, on the calling
+    // thread. Required.
+    error_list_target* report = nullptr;
+    status_port* status = nullptr;
+    // The stop token: read before each row; when set no further row starts.
+    const std::atomic<bool>* stop = nullptr;
+    // After each row, in row order: the row (1-based), the row count, the
+    // outcome and the row's last caption ("" when it showed none).
+    std::function<void(std::int64_t row, std::int64_t row_count, page_outcome outcome,
+                       const std::string& caption)>
+        progress;
+    // Pumped on the calling thread while it waits for rows from the threads.
+    event_pump* waiting = nullptr;
+};
+
+struct parallel_result {
+    std::int64_t rows_done = 0;  // rows reported, from the first on
+    unsigned threads = 1;        // threads the pages were made on
+    one_thread_reason reason = one_thread_reason::none;
+};
+
+// Why rows 1..row_count of the run's main result must be made in row order
+// (none when they need not). Reads every row's file names; the result is then
+// read again from its first row.
+one_thread_reason order_dependence(page_generator& run, std::int64_t row_count,
+                                   const std::atomic<bool>* stop = nullptr);
+
+// Makes the pages of rows 1..row_count of reporter's main result (opened
+// with open_main_recordset), counting them on reporter. A failure of a thread
+// (memory running out while it sets up) is reported as "Error generating
+// pages: " lines and ends the run after the rows before it.
+parallel_result make_pages(page_generator& reporter, const GenerationSettings& settings,
+                           std::int64_t row_count, const parallel_options& options);
+
+}  // namespace korvane::generator
