@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-svg-dev libqt6svg6 libqt6sql6-sqlite libqt6sql6-odbc fonts-dejavu-core
+  qt6-base-dev qt6-svg-dev libqt6svg6 qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite libqt6sql6-odbc fonts-dejavu-core
   unixodbc-dev odbcinst libsqliteodbc odbc-postgresql postgresql
   mdbtools-dev libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev

@@ -1,0 +1,195 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "live/site_rebuild.h"
+
+#include "data/settings.h"
+#include "data/text_helpers.h"
+#include "generator/page_generator.h"
+#include "ports/host_ports.h"
+#include "ports/log_errors.h"
+
+#include <chrono>
+#include <filesystem>
+#include <unordered_map>
+
+namespace korvane::live {
+
+using generator::page_outcome;
+
+void change_set::merge(const change_set& other) {
+    settings = settings || other.settings;
+    data = data || other.data;
+    templates.insert(other.templates.begin(), other.templates.end());
+}
+
+std::string change_set::describe() const {
+    if (settings) return "the settings changed";
+    if (data) return "the data changed";
+    std::string text;
+    for (const auto& t : templates) {
+        if (!text.empty()) text += ", ";
+        text += std::filesystem::path(t).filename().string();
+    }
+    return text + " changed";
+}
+
+namespace {
+
+struct row_files {
+    std::string template_file;  // canonical
+    std::string page;           // canonical
+};
+
+// Canonical names of many paths that share few folders and templates: the
+// file system is asked once per folder, not once per row.
+class canonical_names {
+public:
+    std::string of(const std::string& path) {
+        if (path == last_raw_) return last_;
+        const std::filesystem::path p(path);
+        const std::string folder = p.parent_path().string();
+        if (folders_.size() > 4096) folders_.clear();
+        auto [found, inserted] = folders_.try_emplace(folder);
+        if (inserted) found->second = canonical_file(folder.empty() ? "." : folder);
+        last_raw_ = path;
+        last_ = (std::filesystem::path(found->second) / p.filename()).string();
+        return last_;
+    }
+
+private:
+    std::unordered_map<std::string, std::string> folders_;
+    std::string last_raw_, last_;
+};
+
+// Report lines of one row, and of the run outside the rows.
+class line_list final : public error_list_target {
+public:
+    void clear() override { lines.clear(); }
+    void add_line(const std::string& line) override { lines.push_back(line); }
+    std::vector<std::string> lines;
+};
+
+bool is_problem(page_outcome outcome) {
+    return outcome == page_outcome::skipped || outcome == page_outcome::failed ||
+           outcome == page_outcome::stopped;
+}
+
+}  // namespace
+
+rebuild_result run_rebuild(const rebuild_request& request, const pages_ready_function& first_ready) {
+    const auto started = std::chrono::steady_clock::now();
+    rebuild_result result;
+    auto finish = [&] {
+        result.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        return result;
+    };
+    const std::string settings_file = canonical_file(request.settings_file);
+    result.sources[settings_file] = stamp_of(settings_file);
+
+    GenerationSettings settings;
+    if (read_settings_file(settings, request.settings_file) < 0) {
+        result.report.push_back("Cannot read the settings file: ");
+        result.report.push_back("    File: " + request.settings_file);
+        result.report.push_back("");
+        return finish();
+    }
+    result.settings_read = true;
+    const std::string base = std::filesystem::path(request.settings_file).parent_path().string();
+    result.odbc = settings.database_type == 1;
+    if (!result.odbc) {
+        result.database_file = canonical_file(resolve_path(settings.database_name, base));
+        result.sources[result.database_file] = stamp_of(result.database_file);
+    }
+    result.site_folder = canonical_file(resolve_path(settings.generated_path, base));
+    if (result.site_folder.empty()) result.site_folder = canonical_file(".");
+
+    generator::run_options options;
+    options.base_folder = base;
+    options.row_limit = request.row_limit;
+    options.clock = request.clock;
+    generator::page_generator run(options);
+    null_status_port status;
+    line_list run_report;
+    run.begin_run(status, run_report);
+    run_report.clear();  // the start lines are not problems
+    auto take_run_report = [&] {
+        result.report.insert(result.report.end(), run_report.lines.begin(), run_report.lines.end());
+        run_report.clear();
+    };
+    if (!run.open_database(settings)) {
+        take_run_report();
+        return finish();
+    }
+    result.database_opened = true;
+    const std::int64_t row_count = run.open_main_recordset(settings.main_type, settings.main_name);
+    take_run_report();
+
+    // Which rows to make: every row, or those naming a changed template.
+    std::vector<row_files> rows;
+    std::unordered_map<std::string, int> writers;  // rows writing each page
+    canonical_names names;
+    for (std::int64_t row = 1; row <= row_count; ++row) {
+        std::string template_file, page;
+        if (!run.row_files(row, template_file, page)) break;
+        row_files files{names.of(template_file), names.of(page)};
+        result.sources.try_emplace(files.template_file, stamp_of(files.template_file));
+        ++writers[files.page];
+        if (row == 1) result.first_page = files.page;
+        rows.push_back(std::move(files));
+    }
+    auto wanted = [&](const row_files& r) {
+        return request.changes.all_rows() || request.changes.templates.count(r.template_file) > 0;
+    };
+
+    std::vector<char> done(rows.size(), 0);
+    std::vector<std::string> written_early;
+    bool stopped = false;
+    auto make = [&](std::size_t index) {
+        const auto row = static_cast<std::int64_t>(index) + 1;
+        line_list row_report;
+        null_status_port row_status;
+        const page_outcome outcome = run.generate_row(row, row_count, row_report, row_status);
+        done[index] = 1;
+        const std::string& page = rows[index].page;
+        result.pages_made.insert(page);
+        if (outcome == page_outcome::written) {
+            ++result.written;
+            result.written_pages.push_back(page);
+        } else if (outcome == page_outcome::unchanged) {
+            ++result.unchanged;
+        }
+        if (is_problem(outcome) || !row_report.lines.empty()) {
+            ++result.with_problems;
+            auto& lines = result.problems[page];
+            lines.insert(lines.end(), row_report.lines.begin(), row_report.lines.end());
+            result.report.insert(result.report.end(), row_report.lines.begin(),
+                                 row_report.lines.end());
+        } else {
+            result.problems.erase(page);
+        }
+        if (outcome == page_outcome::stopped) stopped = true;
+    };
+    auto cancelled = [&] { return request.cancel && request.cancel->load(); };
+
+    // Pages open in a browser first, so their tabs reload without waiting
+    // for the rest of the site.
+    if (!request.first_pages.empty()) {
+        for (std::size_t i = 0; i < rows.size() && !stopped && !cancelled(); ++i) {
+            if (wanted(rows[i]) && request.first_pages.count(rows[i].page)) make(i);
+        }
+        result.written_early = result.written_pages.size();
+        if (first_ready && result.written_early > 0) first_ready(result.written_pages);
+    }
+    for (std::size_t i = 0; i < rows.size() && !stopped; ++i) {
+        if (cancelled()) {
+            result.cancelled = true;
+            break;
+        }
+        // A page several rows write is left as the last of them made it.
+        if (wanted(rows[i]) && (!done[i] || writers[rows[i].page] > 1)) make(i);
+    }
+    run.close();
+    return finish();
+}
+
+}  // namespace korvane::live
