@@ -81,6 +81,21 @@ std::optional<cli_options> parse_command_line(const std::vector<std::string>& ar
                 error = "--now takes a date and time as YYYY-MM-DDTHH:MM:SS, not '" + text + "'";
                 return std::nullopt;
             }
+        } else if (a == "--poll" || a == "--port") {
+            std::string text;
+            if (!value(text)) return std::nullopt;
+            const auto n = whole_number(text);
+            const int most = a == "--poll" ? 86400 : 65535;
+            if (!n || *n < (a == "--poll" ? 1 : 0) || *n > most) {
+                error = a + " takes a whole number up to " + std::to_string(most) + ", not '" +
+                        text + "'";
+                return std::nullopt;
+            }
+            (a == "--poll" ? options.poll_seconds : options.port) = *n;
+        } else if (a == "--bind") {
+            if (!value(options.bind_address)) return std::nullopt;
+        } else if (a == "--open") {
+            options.open_browser = true;
         } else if (a == "--no-row-limit") {
             options.no_row_limit = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -91,15 +106,19 @@ std::optional<cli_options> parse_command_line(const std::vector<std::string>& ar
         }
     }
     if (positional.empty()) {
-        error = "say what to do: generate or check";
+        error = "say what to do: generate, check, watch or serve";
         return std::nullopt;
     }
     if (positional[0] == "generate") {
         options.what = command::generate;
     } else if (positional[0] == "check") {
         options.what = command::check;
+    } else if (positional[0] == "watch") {
+        options.what = command::watch;
+    } else if (positional[0] == "serve") {
+        options.what = command::serve;
     } else {
-        error = "unknown command '" + positional[0] + "' (use generate or check)";
+        error = "unknown command '" + positional[0] + "' (use generate, check, watch or serve)";
         return std::nullopt;
     }
     if (positional.size() != 2) {
@@ -114,10 +133,16 @@ std::optional<cli_options> parse_command_line(const std::vector<std::string>& ar
 const char* usage_text() {
     return "usage: korvane-cli generate SETTINGS.kvn [options]\n"
            "       korvane-cli check SETTINGS.kvn\n"
+           "       korvane-cli watch SETTINGS.kvn [--poll SECONDS]\n"
+           "       korvane-cli serve SETTINGS.kvn [--port 8000] [--bind 127.0.0.1] [--open]\n"
            "\n"
            "generate  writes one page per row of the main result, as the window's\n"
            "          Run > Generate pages does; the error report goes to standard error\n"
            "check     finds template mistakes the generator passes over in silence\n"
+           "watch     generates, then generates again whenever the settings file, a\n"
+           "          template or the database file changes, until Ctrl+C\n"
+           "serve     watch, and serves the pages on a local web server; open tabs\n"
+           "          reload when their page is rewritten\n"
            "\n"
            "options of generate:\n"
            "  --quiet, -q          report only the lines of problems; no progress line\n"
@@ -127,6 +152,13 @@ const char* usage_text() {
            "  --now YYYY-MM-DDTHH:MM:SS  the date and time TODAYS DATE tags show\n"
            "  --no-row-limit       lift the 32767-row limit of the main result\n"
            "  --help, --version\n"
+           "\n"
+           "options of watch and serve (and --now, --no-row-limit):\n"
+           "  --poll SECONDS       an ODBC source cannot be watched: generate again\n"
+           "                       every SECONDS (default: never)\n"
+           "  --port N             serve on port N (default 8000; 0 takes a free port)\n"
+           "  --bind ADDRESS       listen on ADDRESS (default 127.0.0.1, this machine only)\n"
+           "  --open               open the first row's page in the browser\n"
            "\n"
            "exit status: 0 all pages written, nothing reported; 1 problems reported;\n"
            "2 usage error; 3 settings file unreadable; 4 database not opened;\n"

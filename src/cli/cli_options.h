@@ -7,7 +7,7 @@
 
 namespace korvane::cli {
 
-enum class command { generate, check, help, version };
+enum class command { generate, check, watch, serve, help, version };
 
 struct local_time {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
@@ -22,6 +22,11 @@ struct cli_options {
     unsigned jobs = 0;  // 0: one per core
     std::optional<local_time> now;
     bool no_row_limit = false;
+    // watch and serve
+    int poll_seconds = 0;  // 0: an ODBC source is not polled
+    int port = 8000;
+    std::string bind_address = "127.0.0.1";
+    bool open_browser = false;
 };
 
 // Exit statuses, as scripts see them.

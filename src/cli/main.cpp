@@ -2,6 +2,7 @@
 // scheduled jobs and CI.
 #include "cli/cli_options.h"
 #include "cli/generate_command.h"
+#include "cli/watch_command.h"
 #include "check/settings_check.h"
 #include "korvane/version.h"
 
@@ -57,6 +58,9 @@ int main(int argc, char** argv) {
                 return check_command(*options);
             case command::generate:
                 return generate_command(*options);
+            case command::watch:
+            case command::serve:
+                return watch_command(*options);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "korvane-cli: %s\n", e.what());

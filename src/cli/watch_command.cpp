@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "cli/watch_command.h"
+
+#include "data/access/access_database.h"
+#include "data/settings.h"
+#include "generator/page_generator.h"
+#include "live/live_site.h"
+#include "live/site_server.h"
+#include "live/url_opener.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QSocketNotifier>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+
+namespace korvane::cli {
+namespace {
+
+// The signal handler only writes the signal's number into a socket the event
+// loop reads, so the loop ends between rebuilds' rows, never inside a page.
+int signal_pipe[2] = {-1, -1};
+std::atomic<bool> access_stop{false};
+
+extern "C" void on_signal(int number) {
+    access_stop.store(true);
+    const char byte = static_cast<char>(number);
+    [[maybe_unused]] const auto n = ::write(signal_pipe[1], &byte, 1);
+}
+
+// The desktop's browser, as a terminal program reaches it.
+class xdg_opener final : public live::url_opener {
+public:
+    bool open_url(const QUrl& url) override {
+        return QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString()});
+    }
+};
+
+generator::clock_function clock_for(const cli_options& options) {
+    if (!options.now) return {};
+    const local_time t = *options.now;
+    return [t] { return generator::local_date_time{t.year, t.month, t.day, t.hour, t.minute, t.second}; };
+}
+
+}  // namespace
+
+int watch_command(const cli_options& options) {
+    GenerationSettings settings;
+    if (read_settings_file(settings, options.settings_file) < 0) {
+        std::fprintf(stderr, "korvane-cli: cannot read the settings file '%s'\n",
+                     options.settings_file.c_str());
+        return exit_settings_unreadable;
+    }
+    const bool serving = options.what == command::serve;
+    live::live_options live_options;
+    live_options.settings_file = options.settings_file;
+    live_options.poll_seconds = options.poll_seconds;
+    live_options.row_limit = options.no_row_limit ? generator::no_row_limit : generator::classic_row_limit;
+    live_options.clock = clock_for(options);
+    live::live_site site(live_options);
+
+    std::unique_ptr<live::site_server> server;
+    if (serving) {
+        QHostAddress address;
+        if (!address.setAddress(QString::fromStdString(options.bind_address))) {
+            std::fprintf(stderr, "korvane-cli: --bind takes an IP address, not '%s'\n",
+                         options.bind_address.c_str());
+            return exit_usage;
+        }
+        server = std::make_unique<live::site_server>(
+            [&site](const std::string& page) { return site.problems_of(page); });
+        QString error;
+        if (!server->start(address, static_cast<quint16>(options.port), error)) {
+            std::fprintf(stderr, "korvane-cli: cannot serve on %s port %d: %s\n",
+                         options.bind_address.c_str(), options.port, error.toLocal8Bit().constData());
+            return exit_problems;
+        }
+        site.set_open_pages([&server] { return server->open_pages(); });
+        site.on_pages_changed([&](const std::vector<std::string>& pages) {
+            server->set_site_folder(site.site_folder());
+            server->pages_changed(pages);
+        });
+    }
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signal_pipe) != 0) {
+        std::fprintf(stderr, "korvane-cli: cannot set up the Ctrl+C handling\n");
+        return exit_problems;
+    }
+    int received = 0;
+    QSocketNotifier notifier(signal_pipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+        char byte = 0;
+        if (::read(signal_pipe[0], &byte, 1) == 1 && received == 0) received = byte;
+        QCoreApplication::exit(0);
+    });
+    struct sigaction action {};
+    action.sa_handler = on_signal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    data::set_access_stop_flag(&access_stop);
+
+    bool first = true;
+    site.on_rebuilt([&](const live::rebuild_result& r, const live::change_set& changes) {
+        for (const auto& line : r.report) std::fprintf(stderr, "%s\n", line.c_str());
+        std::printf("%s: %lld pages written, %lld left unchanged, %lld with problems, %.2f s\n",
+                    first ? "generated" : changes.describe().c_str(),
+                    static_cast<long long>(r.written), static_cast<long long>(r.unchanged),
+                    static_cast<long long>(r.with_problems), r.seconds);
+        if (first && r.odbc && options.poll_seconds == 0) {
+            std::printf("note: an ODBC data source cannot be watched; the pages follow its data "
+                        "only with --poll SECONDS. The settings and templates are watched.\n");
+        }
+        if (server) {
+            server->set_site_folder(r.site_folder);
+            if (first) {
+                std::printf("serving %s at %s\n", r.site_folder.c_str(),
+                            server->address_text().toLocal8Bit().constData());
+                const QString page = server->url_of(r.first_page);
+                if (options.open_browser && !page.isEmpty()) {
+                    xdg_opener opener;
+                    if (!opener.open_url(QUrl(page))) {
+                        std::fprintf(stderr, "korvane-cli: no browser could be started; open %s\n",
+                                     page.toLocal8Bit().constData());
+                    }
+                }
+            }
+        }
+        if (first) std::printf("watching %s (Ctrl+C stops)\n", options.settings_file.c_str());
+        std::fflush(stdout);
+        first = false;
+    });
+    site.start();
+    QCoreApplication::exec();
+    site.stop();
+    server.reset();
+    ::close(signal_pipe[0]);
+    ::close(signal_pipe[1]);
+    return received == SIGTERM ? exit_terminated : exit_interrupted;
+}
+
+}  // namespace korvane::cli

@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: Apache-2.0
+// The loop: a saved template reaches the open tab as a reload message and new
+// bytes, regenerating only the rows that name it; the command ends cleanly.
+#include "live_fixture.h"
+
+#include <QProcess>
+
+#include <filesystem>
+
+namespace korvane::test {
+namespace {
+
+// An open tab: the event stream a page's script listens on.
+class tab_stream {
+public:
+    tab_stream(quint16 port, const std::string& page) {
+        socket_.connectToHost(QHostAddress::LocalHost, port);
+        const std::string request = "GET /__korvane/events?page=" + page +
+                                    " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+        wait_until([&] { return socket_.state() == QAbstractSocket::ConnectedState; });
+        socket_.write(request.data(), static_cast<qint64>(request.size()));
+    }
+    std::string& received() {
+        data_ += socket_.readAll().toStdString();
+        return data_;
+    }
+    bool has_reload() { return received().find("event: reload") != std::string::npos; }
+
+private:
+    QTcpSocket socket_;
+    std::string data_;
+};
+
+std::int64_t mtime(const std::string& path) { return live::stamp_of(path).mtime_ns; }
+
+TEST_F(live_site_test, a_saved_template_reloads_its_tab_with_the_new_page_and_only_its_rows) {
+    tab_stream a_tab(port(), "/a2.html");
+    tab_stream b_tab(port(), "/b1.html");
+    ASSERT_TRUE(wait_until([&] { return server->tabs_listening() == 2; }));
+    const auto b1 = mtime(folder.path("site/b1.html")), b2 = mtime(folder.path("site/b2.html"));
+    const auto a1 = mtime(folder.path("site/a1.html"));
+    // Saved as editors do: a new file renamed over the old one.
+    write_file(folder.path("templates/a.html.tmp"),
+               "<html><body><h1><!--MAIN_FIELD=title--></h1> A2\n</body></html>\n");
+    std::filesystem::rename(folder.path("templates/a.html.tmp"), folder.path("templates/a.html"));
+    ASSERT_TRUE(wait_until([&] { return a_tab.has_reload(); }, 2000));
+    EXPECT_NE(a_tab.received().find("data: /a2.html"), std::string::npos);
+    EXPECT_NE(http_get(port(), "/a2.html").body.find("A two</h1> A2"), std::string::npos);
+    ASSERT_TRUE(wait_until([&] { return rebuilds == 2 && !site->busy(); }));
+    EXPECT_EQ(last.written, 3);
+    EXPECT_NE(page("a1.html").find(" A2"), std::string::npos);
+    EXPECT_NE(mtime(folder.path("site/a1.html")), a1);
+    EXPECT_EQ(mtime(folder.path("site/b1.html")), b1);
+    EXPECT_EQ(mtime(folder.path("site/b2.html")), b2);
+    EXPECT_FALSE(b_tab.has_reload());
+
+    // A change of the data reaches every row; the b tab reloads now.
+    ASSERT_TRUE(make_sqlite_file(folder.path("site.sqlite"),
+                                 "update pages set title = 'B first' where page = 'b1.html';"));
+    ASSERT_TRUE(wait_until([&] { return b_tab.has_reload(); }, 2000));
+    EXPECT_NE(page("b1.html").find("B first"), std::string::npos);
+}
+
+TEST_F(live_site_test, edits_during_a_rebuild_end_in_the_last_state) {
+    for (int i = 0; i < 5; ++i) {
+        write_file(folder.path("templates/b.html"),
+                   "<html><body><!--MAIN_FIELD=title--> v" + std::to_string(i) + "</body></html>\n");
+        site->request({false, false, {live::canonical_file(folder.path("templates/b.html"))}});
+    }
+    ASSERT_TRUE(wait_until([&] { return !site->busy() && page("b2.html").find(" v4") != std::string::npos; }));
+    EXPECT_LE(rebuilds, 4);  // folded together, not one rebuild per edit queued behind another
+}
+
+TEST(live_command, serve_stops_cleanly_on_sigterm) {
+    temp_folder folder;
+    std::filesystem::create_directories(folder.dir() / "site");
+    write_file(folder.path("t.html"), "<p><!--MAIN_FIELD=title--></p>");
+    ASSERT_TRUE(make_sqlite_file(folder.path("d.sqlite"),
+                                 "create table p (t text, o text, title text);"
+                                 "insert into p values ('t.html','one.html','One');"));
+    write_file(folder.path("s.kvn"),
+               "db_type=0\r\ndb_name=d.sqlite\r\nmain_type=0\r\nmain_name=p\r\ntemplate_field=t\r\n"
+               "generated_field=o\r\ntemplate_path=\r\ngenerated_path=site/\r\n");
+    QProcess cli;
+    cli.start(QStringLiteral(KORVANE_CLI),
+              {"serve", QString::fromStdString(folder.path("s.kvn")), "--port", "0"});
+    ASSERT_TRUE(cli.waitForStarted(10000));
+    std::string out;
+    ASSERT_TRUE(wait_until([&] {
+        out += cli.readAllStandardOutput().toStdString();
+        return out.find("watching") != std::string::npos;
+    }, 20000)) << out;
+    EXPECT_NE(out.find("generated: 1 pages written"), std::string::npos) << out;
+    cli.terminate();  // SIGTERM
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), 143);
+}
+
+}  // namespace
+}  // namespace korvane::test
