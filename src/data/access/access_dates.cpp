@@ -179,4 +179,29 @@ std::optional<date_parts> parse_date_text(std::string_view text, bool allow_us) 
     return p;
 }
 
+int weekday_of(std::int64_t days, int first_day) {
+    const int sunday_based = static_cast<int>(((days + 6) % 7 + 7) % 7) + 1;  // 1899-12-30 was a Saturday
+    return (sunday_based - first_day + 7) % 7 + 1;
+}
+
+int day_of_year(const date_parts& p) {
+    return static_cast<int>(days_from_civil(p.year, p.month, p.day) - days_from_civil(p.year, 1, 1)) + 1;
+}
+
+int week_of_year(const date_parts& p, int first_day) {
+    const int jan1 = weekday_of(days_from_civil(p.year, 1, 1), first_day);
+    return (day_of_year(p) - 1 + jan1 - 1) / 7 + 1;
+}
+
+const char* month_name(int month) {
+    static constexpr const char* names[] = {"January", "February", "March",     "April",   "May",      "June",
+                                            "July",    "August",   "September", "October", "November", "December"};
+    return names[month - 1];
+}
+
+const char* day_name(int weekday) {
+    static constexpr const char* names[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+    return names[weekday - 1];
+}
+
 }  // namespace korvane::data::access

@@ -37,4 +37,14 @@ std::optional<date_parts> parse_date_text(std::string_view text, bool allow_us =
 // True for a valid calendar date and time of day.
 bool valid_parts(const date_parts& parts);
 
+// Weekday of a day number, 1 for first_day (1 = Sunday ... 7 = Saturday).
+int weekday_of(std::int64_t days, int first_day = 1);
+int day_of_year(const date_parts& p);
+// Week of the year, week 1 holding 1 January.
+int week_of_year(const date_parts& p, int first_day);
+
+// English names: month 1..12, weekday 1 = Sunday ... 7.
+const char* month_name(int month);
+const char* day_name(int weekday);
+
 }  // namespace korvane::data::access

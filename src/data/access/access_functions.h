@@ -4,7 +4,6 @@
 // SQLite's, and the case-insensitive collation of Text columns.
 #pragma once
 
-#include <optional>
 #include <string>
 
 struct sqlite3;
@@ -17,10 +16,5 @@ bool register_access_functions(sqlite3* db, std::string& error);
 
 // Access's Round: halves go to the even neighbour.
 double round_half_even(double value, int decimals);
-
-// Access's Format for the value kinds the functions see: numbers, and dates
-// as "YYYY-MM-DD HH:MM:SS" text. nullopt when the value cannot be formatted.
-std::optional<std::string> format_number(double value, const std::string& format);
-std::optional<std::string> format_date(double ole_date, const std::string& format);
 
 }  // namespace korvane::data::access
