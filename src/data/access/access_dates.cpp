@@ -73,6 +73,54 @@ bool read_time(cursor& c, date_parts& p) {
     return true;
 }
 
+// "February", "Feb" or "feb." as a month number, 0 for anything else.
+int month_of_word(cursor& c) {
+    std::string word;
+    while (!c.at_end() && std::isalpha(static_cast<unsigned char>(c.s[c.pos]))) {
+        word += static_cast<char>(std::tolower(static_cast<unsigned char>(c.s[c.pos++])));
+    }
+    c.take('.');
+    static constexpr const char* names[] = {"january", "february", "march",     "april",   "may",      "june",
+                                            "july",    "august",   "september", "october", "november", "december"};
+    for (int m = 0; m < 12; ++m) {
+        const std::string_view name = names[m];
+        if (word.size() >= 3 && name.starts_with(word) && (word.size() == 3 || word == name)) return m + 1;
+    }
+    return 0;
+}
+
+// Dates with the month's name: "February 12, 1969", "Feb 12 1969",
+// "12 February 1969", "12-Feb-95".
+bool read_named_date(cursor& c, date_parts& p) {
+    int day = 0, year = 0, month = 0;
+    std::size_t year_digits = 0;
+    const auto separator = [&] {
+        const bool dash = c.take('-');
+        c.take(',');
+        c.skip_blanks();
+        return dash;
+    };
+    if (std::isalpha(static_cast<unsigned char>(c.s[c.pos]))) {
+        month = month_of_word(c);
+        c.skip_blanks();
+        if (month == 0 || c.number(day) == 0) return false;
+        separator();
+        year_digits = c.number(year);
+    } else {
+        if (c.number(day) == 0) return false;
+        separator();
+        month = month_of_word(c);
+        if (month == 0) return false;
+        separator();
+        year_digits = c.number(year);
+    }
+    if (year_digits == 0) return false;
+    p.year = two_digit_year(year, year_digits);
+    p.month = month;
+    p.day = day;
+    return true;
+}
+
 }  // namespace
 
 std::int64_t days_from_civil(int year, int month, int day) {
@@ -145,15 +193,24 @@ std::optional<date_parts> parse_date_text(std::string_view text, bool allow_us) 
     const std::size_t start = c.pos;
     int a = 0, b = 0, y = 0;
     const std::size_t a_digits = c.number(a);
-    if (a_digits == 0) return std::nullopt;
-    if (!c.at_end() && c.s[c.pos] == ':') {  // a time alone
+    const auto named = [&] {
+        c.pos = start;
+        return allow_us && read_named_date(c, p);
+    };
+    if (a_digits == 0) {
+        if (!named()) return std::nullopt;
+    } else if (!c.at_end() && c.s[c.pos] == ':') {  // a time alone
         c.pos = start;
         if (!allow_us || !read_time(c, p)) return std::nullopt;
     } else if (c.take('-')) {
-        if (c.number(b) == 0 || !c.take('-') || c.number(y) == 0) return std::nullopt;
-        p.year = a;
-        p.month = b;
-        p.day = y;
+        if (c.number(b) == 0) {
+            if (!named()) return std::nullopt;
+        } else {
+            if (!c.take('-') || c.number(y) == 0) return std::nullopt;
+            p.year = a;
+            p.month = b;
+            p.day = y;
+        }
     } else if (allow_us && c.take('/')) {
         if (c.number(b) == 0 || !c.take('/')) return std::nullopt;
         const std::size_t y_digits = c.number(y);
@@ -167,7 +224,7 @@ std::optional<date_parts> parse_date_text(std::string_view text, bool allow_us) 
             p.day = b;
             p.year = two_digit_year(y, y_digits);
         }
-    } else {
+    } else if (!named()) {
         return std::nullopt;
     }
     if (p.hour == 0 && p.minute == 0 && p.second == 0 && !c.at_end()) {

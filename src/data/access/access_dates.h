@@ -29,7 +29,8 @@ double ole_from_parts(const date_parts& parts);
 std::string stamp_from_parts(const date_parts& parts);  // "YYYY-MM-DD[ HH:MM:SS]"
 
 // Reads "YYYY-MM-DD", "YYYY-MM-DD HH:MM[:SS]" (also with "T"), and, when
-// allow_us is set, Access's "M/D/YYYY", "M/D/YY", "YYYY/M/D", each with an
+// allow_us is set, Access's "M/D/YYYY", "M/D/YY", "YYYY/M/D", English month
+// names ("February 12, 1969", "12 Feb 1969", "12-Feb-95"), each with an
 // optional time ("H:MM[:SS] [AM|PM]"), or a time alone (on 1899-12-30).
 // Two-digit years: 00-29 are 20xx, 30-99 19xx.
 std::optional<date_parts> parse_date_text(std::string_view text, bool allow_us = true);

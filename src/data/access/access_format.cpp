@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 #include <vector>
@@ -106,6 +107,38 @@ std::optional<std::string> format_number_section(double value, const std::string
 }
 
 
+// The length of the AM/PM marker at format[at] in any capitals (AM/PM 5,
+// AMPM 4, A/P 3), or 0.
+std::size_t am_pm_marker(std::string_view format, std::size_t at) {
+    for (const std::string_view marker : {"am/pm", "ampm", "a/p"}) {
+        if (lower_ascii(std::string(format.substr(at, marker.size()))) == marker) return marker.size();
+    }
+    return 0;
+}
+
+// Access documents the markers in these spellings only; what it makes of
+// others (Am/Pm, A/p) it does not say, so those are refused.
+bool markers_documented(std::string_view format) {
+    static constexpr std::string_view documented[] = {"AM/PM", "am/pm", "AMPM", "ampm", "A/P", "a/p"};
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '"') {
+            i = std::min(format.find('"', i + 1), format.size());
+            continue;
+        }
+        if (format[i] == '\\') {
+            ++i;
+            continue;
+        }
+        if (const std::size_t n = am_pm_marker(format, i)) {
+            if (std::find(std::begin(documented), std::end(documented), format.substr(i, n)) == std::end(documented)) {
+                return false;
+            }
+            i += n - 1;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<std::string> format_number(double value, const std::string& format) {
@@ -165,8 +198,8 @@ std::optional<std::string> format_date(double ole_date, const std::string& forma
     if (named == "medium time") return format_date(ole_date, "hh:nn AM/PM");
     if (named == "short time") return format_date(ole_date, "hh:nn");
 
-    const bool twelve_hour = named.find("am/pm") != std::string::npos || named.find("a/p") != std::string::npos ||
-                             named.find("ampm") != std::string::npos;
+    bool twelve_hour = false;
+    for (std::size_t i = 0; i < format.size(); ++i) twelve_hour = twelve_hour || am_pm_marker(format, i) != 0;
     const std::int64_t days = days_from_civil(p.year, p.month, p.day);
     auto two = [](int v) {
         char b[16];
@@ -189,22 +222,13 @@ std::optional<std::string> format_date(double ole_date, const std::string& forma
             i += 2;
             continue;
         }
-        const std::string rest = lower_ascii(format.substr(i, 5));
-        if (rest == "am/pm") {
-            const bool upper = c == 'A' || c == 'P';
-            out += p.hour < 12 ? (upper ? "AM" : "am") : (upper ? "PM" : "pm");
-            i += 5;
-            continue;
-        }
-        if (rest.compare(0, 3, "a/p") == 0) {
-            const bool upper = c == 'A' || c == 'P';
-            out += p.hour < 12 ? (upper ? "A" : "a") : (upper ? "P" : "p");
-            i += 3;
-            continue;
-        }
-        if (rest.compare(0, 4, "ampm") == 0) {
-            out += p.hour < 12 ? "AM" : "PM";
-            i += 4;
+        if (const std::size_t n = am_pm_marker(format, i)) {
+            const bool morning = p.hour < 12;
+            if (n == 4) out += morning ? "AM" : "PM";  // AMPM: the system's words, English here
+            else if (n == 5) out += format.substr(morning ? i : i + 3, 2);
+            else out += format[morning ? i : i + 2];
+            i += n;
+            after_hour = false;  // an m after the marker is the month again
             continue;
         }
         std::size_t run = 1;
@@ -254,6 +278,9 @@ void fn_format(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (type == SQLITE_NULL) return sqlite3_result_null(ctx);
     const std::string format = argc > 1 && sqlite3_value_type(argv[1]) != SQLITE_NULL ? text_of(argv[1]) : "";
     if (format.empty()) return result_text(ctx, text_of(argv[0]));
+    if (!markers_documented(format)) {
+        return sqlite3_result_error(ctx, "Write the AM/PM marker of a Format as AM/PM, am/pm, A/P, a/p or AMPM.", -1);
+    }
     std::optional<double> date;
     if (type == SQLITE_TEXT) date = stamp_value(value_text(argv[0]));
     std::optional<std::string> out;

@@ -20,7 +20,8 @@ int collate_text(void*, int a_len, const void* a, int b_len, const void* b) {
 }  // namespace
 
 bool register_access_functions(sqlite3* db, std::string& error) {
-    for (const auto family : {operator_functions(), text_functions(), conversion_functions(), date_functions(),
+    for (const auto family : {operator_functions(), text_functions(), conversion_functions(), number_functions(),
+                              date_functions(),
                               format_functions()}) {
         for (const scalar_def& def : family) {
             const int flags = SQLITE_UTF8 | (def.deterministic ? SQLITE_DETERMINISTIC : 0);

@@ -1,6 +1,7 @@
 #include "data/access/access_sql.h"
 
 #include "data/access/access_dates.h"
+#include "data/access/function_catalogue.h"
 
 #include <algorithm>
 #include <cctype>
@@ -55,20 +56,6 @@ const std::set<std::string>& boundary_words() {
         "PARAMETERS", "TRANSFORM", "PIVOT", "INSERT", "UPDATE", "DELETE", "SET", "CREATE", "DROP",
         "ALTER", "ANY", "SOME", "USING"};
     return words;
-}
-
-// Access functions with an acc_* implementation; the rest (Sum, Count,
-// Avg, Min, Max, Abs, IIf, Replace ...) are SQLite's own.
-const std::set<std::string>& access_functions() {
-    static const std::set<std::string> names = {
-        "left", "right", "mid", "len", "instr", "instrrev", "ucase", "lcase", "trim", "ltrim",
-        "rtrim", "nz", "cstr", "clng", "cint", "csng", "cdbl", "ccur", "cbool", "cdate", "cvdate",
-        "val", "str", "format", "year", "month", "day", "hour", "minute", "second", "weekday",
-        "datepart", "dateadd", "datediff", "dateserial", "timeserial", "datevalue", "timevalue",
-        "now", "date", "time", "round", "int", "fix", "sgn", "sqr", "isnull", "isnumeric", "isdate",
-        "space", "chr", "asc", "strcomp", "monthname", "weekdayname", "first", "last", "stdev",
-        "stdevp", "var", "varp", "strreverse", "lcase"};
-    return names;
 }
 
 bool is_word_start(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
@@ -326,12 +313,14 @@ private:
                 if (!fn.empty() && fn.back() == '$') fn.pop_back();
                 std::string lower = fn;
                 for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                if (access_functions().count(lower) != 0) {
+                const function_support support = access_function(fn);
+                if (support.answer == function_answer::acc_version) {  // Left and Right are keywords too
                     t.text = "acc_" + lower;
                     t.function = true;
                     continue;
                 }
                 if (boundary_words().count(t.upper) == 0) {
+                    if (support.answer == function_answer::refused) throw translate_error(support.message);
                     t.text = fn;
                     t.function = true;
                     continue;

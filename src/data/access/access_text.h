@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,11 @@ int compare_text(std::string_view a, std::string_view b);
 // Access's Like (ANSI-89 wildcards: * ? # [list] [!list] [a-z]), ignoring
 // case.
 bool like_match(std::string_view pattern, std::string_view text);
+
+// The ANSI code page of Access's Chr and Asc, Windows-1252: the character
+// of a byte, and the byte of a character (nullopt when the page lacks it).
+char32_t ansi_character(unsigned char byte);
+std::optional<int> ansi_code(char32_t c);
 
 // Number of characters (code points) of UTF-8 text.
 std::size_t character_count(std::string_view text);

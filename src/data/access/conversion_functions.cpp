@@ -18,7 +18,7 @@ namespace korvane::data::access {
 namespace {
 
 void fn_cstr(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
     result_text(ctx, text_of(argv[0]));
 }
 
@@ -32,7 +32,7 @@ void fn_str(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 template <std::int64_t low, std::int64_t high>
 void fn_whole(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
     auto d = number_of(argv[0]);
     if (!d) return type_mismatch(ctx);
     const double r = round_half_even(*d, 0);
@@ -42,15 +42,17 @@ void fn_whole(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, static_cast<std::int64_t>(r));
 }
 
+void fn_cvar(sqlite3_context* ctx, int, sqlite3_value** argv) { sqlite3_result_value(ctx, argv[0]); }
+
 void fn_cdbl(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
     auto d = number_of(argv[0]);
     if (!d) return type_mismatch(ctx);
     sqlite3_result_double(ctx, *d);
 }
 
 void fn_csng(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
     auto d = number_of(argv[0]);
     if (!d) return type_mismatch(ctx);
     char buf[32];
@@ -62,7 +64,7 @@ void fn_csng(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 void fn_ccur(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
     auto d = number_of(argv[0]);
     if (!d) return type_mismatch(ctx);
     if (std::fabs(*d) > 922337203685477.0) return sqlite3_result_error(ctx, "Overflow.", -1);
@@ -70,7 +72,7 @@ void fn_ccur(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 void fn_cbool(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
     if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
         const std::string s = lower_text(value_text(argv[0]));
         if (s == "true" || s == "yes" || s == "on") return sqlite3_result_int(ctx, -1);
@@ -81,32 +83,55 @@ void fn_cbool(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int(ctx, *d != 0 ? -1 : 0);
 }
 
+template <bool null_allowed>
 void fn_cdate(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return null_allowed ? sqlite3_result_null(ctx) : invalid_null(ctx);
     auto d = date_of(argv[0]);
     if (!d) return type_mismatch(ctx);
     result_date(ctx, *d);
 }
 
 void fn_datevalue(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
     auto d = date_of(argv[0]);
     if (!d) return type_mismatch(ctx);
     result_date(ctx, std::trunc(*d));
 }
 
 void fn_timevalue(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
     auto d = date_of(argv[0]);
     if (!d) return type_mismatch(ctx);
     result_date(ctx, std::fabs(*d - std::trunc(*d)));
 }
 
+// &H1F and &O17 as Val reads them: the digits that follow, as a 16-bit
+// number when four hexadecimal (six octal) digits or fewer, else 32-bit, so
+// &HFFFF is -1.
+std::optional<double> radix_value(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    if (s.size() < 2 || s[0] != '&') return std::nullopt;
+    const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(s[1])));
+    if (kind != 'H' && kind != 'O') return std::nullopt;
+    const int base = kind == 'H' ? 16 : 8;
+    std::uint32_t value = 0;
+    std::size_t digits = 0;
+    for (std::size_t i = 2; i < s.size() && digits < (base == 16 ? 8u : 11u); ++i, ++digits) {
+        const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(s[i])));
+        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : 99;
+        if (d >= base) break;
+        value = value * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
+    }
+    if (value <= 0xFFFF && digits <= (base == 16 ? 4u : 6u)) return static_cast<std::int16_t>(value);
+    return static_cast<std::int32_t>(value);
+}
+
 // Val: the leading number of a text; blanks, tabs and line feeds anywhere
 // are skipped.
 void fn_val(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
     const std::string s = text_of(argv[0]);
+    if (auto radix_number = radix_value(s)) return sqlite3_result_double(ctx, *radix_number);
     std::string digits;
     bool seen_digit = false, seen_point = false, seen_exp = false;
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -133,35 +158,6 @@ void fn_val(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_double(ctx, d);
 }
 
-void fn_round(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    std::int64_t decimals = 0;
-    if (argc > 1) {
-        auto n = whole_number(argv[1]);
-        if (!n || *n < 0 || *n > 15) return invalid_call(ctx);
-        decimals = *n;
-    }
-    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) return sqlite3_result_value(ctx, argv[0]);
-    auto d = number_of(argv[0]);
-    if (!d) return type_mismatch(ctx);
-    sqlite3_result_double(ctx, round_half_even(*d, static_cast<int>(decimals)));
-}
-
-template <int mode>  // 0 Int (floor), 1 Fix (toward zero), 2 Sgn, 3 Sqr
-void fn_numeric(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER && mode < 2) return sqlite3_result_value(ctx, argv[0]);
-    auto d = number_of(argv[0]);
-    if (!d) return type_mismatch(ctx);
-    if (mode == 0) sqlite3_result_double(ctx, std::floor(*d));
-    if (mode == 1) sqlite3_result_double(ctx, std::trunc(*d));
-    if (mode == 2) sqlite3_result_int(ctx, *d > 0 ? 1 : *d < 0 ? -1 : 0);
-    if (mode == 3) {
-        if (*d < 0) return invalid_call(ctx);
-        sqlite3_result_double(ctx, std::sqrt(*d));
-    }
-}
-
 void fn_isnull(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int(ctx, sqlite3_value_type(argv[0]) == SQLITE_NULL ? -1 : 0);
 }
@@ -180,44 +176,23 @@ void fn_isdate(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 }  // namespace
 
-double round_half_even(double value, int decimals) {
-    if (!std::isfinite(value)) return value;
-    const double scale = std::pow(10.0, decimals);
-    const double scaled = value * scale;
-    const double low = std::floor(scaled);
-    const double diff = scaled - low;
-    // Values like 2.675 are stored a hair off their decimal form; treat a
-    // difference within rounding noise of one half as an exact half.
-    const double noise = 1e-9 * std::max(1.0, std::fabs(scaled));
-    double r;
-    if (std::fabs(diff - 0.5) <= noise) {
-        r = std::fmod(low, 2.0) == 0 ? low : low + 1;
-    } else {
-        r = std::round(scaled);
-    }
-    return r / scale;
-}
-
 std::span<const scalar_def> conversion_functions() {
     static const scalar_def functions[] = {
         {"acc_cstr", 1, 1, fn_cstr},
         {"acc_str", 1, 1, fn_str},
         {"acc_clng", 1, 1, fn_whole<-2147483648LL, 2147483647LL>},
         {"acc_cint", 1, 1, fn_whole<-32768, 32767>},
+        {"acc_cbyte", 1, 1, fn_whole<0, 255>},
+        {"acc_cvar", 1, 1, fn_cvar},
         {"acc_csng", 1, 1, fn_csng},
         {"acc_cdbl", 1, 1, fn_cdbl},
         {"acc_ccur", 1, 1, fn_ccur},
         {"acc_cbool", 1, 1, fn_cbool},
-        {"acc_cdate", 1, 1, fn_cdate},
-        {"acc_cvdate", 1, 1, fn_cdate},
+        {"acc_cdate", 1, 1, fn_cdate<false>},
+        {"acc_cvdate", 1, 1, fn_cdate<true>},
         {"acc_datevalue", 1, 1, fn_datevalue},
         {"acc_timevalue", 1, 1, fn_timevalue},
         {"acc_val", 1, 1, fn_val},
-        {"acc_round", 1, 2, fn_round},
-        {"acc_int", 1, 1, fn_numeric<0>},
-        {"acc_fix", 1, 1, fn_numeric<1>},
-        {"acc_sgn", 1, 1, fn_numeric<2>},
-        {"acc_sqr", 1, 1, fn_numeric<3>},
         {"acc_isnull", 1, 1, fn_isnull},
         {"acc_isnumeric", 1, 1, fn_isnumeric},
         {"acc_isdate", 1, 1, fn_isdate},

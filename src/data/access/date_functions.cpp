@@ -15,6 +15,15 @@
 namespace korvane::data::access {
 namespace {
 
+// A first-day-of-week argument: 1 (Sunday) to 7 (Saturday); 0, the
+// system's setting, is Sunday; absent is Sunday.
+std::optional<int> first_day(int argc, sqlite3_value** argv, int at) {
+    if (argc <= at) return 1;
+    auto day = whole_number(argv[at]);
+    if (!day || *day < 0 || *day > 7) return std::nullopt;
+    return *day == 0 ? 1 : static_cast<int>(*day);
+}
+
 std::optional<date_parts> date_parts_of(sqlite3_value* v) {
     auto d = date_of(v);
     if (!d) return std::nullopt;
@@ -34,8 +43,9 @@ void fn_weekday(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
     auto d = date_of(argv[0]);
     if (!d) return type_mismatch(ctx);
-    const int first = argc > 1 && sqlite3_value_int(argv[1]) >= 1 ? sqlite3_value_int(argv[1]) : 1;
-    sqlite3_result_int(ctx, weekday_of(static_cast<std::int64_t>(std::trunc(*d)), first));
+    const auto first = first_day(argc, argv, 1);
+    if (!first) return invalid_call(ctx);
+    sqlite3_result_int(ctx, weekday_of(static_cast<std::int64_t>(std::trunc(*d)), *first));
 }
 
 std::optional<std::string> interval_of(sqlite3_value* v) {
@@ -54,7 +64,8 @@ void fn_datepart(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
     auto p = date_parts_of(argv[1]);
     if (!p) return type_mismatch(ctx);
-    const int first = argc > 2 && sqlite3_value_int(argv[2]) >= 1 ? sqlite3_value_int(argv[2]) : 1;
+    const auto first = first_day(argc, argv, 2);
+    if (!first) return invalid_call(ctx);
     const std::string& i = *interval;
     int r = 0;
     if (i == "yyyy") r = p->year;
@@ -62,8 +73,8 @@ void fn_datepart(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     else if (i == "m") r = p->month;
     else if (i == "y") r = day_of_year(*p);
     else if (i == "d") r = p->day;
-    else if (i == "w") r = weekday_of(days_from_civil(p->year, p->month, p->day), first);
-    else if (i == "ww") r = week_of_year(*p, first);
+    else if (i == "w") r = weekday_of(days_from_civil(p->year, p->month, p->day), *first);
+    else if (i == "ww") r = week_of_year(*p, *first);
     else if (i == "h") r = p->hour;
     else if (i == "n") r = p->minute;
     else r = p->second;
@@ -84,7 +95,8 @@ date_parts add_months(date_parts p, std::int64_t months) {
 void fn_dateadd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     auto interval = interval_of(argv[0]);
     if (!interval) return invalid_call(ctx);
-    if (any_null(3, argv)) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return invalid_null(ctx);
+    if (sqlite3_value_type(argv[2]) == SQLITE_NULL) return sqlite3_result_null(ctx);
     auto n = whole_number(argv[1]);
     auto p = date_parts_of(argv[2]);
     if (!n || !p) return type_mismatch(ctx);
@@ -127,7 +139,8 @@ void fn_datediff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     auto a = date_parts_of(argv[1]);
     auto b = date_parts_of(argv[2]);
     if (!a || !b) return type_mismatch(ctx);
-    const int first = argc > 3 && sqlite3_value_int(argv[3]) >= 1 ? sqlite3_value_int(argv[3]) : 1;
+    const auto first = first_day(argc, argv, 3);
+    if (!first) return invalid_call(ctx);
     const std::string& i = *interval;
     const std::int64_t da = days_from_civil(a->year, a->month, a->day);
     const std::int64_t db = days_from_civil(b->year, b->month, b->day);
@@ -141,8 +154,8 @@ void fn_datediff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     else if (i == "w") r = (db - da) / 7;
     else if (i == "ww") {
         // Week starts crossed: count from the week start on or before each day.
-        const std::int64_t wa = da - (weekday_of(da, first) - 1);
-        const std::int64_t wb = db - (weekday_of(db, first) - 1);
+        const std::int64_t wa = da - (weekday_of(da, *first) - 1);
+        const std::int64_t wb = db - (weekday_of(db, *first) - 1);
         r = (wb - wa) / 7;
     } else if (i == "h") r = floor_div(sb, 3600) - floor_div(sa, 3600);
     else if (i == "n") r = floor_div(sb, 60) - floor_div(sa, 60);
@@ -151,7 +164,7 @@ void fn_datediff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }
 
 void fn_dateserial(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (any_null(3, argv)) return sqlite3_result_null(ctx);
+    if (any_null(3, argv)) return invalid_null(ctx);
     auto y = whole_number(argv[0]);
     auto m = whole_number(argv[1]);
     auto d = whole_number(argv[2]);
@@ -169,7 +182,7 @@ void fn_dateserial(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 void fn_timeserial(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (any_null(3, argv)) return sqlite3_result_null(ctx);
+    if (any_null(3, argv)) return invalid_null(ctx);
     auto h = whole_number(argv[0]);
     auto m = whole_number(argv[1]);
     auto s = whole_number(argv[2]);
@@ -207,7 +220,7 @@ void fn_now(sqlite3_context* ctx, int, sqlite3_value**) {
 }
 
 void fn_monthname(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
     auto m = whole_number(argv[0]);
     if (!m || *m < 1 || *m > 12) return invalid_call(ctx);
     std::string name = month_name(static_cast<int>(*m));
@@ -216,11 +229,12 @@ void fn_monthname(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }
 
 void fn_weekdayname(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
     auto d = whole_number(argv[0]);
     if (!d || *d < 1 || *d > 7) return invalid_call(ctx);
-    const int first = argc > 2 && sqlite3_value_int(argv[2]) >= 1 ? sqlite3_value_int(argv[2]) : 1;
-    std::string name = day_name(static_cast<int>((*d - 1 + first - 1) % 7) + 1);
+    const auto first = first_day(argc, argv, 2);
+    if (!first) return invalid_call(ctx);
+    std::string name = day_name(static_cast<int>((*d - 1 + *first - 1) % 7) + 1);
     if (argc > 1 && sqlite3_value_int(argv[1]) != 0) name.resize(3);
     result_text(ctx, name);
 }

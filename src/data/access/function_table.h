@@ -28,6 +28,7 @@ struct aggregate_def {
 std::span<const scalar_def> operator_functions();
 std::span<const scalar_def> text_functions();
 std::span<const scalar_def> conversion_functions();
+std::span<const scalar_def> number_functions();
 std::span<const scalar_def> date_functions();
 std::span<const scalar_def> format_functions();
 std::span<const aggregate_def> aggregate_functions();

@@ -103,6 +103,7 @@ void result_date(sqlite3_context* ctx, double ole) {
 
 void type_mismatch(sqlite3_context* ctx) { sqlite3_result_error(ctx, "Type mismatch in expression.", -1); }
 void invalid_call(sqlite3_context* ctx) { sqlite3_result_error(ctx, "Invalid procedure call or argument.", -1); }
+void invalid_null(sqlite3_context* ctx) { sqlite3_result_error(ctx, "Invalid use of Null.", -1); }
 
 std::optional<std::int64_t> whole_number(sqlite3_value* v) {
     if (sqlite3_value_type(v) == SQLITE_INTEGER) return sqlite3_value_int64(v);

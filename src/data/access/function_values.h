@@ -34,5 +34,7 @@ void result_text(sqlite3_context* ctx, const std::string& s);
 void result_date(sqlite3_context* ctx, double ole);
 void type_mismatch(sqlite3_context* ctx);
 void invalid_call(sqlite3_context* ctx);
+// A Null where the function takes a number, a date or a text.
+void invalid_null(sqlite3_context* ctx);
 
 }  // namespace korvane::data::access

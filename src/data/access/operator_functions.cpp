@@ -121,6 +121,29 @@ void fn_like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_int(ctx, like_match(text_of(argv[0]), text_of(argv[1])) ? 1 : 0);
 }
 
+// Choose(index, first, second, ...): the index-th choice, Null outside them.
+void fn_choose(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc < 2) return invalid_call(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
+    auto index = whole_number(argv[0]);
+    if (!index) return type_mismatch(ctx);
+    if (*index < 1 || *index > argc - 1) return sqlite3_result_null(ctx);
+    sqlite3_result_value(ctx, argv[*index]);
+}
+
+// Switch(condition, value, ...): the value of the first condition that holds
+// (a Null condition does not), Null when none does.
+void fn_switch(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc < 2 || argc % 2 != 0) return invalid_call(ctx);
+    for (int i = 0; i < argc; i += 2) {
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) continue;
+        auto truth = number_of(argv[i]);
+        if (!truth) return type_mismatch(ctx);
+        if (*truth != 0) return sqlite3_result_value(ctx, argv[i + 1]);
+    }
+    sqlite3_result_null(ctx);
+}
+
 }  // namespace
 
 std::span<const scalar_def> operator_functions() {
@@ -133,6 +156,8 @@ std::span<const scalar_def> operator_functions() {
         {"acc_mod", 2, 2, fn_mod},
         {"acc_pow", 2, 2, fn_pow},
         {"like", 2, 3, fn_like},
+        {"acc_choose", -1, -1, fn_choose},
+        {"acc_switch", -1, -1, fn_switch},
     };
     return functions;
 }

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 // Access text functions on UTF-8 text: positions and lengths count
 // characters, and text comparison ignores case.
-#include "data/access/function_table.h"
 #include "data/access/access_text.h"
+#include "data/access/function_table.h"
 #include "data/access/function_values.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace korvane::data::access {
@@ -77,41 +78,100 @@ std::int64_t find_text(const std::vector<char32_t>& hay, const std::vector<char3
     return 0;
 }
 
+// A compare argument: 0 binary, 1 text; -1 (the module's setting) and 2
+// (the database's) are text in a query. Absent: text.
+std::optional<bool> text_compare(int argc, sqlite3_value** argv, int at) {
+    if (argc <= at) return true;
+    auto mode = whole_number(argv[at]);
+    if (!mode || *mode < -1 || *mode > 2) return std::nullopt;
+    return *mode != 0;
+}
+
 void fn_instr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     int first = 0;
     std::int64_t start = 1;
     if (argc >= 3) {
-        if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_call(ctx);
+        if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
         auto s = whole_number(argv[0]);
         if (!s || *s < 1) return invalid_call(ctx);
         start = *s;
         first = 1;
     }
+    if (argc == 4 && sqlite3_value_type(argv[3]) == SQLITE_NULL) return invalid_null(ctx);
+    const auto fold = text_compare(argc, argv, 3);
+    if (!fold) return invalid_call(ctx);
     if (any_null(2, argv + first)) return sqlite3_result_null(ctx);
-    // Text comparison unless a compare argument of 0 asks for binary.
-    const bool fold = argc < 4 || sqlite3_value_int(argv[3]) != 0;
-    const auto hay = code_points(text_of(argv[first]), fold);
-    const auto needle = code_points(text_of(argv[first + 1]), fold);
+    const auto hay = code_points(text_of(argv[first]), *fold);
+    const auto needle = code_points(text_of(argv[first + 1]), *fold);
     if (static_cast<std::size_t>(start) > hay.size()) return sqlite3_result_int64(ctx, 0);
     sqlite3_result_int64(ctx, find_text(hay, needle, static_cast<std::size_t>(start - 1)));
 }
 
 void fn_instrrev(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    for (int i = 2; i < argc; ++i) {
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return invalid_null(ctx);
+    }
+    const auto fold = text_compare(argc, argv, 3);
+    if (!fold) return invalid_call(ctx);
     if (any_null(2, argv)) return sqlite3_result_null(ctx);
-    const bool fold = argc < 4 || sqlite3_value_int(argv[3]) != 0;
-    const auto hay = code_points(text_of(argv[0]), fold);
-    const auto needle = code_points(text_of(argv[1]), fold);
-    std::int64_t start = static_cast<std::int64_t>(hay.size());
+    const auto hay = code_points(text_of(argv[0]), *fold);
+    const auto needle = code_points(text_of(argv[1]), *fold);
+    const auto length = static_cast<std::int64_t>(hay.size());
+    std::int64_t start = length;
     if (argc >= 3) {
         auto s = whole_number(argv[2]);
         if (!s || *s == 0 || *s < -1) return invalid_call(ctx);
         if (*s != -1) start = *s;
     }
+    // Nothing to look in, or a start past the end, finds nothing; an empty
+    // text to look for is found at the start.
+    if (length == 0 || start > length) return sqlite3_result_int64(ctx, 0);
+    if (needle.empty()) return sqlite3_result_int64(ctx, start);
     std::int64_t found = 0;
-    for (std::int64_t i = 0; i + static_cast<std::int64_t>(needle.size()) <= std::min<std::int64_t>(start, static_cast<std::int64_t>(hay.size())); ++i) {
+    for (std::int64_t i = 0; i + static_cast<std::int64_t>(needle.size()) <= start; ++i) {
         if (std::equal(needle.begin(), needle.end(), hay.begin() + i)) found = i + 1;
     }
     sqlite3_result_int64(ctx, found);
+}
+
+// Replace(text, find, with[, start[, count[, compare]]]): the text from start
+// on, with count (all when -1) occurrences replaced.
+void fn_replace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    for (int i = 0; i < argc; ++i) {
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return invalid_null(ctx);
+    }
+    std::int64_t start = 1, count = -1;
+    if (argc > 3) {
+        auto s = whole_number(argv[3]);
+        if (!s || *s < 1) return invalid_call(ctx);
+        start = *s;
+    }
+    if (argc > 4) {
+        auto n = whole_number(argv[4]);
+        if (!n || *n < -1) return invalid_call(ctx);
+        count = *n;
+    }
+    const auto fold = text_compare(argc, argv, 5);
+    if (!fold) return invalid_call(ctx);
+    const auto text = code_points(text_of(argv[0]), false);
+    const auto find = code_points(text_of(argv[1]), *fold);
+    const std::string with = text_of(argv[2]);
+    if (static_cast<std::size_t>(start) > text.size()) return result_text(ctx, "");
+    std::string out;
+    for (std::size_t i = static_cast<std::size_t>(start - 1); i < text.size();) {
+        bool match = !find.empty() && count != 0 && i + find.size() <= text.size();
+        for (std::size_t k = 0; match && k < find.size(); ++k) {
+            match = (*fold ? lower_code_point(text[i + k]) : text[i + k]) == find[k];
+        }
+        if (match) {
+            out += with;
+            i += find.size();
+            if (count > 0) --count;
+        } else {
+            append_utf8(text[i++], out);
+        }
+    }
+    result_text(ctx, out);
 }
 
 void fn_ucase(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -143,40 +203,66 @@ void fn_nz(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }
 
 void fn_space(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
     auto n = whole_number(argv[0]);
     if (!n || *n < 0 || *n > 1000000) return invalid_call(ctx);
     result_text(ctx, std::string(static_cast<std::size_t>(*n), ' '));
 }
 
-void fn_chr(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+// String(count, character): the character given by its code or as the first
+// character of a text.
+void fn_string(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (any_null(2, argv)) return sqlite3_result_null(ctx);
     auto n = whole_number(argv[0]);
-    if (!n || *n < 0 || *n > 0x10FFFF) return invalid_call(ctx);
+    if (!n || *n < 0 || *n > 1000000) return invalid_call(ctx);
+    std::string unit;
+    if (sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
+        const std::string_view text = value_text(argv[1]);
+        if (text.empty()) return invalid_call(ctx);
+        std::size_t pos = 0;
+        append_utf8(next_code_point(text, pos), unit);
+    } else {
+        auto code = whole_number(argv[1]);
+        if (!code || *code < 0) return invalid_call(ctx);
+        append_utf8(ansi_character(static_cast<unsigned char>(*code % 256)), unit);
+    }
+    std::string out;
+    for (std::int64_t i = 0; i < *n; ++i) out += unit;
+    result_text(ctx, out);
+}
+
+// Chr and Asc work in the ANSI code page Access uses, Windows-1252.
+void fn_chr(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
+    auto n = whole_number(argv[0]);
+    if (!n || *n < 0 || *n > 255) return invalid_call(ctx);
     std::string s;
-    append_utf8(static_cast<char32_t>(*n), s);
+    append_utf8(ansi_character(static_cast<unsigned char>(*n)), s);
     result_text(ctx, s);
 }
 
 void fn_asc(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
     const std::string s = text_of(argv[0]);
     if (s.empty()) return invalid_call(ctx);
     std::size_t pos = 0;
-    sqlite3_result_int64(ctx, next_code_point(s, pos));
+    const auto code = ansi_code(next_code_point(s, pos));
+    sqlite3_result_int(ctx, code ? *code : '?');  // Access writes "?" for what the code page lacks
 }
 
 void fn_strcomp(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc == 3 && sqlite3_value_type(argv[2]) == SQLITE_NULL) return invalid_null(ctx);
+    const auto fold = text_compare(argc, argv, 2);
+    if (!fold) return invalid_call(ctx);
     if (any_null(2, argv)) return sqlite3_result_null(ctx);
     const std::string a = text_of(argv[0]);
     const std::string b = text_of(argv[1]);
-    const bool binary = argc > 2 && sqlite3_value_int(argv[2]) == 0;
-    const int c = binary ? a.compare(b) : compare_text(a, b);
+    const int c = *fold ? compare_text(a, b) : a.compare(b);
     sqlite3_result_int(ctx, c < 0 ? -1 : c > 0 ? 1 : 0);
 }
 
 void fn_strreverse(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return invalid_null(ctx);
     auto cps = code_points(text_of(argv[0]), false);
     std::reverse(cps.begin(), cps.end());
     result_text(ctx, from_code_points(cps, 0, cps.size()));
@@ -192,6 +278,8 @@ std::span<const scalar_def> text_functions() {
         {"acc_len", 1, 1, fn_len},
         {"acc_instr", 2, 4, fn_instr},
         {"acc_instrrev", 2, 4, fn_instrrev},
+        {"acc_replace", 3, 6, fn_replace},
+        {"acc_string", 2, 2, fn_string},
         {"acc_ucase", 1, 1, fn_ucase},
         {"acc_lcase", 1, 1, fn_lcase},
         {"acc_trim", 1, 1, fn_trim<true, true>},
