@@ -5,6 +5,8 @@
 // page unchanged. Positions are byte positions, 1-based; line indices 0-based.
 #pragma once
 
+#include "template/page_writer.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -13,26 +15,12 @@
 
 namespace korvane {
 
-enum class close_status {
-    written,    // the page was replaced (or created)
-    unchanged,  // the page already held these bytes; the file was not touched
-    failed,     // the page could not be written; the file there is as it was
-    not_open,   // no output was open
-};
-
-struct close_result {
-    close_status status = close_status::not_open;
-    std::string error;  // why, when failed
-};
-
 class template_engine {
 public:
     static constexpr int max_lines = 2001;
     static constexpr int saved_slots = 6;
 
     template_engine() = default;
-    // A page created at the open and never closed is removed.
-    ~template_engine();
     template_engine(const template_engine&) = delete;
     template_engine& operator=(const template_engine&) = delete;
 
@@ -99,7 +87,7 @@ public:
     int cursor_line() const { return cursor_line_; }
     int cursor_column() const { return cursor_column_; }
     const std::string& pending_output() const { return pending_output_; }
-    bool output_is_open() const { return output_open_; }
+    bool output_is_open() const { return writer_.is_open(); }
 
 private:
     // Fills the line table from the file; the number of lines, 0 on any
@@ -124,10 +112,6 @@ private:
     static std::string_view text_between_markers(std::string_view text,
                                                  std::string_view open_marker,
                                                  std::string_view close_marker);
-    // Writes page_ over output_path_ through a temporary file in its folder.
-    close_result write_page();
-    // Writes page_ into the page created at the open.
-    close_result write_new_page();
 
     // The line table: entries at or above line_count_ may hold lines of an
     // earlier template and are never read. Strings keep their capacity
@@ -145,18 +129,10 @@ private:
     std::array<int, saved_slots> saved_lines_{};
     std::array<int, saved_slots> saved_columns_{};
     std::string pending_output_;
-    bool output_open_ = false;
-
-    std::string output_path_;      // the page being written (symbolic links resolved)
-    std::string output_folder_;    // its folder, where the temporary file goes
-    bool target_existed_ = false;  // the page was there at the open
-    int new_page_fd_ = -1;         // the new page created at the open
-    std::string page_;             // the completed lines of the page, CRLF after each
+    page_writer writer_;
     std::string file_bytes_;       // the template file while it is split into lines
-    std::string compare_bytes_;    // the page already there, when it may be unchanged
     bool windows_1252_ = false;    // the template, and so its page, is Windows-1252
     std::string converted_;        // a template or page while it changes encoding
-    std::string temporary_path_;
     // The tag last read and where: the processor reads a tag, then often
     // again, and then jumps past it.
     mutable int tag_line_ = -1;

@@ -1,5 +1,4 @@
-// SQLite files, our embedded default, opened read-only through Qt SQL's
-// SQLite driver; and the reader that turns a statement on any sqlite3
+// SQLite files, our embedded default, opened read-only; and the reader that turns a statement on any sqlite3
 // connection into a record set (the Access backend queries its in-memory
 // copy with it too).
 #pragma once
@@ -15,12 +14,8 @@ namespace korvane::data {
 
 std::unique_ptr<database> open_sqlite_file(const std::string& path, std::string& error);
 
-// Runs one statement and fetches every row. Kinds come from the declared
-// type of each result column (the first word, any case): BOOLEAN, BOOL, BIT,
-// YESNO -> boolean; CURRENCY, MONEY -> currency; DATETIME, TIMESTAMP ->
-// date_time; DATE -> date; TIME -> time; DECIMAL, NUMERIC -> decimal when the
-// value is stored as text; SINGLE -> single; otherwise from the stored value:
-// INTEGER -> integer, REAL -> real, TEXT -> text, BLOB -> binary, NULL -> null.
+// Runs one statement and fetches every row, each value of the kind
+// sqlite_values.h gives it.
 std::unique_ptr<record_set> run_sqlite_query(sqlite3* db, const std::string& sql,
                                              std::string& error);
 // The same as a forward result: the statement is stepped once to count its
