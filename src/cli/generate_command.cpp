@@ -1,5 +1,4 @@
 #include "cli/generate_command.h"
-#include "data/access/access_database.h"
 
 #include "cli/progress_line.h"
 #include "data/settings.h"
@@ -23,13 +22,13 @@ using generator::page_generator;
 using generator::page_outcome;
 
 std::atomic<int> received_signal{0};
-// The same request as a flag, for the Access reader: it may be waiting for a
-// file to be read when the signal comes.
-std::atomic<bool> stop_flag{false};
+// The same request for the runs: a run may be waiting for a database file to
+// be read when the signal comes.
+stop_source stop_signal;
 
 extern "C" void on_stop_signal(int signal_number) {
     received_signal.store(signal_number);
-    stop_flag.store(true);
+    stop_signal.request_stop();
 }
 
 // Ctrl+C and SIGTERM ask the run to stop after the pages being written: a page
@@ -40,7 +39,6 @@ void install_stop_handlers() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    data::set_access_stop_flag(&stop_flag);
 }
 
 // The report as the user sees it: on standard error as the run writes it
@@ -87,6 +85,7 @@ private:
 generator::run_options run_options_for(const cli_options& options, const std::string& base) {
     generator::run_options run;
     run.base_folder = base;
+    run.stop = stop_signal.token();
     run.row_limit = options.no_row_limit ? generator::no_row_limit : generator::classic_row_limit;
     if (options.now) {
         const local_time t = *options.now;
@@ -156,7 +155,7 @@ int generate_command(const cli_options& options) {
     parallel.run = run_options_for(options, base);
     parallel.report = &report;
     parallel.status = &status;
-    parallel.stop = &stop_flag;
+    parallel.stop = stop_signal.token();
     parallel.progress = [&](std::int64_t row, std::int64_t count, page_outcome outcome,
                             const std::string& caption) {
         rows_done = row;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cli/watch_command.h"
 
-#include "data/access/access_database.h"
 #include "data/settings.h"
 #include "generator/page_generator.h"
 #include "live/live_site.h"
@@ -15,7 +14,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -26,10 +24,11 @@ namespace {
 // The signal handler only writes the signal's number into a socket the event
 // loop reads, so the loop ends between rebuilds' rows, never inside a page.
 int signal_pipe[2] = {-1, -1};
-std::atomic<bool> access_stop{false};
+// Raised too, for a rebuild reading a database file when the signal comes.
+stop_source signal_stop;
 
 extern "C" void on_signal(int number) {
-    access_stop.store(true);
+    signal_stop.request_stop();
     const char byte = static_cast<char>(number);
     [[maybe_unused]] const auto n = ::write(signal_pipe[1], &byte, 1);
 }
@@ -63,6 +62,7 @@ int watch_command(const cli_options& options) {
     live_options.poll_seconds = options.poll_seconds;
     live_options.row_limit = options.no_row_limit ? generator::no_row_limit : generator::classic_row_limit;
     live_options.clock = clock_for(options);
+    live_options.stop = signal_stop.token();
     live::live_site site(live_options);
 
     std::unique_ptr<live::site_server> server;
@@ -104,7 +104,6 @@ int watch_command(const cli_options& options) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    data::set_access_stop_flag(&access_stop);
 
     bool first = true;
     site.on_rebuilt([&](const live::rebuild_result& r, const live::change_set& changes) {

@@ -10,7 +10,8 @@
 
 namespace korvane::data {
 
-std::unique_ptr<database> open_database_file(const std::string& path, std::string& error) {
+std::unique_ptr<database> open_database_file(const std::string& path, std::string& error,
+                                             stop_token stop) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         std::error_code ec;
@@ -28,7 +29,7 @@ std::unique_ptr<database> open_database_file(const std::string& path, std::strin
     // Jet (.mdb) and ACE (.accdb) files name their engine at offset 4.
     if (got >= 19 && (std::memcmp(head.data() + 4, "Standard Jet DB", 15) == 0 ||
                       std::memcmp(head.data() + 4, "Standard ACE DB", 15) == 0)) {
-        return open_access_file(path, error);
+        return open_access_file(path, error, stop);
     }
     error = "'" + path + "' is neither an SQLite database nor an Access database file.";
     return nullptr;

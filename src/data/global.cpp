@@ -59,10 +59,10 @@ void fill_names(bool (data::database::*names_of)(std::vector<std::string>&, std:
 
 std::int16_t open_database(std::unique_ptr<data::database>& database, std::int16_t database_type,
                            const std::string& database_name, message_port& messages,
-                           std::string* error) {
+                           std::string* error, stop_token stop) {
     switch (database_type) {
         case 0:
-            return open_access_database(database_name, database, messages, error);
+            return open_access_database(database_name, database, messages, error, stop);
         case 1:
             return open_odbc_database(database_name, database, messages, error);
         default:
@@ -75,10 +75,11 @@ std::int16_t open_database(std::unique_ptr<data::database>& database, std::int16
 
 std::int16_t open_access_database(const std::string& path,
                                   std::unique_ptr<data::database>& database,
-                                  message_port& messages, std::string* error) {
+                                  message_port& messages, std::string* error,
+                                  stop_token stop) {
     release(database);
     std::string why;
-    auto opened = data::open_database_file(path, why);
+    auto opened = data::open_database_file(path, why, stop);
     return take_opened(std::move(opened), std::move(why), database, messages, error);
 }
 

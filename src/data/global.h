@@ -17,13 +17,15 @@ namespace korvane::global {
 // Opens by database_type: 0 a database file, 1 an ODBC data source; any other
 // type opens nothing and gives 0. On failure: the database is left empty, the
 // message "Korvane - Database problem" (critical) shows the engine's
-// description, error (when given) receives it, and -1 is returned.
+// description, error (when given) receives it, and -1 is returned. A stop
+// asked while a database file is read is such a failure.
 std::int16_t open_database(std::unique_ptr<data::database>& database, std::int16_t database_type,
                            const std::string& database_name, message_port& messages,
-                           std::string* error = nullptr);
+                           std::string* error = nullptr, stop_token stop = {});
 std::int16_t open_access_database(const std::string& path,
                                   std::unique_ptr<data::database>& database,
-                                  message_port& messages, std::string* error = nullptr);
+                                  message_port& messages, std::string* error = nullptr,
+                                  stop_token stop = {});
 std::int16_t open_odbc_database(const std::string& name, std::unique_ptr<data::database>& database,
                                 message_port& messages, std::string* error = nullptr);
 

@@ -76,7 +76,7 @@ void page_generator::generate_pages(const GenerationSettings& settings) {
         error_list_target* list = report_.error_list();
         status_port* status = status_label_;
         for (std::int64_t row = 1; row <= row_count; ++row) {
-            if (options_.stop_requested && options_.stop_requested->load()) {
+            if (options_.stop.stop_requested()) {
                 report_.add_error_line("Generation stopped by the user.");
                 break;
             }
@@ -107,7 +107,8 @@ bool page_generator::open_database(const GenerationSettings& settings) {
     const std::string name = settings.database_type == 0 ? resolved_path(settings.database_name)
                                                          : settings.database_name;
     std::string error;
-    if (global::open_database(database_, settings.database_type, name, messages, &error) == 0) {
+    if (global::open_database(database_, settings.database_type, name, messages, &error,
+                              options_.stop) == 0) {
         // One consistent view of the data for the whole run, and cheaper queries.
         if (database_) database_->begin_read_snapshot();
         return true;

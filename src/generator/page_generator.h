@@ -20,9 +20,9 @@
 #include "generator/tag_text.h"
 #include "template/template_engine.h"
 #include "ports/log_errors.h"
+#include "ports/stop_token.h"
 
 #include <array>
-#include <atomic>
 #include <functional>
 #include <cstdint>
 #include <limits>
@@ -49,10 +49,11 @@ struct run_options {
     // The window's message boxes and event loop; null means none.
     message_port* messages = nullptr;
     event_pump* events = nullptr;
-    // Read before each main row: when it is set the run ends there, closing
+    // Looked at before each main row: a stop ends the run there, closing
     // everything and writing its completion lines after "Generation stopped
-    // by the user.". Null: the run goes to its last row.
-    const std::atomic<bool>* stop_requested = nullptr;
+    // by the user.". While a database file is read, a stop ends the open
+    // (reported as a failure to open). A default token never stops.
+    stop_token stop;
     // Called after each main row with the row (1-based) and the row count,
     // for a progress bar.
     std::function<void(std::int64_t row, std::int64_t count)> progress;

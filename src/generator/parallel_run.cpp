@@ -18,8 +18,6 @@
 namespace korvane::generator {
 namespace {
 
-bool stop_set(const std::atomic<bool>* stop) { return stop && stop->load(); }
-
 // Collects what one row reported, so rows made on other threads can be
 // written out in row order.
 class buffered_list final : public error_list_target {
@@ -83,7 +81,7 @@ std::int64_t make_pages_in_order(page_generator& reporter, std::int64_t row_coun
                                  const parallel_options& options) {
     buffered_status captions;
     std::int64_t row = 1;
-    for (; row <= row_count && !stop_set(options.stop); ++row) {
+    for (; row <= row_count && !options.stop.stop_requested(); ++row) {
         captions.texts.clear();
         const page_outcome outcome = reporter.generate_row(row, row_count, *options.report, captions);
         report_row(options, row, row_count, outcome, {}, captions.texts);
@@ -120,7 +118,7 @@ std::int64_t render_in_parallel(page_generator& reporter, const GenerationSettin
     std::atomic<bool> thread_failed{false};
     std::mutex mutex;
     std::condition_variable work_ready, chunk_done;
-    auto stopping = [&] { return thread_failed.load() || stop_set(options.stop); };
+    auto stopping = [&] { return thread_failed.load() || options.stop.stop_requested(); };
     auto stopped_at = [&](std::int64_t row) {
         std::int64_t first = stop_row.load();
         while (row < first && !stop_row.compare_exchange_weak(first, row)) {
@@ -130,7 +128,7 @@ std::int64_t render_in_parallel(page_generator& reporter, const GenerationSettin
     run_options thread_options = options.run;
     thread_options.messages = nullptr;
     thread_options.events = nullptr;
-    thread_options.stop_requested = nullptr;
+    thread_options.stop = {};
     thread_options.progress = nullptr;
 
     auto work = [&] {
@@ -274,7 +272,7 @@ std::int64_t render_in_parallel(page_generator& reporter, const GenerationSettin
 }  // namespace
 
 one_thread_reason order_dependence(page_generator& run, std::int64_t row_count,
-                                   const std::atomic<bool>* stop) {
+                                   stop_token stop) {
     struct rows_of_file {
         std::uint64_t file;
         std::int64_t first, last;  // consecutive rows naming it
@@ -284,7 +282,7 @@ one_thread_reason order_dependence(page_generator& run, std::int64_t row_count,
     outputs.reserve(static_cast<std::size_t>(std::max<std::int64_t>(row_count, 0)));
     file_numbers numbers;
     std::string template_file, output_file, previous_template;
-    for (std::int64_t row = 1; row <= row_count && !stop_set(stop); ++row) {
+    for (std::int64_t row = 1; row <= row_count && !stop.stop_requested(); ++row) {
         // A row whose fields cannot be read ends the run there.
         if (!run.row_files(row, template_file, output_file)) break;
         outputs.push_back({numbers.of(output_file), row, row});

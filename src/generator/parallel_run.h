@@ -20,6 +20,7 @@
 #include "generator/page_generator.h"
 #include "ports/host_ports.h"
 #include "ports/log_errors.h"
+#include "ports/stop_token.h"
 
 #include <atomic>
 #include <cstdint>
@@ -45,8 +46,8 @@ struct parallel_options {
     // thread. Required.
     error_list_target* report = nullptr;
     status_port* status = nullptr;
-    // The stop token: read before each row; when set no further row starts.
-    const std::atomic<bool>* stop = nullptr;
+    // Looked at before each row: after a stop no further row starts.
+    stop_token stop;
     // After each row, in row order: the row (1-based), the row count, the
     // outcome and the row's last caption ("" when it showed none).
     std::function<void(std::int64_t row, std::int64_t row_count, page_outcome outcome,
@@ -66,7 +67,7 @@ struct parallel_result {
 // (none when they need not). Reads every row's file names; the result is then
 // read again from its first row.
 one_thread_reason order_dependence(page_generator& run, std::int64_t row_count,
-                                   const std::atomic<bool>* stop = nullptr);
+                                   stop_token stop = {});
 
 // Makes the pages of rows 1..row_count of reporter's main result (opened
 // with open_main_recordset), counting them on reporter. A failure of a thread

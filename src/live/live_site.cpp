@@ -63,6 +63,7 @@ void live_site::start_next() {
     r.cancel = &cancel_;
     r.row_limit = options_.row_limit;
     r.clock = options_.clock;
+    r.stop = options_.stop;
     cancel_.store(false);
     std::weak_ptr<bool> alive = alive_;
     worker_ = std::thread([this, r, alive] {

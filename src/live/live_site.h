@@ -30,6 +30,9 @@ struct live_options {
     int poll_seconds = 0;
     std::int64_t row_limit = 32767;
     generator::clock_function clock;
+    // Ends a rebuild's reading of a database file (Ctrl+C while an Access
+    // file is read); a newer edit does not.
+    stop_token stop;
 };
 
 class live_site final : public QObject {

@@ -107,6 +107,7 @@ rebuild_result run_rebuild(const rebuild_request& request, const pages_ready_fun
     options.base_folder = base;
     options.row_limit = request.row_limit;
     options.clock = request.clock;
+    options.stop = request.stop;
     generator::page_generator run(options);
     null_status_port status;
     line_list run_report;

@@ -6,6 +6,7 @@
 
 #include "generator/date_text.h"
 #include "live/live_paths.h"
+#include "ports/stop_token.h"
 
 #include <atomic>
 #include <cstdint>
@@ -41,6 +42,8 @@ struct rebuild_request {
     const std::atomic<bool>* cancel = nullptr;
     std::int64_t row_limit = 32767;
     generator::clock_function clock;
+    // Handed to the run: ends the reading of a database file.
+    stop_token stop;
 };
 
 struct rebuild_result {

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -191,13 +190,13 @@ TEST_F(generation_run, a_stop_ends_the_run_between_pages_with_its_completion_lin
     make_site(page_rows({{"p.html", "1.html"}, {"p.html", "2.html"}, {"p.html", "3.html"},
                          {"p.html", "4.html"}}));
     write_template("p.html", "<!--MAIN_FIELD=id-->");
-    std::atomic<bool> stop{false};
+    stop_source stop;
     std::vector<std::pair<std::int64_t, std::int64_t>> progress;
     run_options o = options();
-    o.stop_requested = &stop;
+    o.stop = stop.token();
     o.progress = [&](std::int64_t row, std::int64_t count) {
         progress.emplace_back(row, count);
-        if (row == 2) stop = true;
+        if (row == 2) stop.request_stop();
     };
     page_generator generator(o);
     generator.start_page_generator(status_, report_, settings());

@@ -34,7 +34,7 @@ struct made_site {
 
 class parallel_run : public ::testing::Test {
 protected:
-    made_site make(unsigned jobs, const std::atomic<bool>* stop = nullptr,
+    made_site make(unsigned jobs, stop_token stop = {},
                    std::function<void(std::int64_t)> on_row = {}) {
         fs::remove_all(folder_.dir() / "out");
         fs::remove_all(folder_.dir() / "templates");
@@ -132,14 +132,15 @@ TEST_F(parallel_run, threads_give_the_pages_of_row_order_and_fall_back_to_one_th
 // row reported made whole.
 TEST_F(parallel_run, stop_makes_no_row_after_it_and_reports_the_rows_made) {
     ASSERT_TRUE(test::make_sqlite_file(folder_.path("site.db"), rows_sql("when 0 then ''", "when 0 then ''")));
-    std::atomic<bool> stop{true};
-    const made_site none = make(2, &stop);
+    stop_source stop;
+    stop.request_stop();
+    const made_site none = make(2, stop.token());
     EXPECT_EQ(none.result.rows_done, 0);
     EXPECT_TRUE(none.pages.empty());
 
-    stop.store(false);
-    const made_site some = make(2, &stop, [&](std::int64_t row) {
-        if (row == 3) stop.store(true);
+    stop.reset();
+    const made_site some = make(2, stop.token(), [&](std::int64_t row) {
+        if (row == 3) stop.request_stop();
     });
     EXPECT_GE(some.result.rows_done, 3);
     EXPECT_EQ(some.written, some.result.rows_done);

@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -279,8 +278,6 @@ int build_copy_file(const std::string& path, const std::string& copy_path) {
     return std::fclose(file) == 0 && written ? 0 : cannot_write_copy;
 }
 
-std::atomic<const std::atomic<bool>*> stop_flag{nullptr};
-
 // Removes the copy's file whatever happens to the open.
 struct file_remover {
     std::string path;
@@ -291,9 +288,9 @@ struct file_remover {
 
 class access_database final : public database {
 public:
-    static std::unique_ptr<database> open(const std::string& path, std::string& error) {
+    static std::unique_ptr<database> open(const std::string& path, std::string& error, stop_token stop) {
         std::unique_ptr<access_database> db(new access_database());
-        if (!db->start(path, error)) return nullptr;
+        if (!db->start(path, error, stop)) return nullptr;
         return db;
     }
 
@@ -357,7 +354,7 @@ public:
 private:
     access_database() = default;
 
-    bool start(const std::string& path, std::string& error) {
+    bool start(const std::string& path, std::string& error, stop_token stop) {
         if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                             nullptr) != SQLITE_OK) {
             error = "Cannot create the in-memory copy of '" + path + "': " +
@@ -368,14 +365,14 @@ private:
         sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
         sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
         if (!access::register_access_functions(db_, error)) return false;
-        return load_copy(path, error);
+        return load_copy(path, error, stop);
     }
 
     // libmdb reads the file in a child process with limits, writing the copy
     // as records into a temporary file (never beside the database) from
     // which this process builds the in-memory copy. The child uses no SQLite:
     // another thread may have held one of its locks at the fork.
-    bool load_copy(const std::string& path, std::string& error) {
+    bool load_copy(const std::string& path, std::string& error, stop_token stop) {
         std::error_code ec;
         std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
         if (ec) folder = "/tmp";
@@ -400,7 +397,7 @@ private:
         auto outcome = access::child_outcome::stalled;
         int status = 0;
         for (int attempt = 0; attempt < 4 && outcome == access::child_outcome::stalled; ++attempt) {
-            outcome = access::run_in_child([&] { return build_copy_file(path, name); }, limits, stop_flag.load(),
+            outcome = access::run_in_child([&] { return build_copy_file(path, name); }, limits, stop,
                                            &status);
         }
         if (outcome == access::child_outcome::failed && status == cannot_write_copy) {
@@ -588,11 +585,10 @@ private:
 
 }  // namespace
 
-void set_access_stop_flag(const std::atomic<bool>* flag) { stop_flag.store(flag); }
-
-std::unique_ptr<database> open_access_file(const std::string& path, std::string& error) {
+std::unique_ptr<database> open_access_file(const std::string& path, std::string& error,
+                                           stop_token stop) {
     try {
-        return access_database::open(path, error);
+        return access_database::open(path, error, stop);
     } catch (const std::exception& e) {
         error = "The Access database '" + path + "' cannot be read: " + e.what();
         return nullptr;

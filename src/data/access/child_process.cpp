@@ -120,7 +120,7 @@ bool stalled(pid_t pid, long long& last_ticks, std::chrono::steady_clock::time_p
 }  // namespace
 
 child_outcome run_in_child(const std::function<int()>& work, const child_limits& limits,
-                           const std::atomic<bool>* stop, int* exit_status) {
+                           stop_token stop, int* exit_status) {
     std::uint64_t base_resident = 0, base_virtual = 0;
     memory_of(getpid(), base_resident, base_virtual);
     const pid_t parent = getpid();
@@ -141,7 +141,7 @@ child_outcome run_in_child(const std::function<int()>& work, const child_limits&
         if (done == pid) {
             if (killed) return verdict;
             // Ctrl-C reaches the child too, and may end it first.
-            if (stop != nullptr && stop->load()) return child_outcome::stopped;
+            if (stop.stop_requested()) return child_outcome::stopped;
             if (WIFEXITED(status)) {
                 if (exit_status != nullptr) *exit_status = WEXITSTATUS(status);
                 return WEXITSTATUS(status) == 0 ? child_outcome::succeeded : child_outcome::failed;
@@ -155,7 +155,7 @@ child_outcome run_in_child(const std::function<int()>& work, const child_limits&
         if (!killed) {
             std::uint64_t resident = 0, virtual_size = 0;
             memory_of(pid, resident, virtual_size);
-            if (stop != nullptr && stop->load()) {
+            if (stop.stop_requested()) {
                 verdict = child_outcome::stopped;
                 killed = true;
             } else if (stalled(pid, last_ticks, last_progress)) {

@@ -1,10 +1,11 @@
 // Runs a piece of work in a forked child with CPU, memory and time limits,
-// its standard streams on /dev/null, while the caller keeps watching a stop
-// flag. libmdb can loop or allocate without end on a damaged file; this is
+// its standard streams on /dev/null, while the caller keeps watching for a
+// stop. libmdb can loop or allocate without end on a damaged file; this is
 // how such a file is kept from taking the program with it.
 #pragma once
 
-#include <atomic>
+#include "ports/stop_token.h"
+
 #include <cstdint>
 #include <functional>
 
@@ -21,13 +22,13 @@ enum class child_outcome {
     failed,        // it returned another value, crashed or ran out of memory
     over_limit,    // killed for taking too long or too much memory
     stalled,       // killed for waiting without using the CPU (a lock held at the fork)
-    stopped,       // the stop flag was raised while waiting
+    stopped,       // a stop was asked while waiting
     cannot_start,  // fork failed
 };
 
 // work runs in the child; its result is the child's exit status, stored in
 // *exit_status (when given) for a child that exited.
 child_outcome run_in_child(const std::function<int()>& work, const child_limits& limits,
-                           const std::atomic<bool>* stop, int* exit_status = nullptr);
+                           stop_token stop, int* exit_status = nullptr);
 
 }  // namespace korvane::data::access

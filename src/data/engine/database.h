@@ -5,6 +5,7 @@
 #pragma once
 
 #include "data/engine/record_set.h"
+#include "ports/stop_token.h"
 
 #include <memory>
 #include <string>
@@ -51,8 +52,10 @@ public:
     virtual bool close(std::string& error) = 0;
 };
 
-// Opens a database file by what it is (SQLite or Access), read-only.
-std::unique_ptr<database> open_database_file(const std::string& path, std::string& error);
+// Opens a database file by what it is (SQLite or Access), read-only. A stop
+// asked while an Access file is read ends the open with an error.
+std::unique_ptr<database> open_database_file(const std::string& path, std::string& error,
+                                             stop_token stop = {});
 
 // Opens an ODBC data source: a DSN name, or a whole connection string when the
 // name holds "=".

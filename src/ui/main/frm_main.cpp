@@ -872,7 +872,7 @@ void frm_main::write_settings() {
 void frm_main::file_exit() {
     if (running_) {
         // The run ends after the page it is writing; then the program ends.
-        stop_requested_ = true;
+        stop_.request_stop();
         exit_after_run_ = true;
         return;
     }
@@ -910,7 +910,7 @@ void frm_main::generate_pages() { run_generation(current_settings_); }
 void frm_main::run_generation(const GenerationSettings& settings) {
     if (running_) return;
     running_ = true;
-    stop_requested_ = false;
+    stop_.reset();
     mnu_run_stop_->setEnabled(true);
     prg_run_->setValue(0);
     prg_run_->setVisible(true);
@@ -922,7 +922,7 @@ void frm_main::run_generation(const GenerationSettings& settings) {
     options.messages = services_.messages;
     deferred_status status(*lbl_status_, step_pump_, services_.run_event_interval_ms);
     options.events = &status;
-    options.stop_requested = &stop_requested_;
+    options.stop = stop_.token();
     int shown_percent = -1;
     options.progress = [this, &shown_percent](std::int64_t row, std::int64_t count) {
         const int percent = count > 0 ? static_cast<int>(row * 100 / count) : 0;
@@ -948,7 +948,7 @@ void frm_main::run_generation(const GenerationSettings& settings) {
 }
 
 void frm_main::stop_generation() {
-    if (running_) stop_requested_ = true;
+    if (running_) stop_.request_stop();
 }
 
 void frm_main::check_templates() {

@@ -7,13 +7,13 @@
 #include "data/engine/database.h"
 #include "data/engine/record_set.h"
 #include "data/settings.h"
+#include "ports/stop_token.h"
 #include "ui/main/main_services.h"
 #include "ui/support/qt_ports.h"
 
 #include <QMainWindow>
 #include <QStringList>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -131,7 +131,7 @@ private:
     bool running_ = false;
     bool exit_after_run_ = false;
     bool ended_ = false;
-    std::atomic<bool> stop_requested_{false};
+    stop_source stop_;
     qt_event_pump step_pump_{0};
 
     QComboBox* lst_database_ = nullptr;

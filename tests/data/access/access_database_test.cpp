@@ -166,17 +166,15 @@ TEST(access_files, damaged_file_ends_in_an_error_quietly_and_can_be_stopped) {
     EXPECT_LT(took, std::chrono::seconds(10));
     EXPECT_NE(error.find("cannot be read: it is damaged"), std::string::npos) << error;
 
-    // A raised stop flag ends the read at once.
-    std::atomic<bool> stop{false};
-    set_access_stop_flag(&stop);
+    // A stop asked while it reads ends the read at once.
+    stop_source stop;
     std::thread raiser([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        stop = true;
+        stop.request_stop();
     });
     const auto stop_started = std::chrono::steady_clock::now();
-    EXPECT_FALSE(open_access_file(cut, error));
+    EXPECT_FALSE(open_access_file(cut, error, stop.token()));
     raiser.join();
-    set_access_stop_flag(nullptr);
     EXPECT_LT(std::chrono::steady_clock::now() - stop_started, std::chrono::milliseconds(900));
     EXPECT_NE(error.find("was stopped"), std::string::npos) << error;
 
