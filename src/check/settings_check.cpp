@@ -3,7 +3,9 @@
 #include "data/global.h"
 #include "data/settings.h"
 #include "data/text_helpers.h"
-#include "template/windows_1252.h"
+#include "generator/template_syntax.h"
+#include "text/utf8.h"
+#include "text/windows_1252.h"
 
 #include <filesystem>
 #include <fstream>
@@ -15,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int max_template_lines = 2001;
+using generator::syntax::max_template_lines;
 
 // Line numbers of the keys in the settings file, for pointing at them.
 std::map<std::string, int> key_lines(const std::string& path) {
@@ -199,10 +201,10 @@ private:
             return;
         }
         // Read as a run reads it: a template that is not UTF-8 is Windows-1252.
-        if (!windows_1252::is_utf8(bytes)) {
-            std::string text;
-            windows_1252::decode(bytes, text);
-            bytes.swap(text);
+        if (!korvane::text::is_utf8(bytes)) {
+            std::string decoded;
+            korvane::text::windows_1252::decode(bytes, decoded);
+            bytes.swap(decoded);
         }
         const auto lines = split_lines(bytes);
         if (lines.empty()) {
@@ -211,7 +213,8 @@ private:
         }
         if (lines.size() > max_template_lines) {
             at_key("template_field", named + ", which has " + std::to_string(lines.size()) +
-                                         " lines; templates hold at most 2001");
+                                         " lines; templates hold at most " +
+                                         std::to_string(max_template_lines));
             return;
         }
         template_outline outline;

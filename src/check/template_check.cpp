@@ -2,7 +2,9 @@
 
 #include "data/text_helpers.h"
 #include "generator/tag_text.h"
+#include "generator/template_syntax.h"
 #include "template/template_engine.h"
+#include "text/case_fold.h"
 
 #include <array>
 #include <string_view>
@@ -10,8 +12,9 @@
 namespace korvane::check {
 namespace {
 
-constexpr std::string_view open_marker = "<!--";
-constexpr std::string_view close_marker = "-->";
+namespace syntax = generator::syntax;
+constexpr std::string_view open_marker = syntax::tag_open;
+constexpr std::string_view close_marker = syntax::tag_close;
 
 struct known_tag {
     std::string_view name;
@@ -19,15 +22,15 @@ struct known_tag {
 };
 
 constexpr std::array<known_tag, 9> known_tags{{
-    {"TODAYS DATE", tag_kind::todays_date},
-    {"MAIN_FIELD", tag_kind::main_field},
-    {"REPEAT_FIELD", tag_kind::repeat_field},
-    {"REPEAT", tag_kind::repeat},
-    {"REPEAT ELSE", tag_kind::repeat_else},
-    {"END REPEAT", tag_kind::end_repeat},
-    {"START IF", tag_kind::start_if},
-    {"ELSE", tag_kind::else_tag},
-    {"END IF", tag_kind::end_if},
+    {syntax::todays_date, tag_kind::todays_date},
+    {syntax::main_field, tag_kind::main_field},
+    {syntax::repeat_field, tag_kind::repeat_field},
+    {syntax::repeat, tag_kind::repeat},
+    {syntax::repeat_else, tag_kind::repeat_else},
+    {syntax::end_repeat, tag_kind::end_repeat},
+    {syntax::start_if, tag_kind::start_if},
+    {syntax::else_name, tag_kind::else_tag},
+    {syntax::end_if, tag_kind::end_if},
 }};
 
 const known_tag* find_known(std::string_view name) {
@@ -44,17 +47,9 @@ std::string trim_blanks(std::string_view s) {
     return std::string(s.substr(first, last - first + 1));
 }
 
-std::string upper_ascii(std::string_view s) {
-    std::string u(s);
-    for (char& c : u) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return u;
-}
-
 // The tag a comment that is not one was probably meant to be, or nullptr.
 const known_tag* meant_tag(std::string_view name) {
-    return find_known(upper_ascii(trim_blanks(name)));
+    return find_known(korvane::text::upper_ascii(trim_blanks(name)));
 }
 
 // The name part of a comment's text (after "<!--"): up to the first "=" or
@@ -64,7 +59,9 @@ std::string_view name_part(std::string_view after_open) {
     return after_open.substr(0, stop);
 }
 
-std::string tag_text(std::string_view name) { return "<!--" + std::string(name) + "-->"; }
+std::string tag_text(std::string_view name) {
+    return std::string(open_marker) + std::string(name) + std::string(close_marker);
+}
 
 class walker {
 public:
@@ -176,7 +173,7 @@ private:
                 break;
             case tag_kind::repeat:
                 check_references(line, column, parameter);
-                if (repeat_depth() >= 6) {
+                if (repeat_depth() >= syntax::max_repeat_levels) {
                     add(line, column,
                         "repeating sections nest deeper than six here; the generator skips this "
                         "section when it has rows");
@@ -222,10 +219,10 @@ private:
     void close_or_divide(int index, tag_kind opener) {
         const auto& t = outline_.tags[static_cast<std::size_t>(index)];
         const bool closing = t.kind == tag_kind::end_repeat || t.kind == tag_kind::end_if;
-        const std::string what = tag_text(t.kind == tag_kind::repeat_else  ? "REPEAT ELSE"
-                                          : t.kind == tag_kind::end_repeat ? "END REPEAT"
-                                          : t.kind == tag_kind::else_tag   ? "ELSE"
-                                                                           : "END IF");
+        const std::string what = tag_text(t.kind == tag_kind::repeat_else  ? syntax::repeat_else
+                                          : t.kind == tag_kind::end_repeat ? syntax::end_repeat
+                                          : t.kind == tag_kind::else_tag   ? syntax::else_name
+                                                                           : syntax::end_if);
         if (stack_.empty()) {
             add(t.line, t.column,
                 what + " has no section to belong to; at the top of a page it ends the page here");
@@ -269,7 +266,7 @@ private:
             return;
         }
         std::string_view left, op, right;
-        if (generator::split_expression(condition, "<> < > ==", left, op, right)) {
+        if (syntax::split_condition(condition, left, op, right)) {
             if ((!left.empty() && (left.back() == ' ' || left.back() == '\t')) ||
                 (!right.empty() && (right.front() == ' ' || right.front() == '\t'))) {
                 add(line, column,
@@ -294,29 +291,28 @@ private:
 
     // #--MAIN_FIELD=...--# and #--REPEAT_FIELD=...--# inside a parameter.
     void check_references(int line, int column, const std::string& text) {
-        std::size_t from = 0;
-        while (true) {
-            const auto open = text.find("#--", from);
-            if (open == std::string::npos) return;
-            const auto close = text.find("--#", open + 3);
-            if (close == std::string::npos) {
+        for (std::size_t from = 0;;) {
+            const syntax::field_reference reference = syntax::find_field_reference(text, from);
+            if (reference.open == std::string::npos) return;
+            if (reference.end == std::string::npos) {
                 add(line, column,
-                    "a field reference opened with \"#--\" has no closing \"--#\"; the text is cut "
-                    "there");
+                    text.find(syntax::reference_close) < reference.open
+                        ? "a field reference opened with \"#--\" has no closing \"--#\"; the text "
+                          "is cut there"
+                        : "a field reference opened with \"#--\" has no closing \"--#\" anywhere; "
+                          "the whole text is left empty");
                 return;
             }
-            const std::string reference = text.substr(open + 3, close - open - 3);
-            const auto eq = reference.find('=');
-            const std::string name = eq == std::string::npos ? reference : reference.substr(0, eq);
-            const std::string parameter = eq == std::string::npos ? "" : reference.substr(eq + 1);
-            if (name == "MAIN_FIELD" || name == "REPEAT_FIELD") {
-                add_field(name == "MAIN_FIELD", parameter, line, column, "#--REPEAT_FIELD=...--#");
+            if (reference.name == syntax::main_field || reference.name == syntax::repeat_field) {
+                add_field(reference.name == syntax::main_field, std::string(reference.parameter),
+                          line, column, "#--REPEAT_FIELD=...--#");
             } else {
                 add(line, column,
-                    "the field reference \"#--" + reference +
-                        "--#\" names neither MAIN_FIELD nor REPEAT_FIELD and is removed");
+                    "the field reference \"" +
+                        text.substr(reference.open, reference.end - reference.open) +
+                        "\" names neither MAIN_FIELD nor REPEAT_FIELD and is removed");
             }
-            from = close + 3;
+            from = reference.end;
         }
     }
 
@@ -386,11 +382,12 @@ private:
         const template_tag& opener = tag(span.opener);
         const bool repeat = opener.kind == tag_kind::repeat;
         const texts t = repeat
-                            ? texts{"<!--REPEAT=", "<!--REPEAT ELSE-->", "<!--END REPEAT-->",
+                            ? texts{syntax::repeat_opener, syntax::repeat_else_tag,
+                                    syntax::end_repeat_tag,
                                     "when this section has no rows",
                                     "after the rows of this section, the generator skips its "
                                     "REPEAT ELSE part"}
-                            : texts{"<!--START IF=", "<!--ELSE-->", "<!--END IF-->",
+                            : texts{syntax::if_opener, syntax::else_tag, syntax::end_if_tag,
                                     "when this condition is false",
                                     "when this condition holds, the generator skips its ELSE part"};
         // The search for a divider or an end also ends a nesting level at a

@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include "text/calendar.h"
+
 #include <charconv>
 #include <cstdio>
 
@@ -11,13 +13,6 @@ std::optional<int> whole_number(const std::string& text) {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc{} || end != text.data() + text.size()) return std::nullopt;
     return value;
-}
-
-bool is_leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int days_in_month(int y, int m) {
-    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && is_leap(y) ? 29 : days[m - 1];
 }
 
 }  // namespace
@@ -32,7 +27,7 @@ std::optional<local_time> parse_timestamp(const std::string& text) {
     const auto y = part(0, 4), mo = part(5, 2), d = part(8, 2), h = part(11, 2), mi = part(14, 2),
                s = part(17, 2);
     if (!y || !mo || !d || !h || !mi || !s) return std::nullopt;
-    if (*y < 100 || *mo < 1 || *mo > 12 || *d < 1 || *d > days_in_month(*y, *mo) || *h > 23 ||
+    if (*y < 100 || *mo < 1 || *mo > 12 || *d < 1 || *d > korvane::text::days_in_month(*y, *mo) || *h > 23 ||
         *mi > 59 || *s > 59) {
         return std::nullopt;
     }

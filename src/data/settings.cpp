@@ -2,6 +2,7 @@
 
 #include "data/engine/database.h"
 #include "data/text_helpers.h"
+#include "text/windows_1252.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -18,22 +19,15 @@ namespace {
 
 constexpr int max_settings_lines = 31;
 
-// Windows-1252 code points of 0x80..0x9F; the other bytes are Latin-1.
-constexpr char16_t cp1252_high[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
+// A file that is not UTF-8 is Windows-1252.
 std::string decode_settings_bytes(const QByteArray& bytes) {
     QStringDecoder utf8(QStringConverter::Utf8);
     QString text = utf8(bytes);
     if (utf8.hasError()) {
-        text.clear();
-        text.reserve(bytes.size());
-        for (char byte : bytes) {
-            const auto b = static_cast<unsigned char>(byte);
-            text += (b >= 0x80 && b < 0xA0) ? QChar(cp1252_high[b - 0x80]) : QChar(b);
-        }
+        std::string decoded;
+        korvane::text::windows_1252::decode(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), decoded);
+        return decoded;
     }
     if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
     return text.toStdString();

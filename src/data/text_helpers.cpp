@@ -1,5 +1,7 @@
 #include "data/text_helpers.h"
 
+#include "text/case_fold.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -144,7 +146,7 @@ bool is_word_character(char c) {
 bool same_ascii_word(std::string_view text, std::string_view key) {
     return text.size() == key.size() &&
            std::equal(key.begin(), key.end(), text.begin(), [](char k, char c) {
-               return k == ((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
+               return k == korvane::text::ascii_lower(c);
            });
 }
 
@@ -219,7 +221,7 @@ std::string lower_case(std::string_view text) {
     std::string s(text);
     bool ascii = true;
     for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        c = korvane::text::ascii_lower(c);
         if (static_cast<unsigned char>(c) >= 0x80) ascii = false;
     }
     if (ascii) return s;

@@ -1,5 +1,8 @@
 #include "generator/date_text.h"
 
+#include "text/calendar.h"
+#include "text/case_fold.h"
+
 #include <array>
 #include <ctime>
 #include <vector>
@@ -13,26 +16,10 @@ constexpr std::array<const char*, 12> month_names = {
     "January", "February", "March",     "April",   "May",      "June",
     "July",    "August",   "September", "October", "November", "December"};
 
-bool is_leap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+using text::day_of_week;
 
 int day_of_year(int year, int month, int day) {
-    static constexpr std::array<int, 12> before = {0,   31,  59,  90,  120, 151,
-                                                   181, 212, 243, 273, 304, 334};
-    const int m = month < 1 ? 1 : (month > 12 ? 12 : month);
-    return before[static_cast<std::size_t>(m - 1)] + day + (m > 2 && is_leap(year) ? 1 : 0);
-}
-
-// 0 for Sunday.
-int weekday(int year, int month, int day) {
-    // Days since 1970-01-01 (a Thursday), from the civil calendar.
-    const int y = month <= 2 ? year - 1 : year;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int mp = (month + 9) % 12;
-    const int doy = (153 * mp + 2) / 5 + day - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const long long days = static_cast<long long>(era) * 146097 + doe - 719468;
-    return static_cast<int>(((days + 4) % 7 + 7) % 7);
+    return text::day_of_year(year, month < 1 ? 1 : (month > 12 ? 12 : month), day);
 }
 
 void append_number(std::string& out, int value, int width) {
@@ -53,15 +40,8 @@ struct token {
     std::string_view text{};  // a literal, or the AM/PM marker as written
 };
 
-char folded(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool starts_folded(std::string_view text, std::size_t at, std::string_view lower) {
-    if (text.size() - at < lower.size()) return false;
-    for (std::size_t i = 0; i < lower.size(); ++i) {
-        if (folded(text[at + i]) != lower[i]) return false;
-    }
-    return true;
-}
+using text::starts_with_ascii_folded;
+constexpr char folded(char c) { return text::ascii_lower(c); }
 
 // Letters that repeat into longer forms, counted up to most (case folded).
 int run_length(std::string_view text, std::size_t at, char lower, int most) {
@@ -96,9 +76,9 @@ bool tokenise(std::string_view format, std::vector<token>& tokens, bool& twelve_
             i += 2;
             continue;
         }
-        if (starts_folded(format, i, "am/pm")) { twelve_hour = true; add(part::am_pm, 5, 5); continue; }
-        if (starts_folded(format, i, "ampm")) { twelve_hour = true; add(part::am_pm, 4, 4); continue; }
-        if (starts_folded(format, i, "a/p")) { twelve_hour = true; add(part::am_pm, 3, 3); continue; }
+        if (starts_with_ascii_folded(format, i, "am/pm")) { twelve_hour = true; add(part::am_pm, 5, 5); continue; }
+        if (starts_with_ascii_folded(format, i, "ampm")) { twelve_hour = true; add(part::am_pm, 4, 4); continue; }
+        if (starts_with_ascii_folded(format, i, "a/p")) { twelve_hour = true; add(part::am_pm, 3, 3); continue; }
         if (c == 'c') { add(part::general, 1, 1); continue; }
         if (format.substr(i, 5) == "ttttt") { add(part::time, 5, 5); continue; }
         switch (folded(c)) {
@@ -173,7 +153,7 @@ std::string date_text(std::string_view format, const local_date_time& now) {
     if (!tokenise(format, tokens, twelve_hour)) {
         return "Invalid date format, " + std::string(format);
     }
-    const int week_day = weekday(now.year, now.month, now.day);
+    const int week_day = day_of_week(now.year, now.month, now.day);
     const int year_day = day_of_year(now.year, now.month, now.day);
     const bool afternoon = now.hour >= 12;
     for (const token& t : tokens) {
@@ -198,7 +178,7 @@ std::string date_text(std::string_view format, const local_date_time& now) {
                 break;
             case part::week_day: append_number(out, week_day + 1, 1); break;
             case part::week: {
-                const int first = weekday(now.year, 1, 1);
+                const int first = day_of_week(now.year, 1, 1);
                 append_number(out, (year_day - 1 + first) / 7 + 1, 1);
                 break;
             }

@@ -2,6 +2,7 @@
 // repeating sections and conditional sections.
 #include "data/text_helpers.h"
 #include "generator/page_generator.h"
+#include "generator/template_syntax.h"
 
 #include <charconv>
 #include <optional>
@@ -9,17 +10,7 @@
 namespace korvane::generator {
 namespace {
 
-constexpr std::string_view tag_open = "<!--";
-constexpr std::string_view tag_close = "-->";
-constexpr std::string_view reference_open = "#--";
-constexpr std::string_view reference_close = "--#";
-constexpr std::string_view repeat_opener = "<!--REPEAT=";
-constexpr std::string_view end_repeat_tag = "<!--END REPEAT-->";
-constexpr std::string_view repeat_else_tag = "<!--REPEAT ELSE-->";
-constexpr std::string_view if_opener = "<!--START IF=";
-constexpr std::string_view end_if_tag = "<!--END IF-->";
-constexpr std::string_view else_tag = "<!--ELSE-->";
-constexpr std::string_view condition_operators = "<> < > ==";
+using namespace syntax;
 
 // Sections nest through recursion; this bounds the stack a template can take.
 constexpr int max_section_depth = 1000;
@@ -55,21 +46,21 @@ void page_generator::process_template(template_engine& engine,
         if (!engine.output_to_line_containing(tag_open, "", false)) return;
         std::string_view name, parameter;
         split_tag(engine.tag_at_cursor(), tag_open, tag_close, name, parameter);
-        if (name == "TODAYS DATE") {
+        if (name == todays_date) {
             engine.output_text(date_text(parameter), false);
             engine.jump_past_line_containing(tag_close, "", false);
-        } else if (name == "MAIN_FIELD" || name == "REPEAT_FIELD") {
+        } else if (name == main_field || name == repeat_field) {
             scratch_.clear();
             append_field_value(scratch_, parameter,
-                               name == "MAIN_FIELD" ? main_recordset_.get() : section_recordset);
+                               name == main_field ? main_recordset_.get() : section_recordset);
             engine.output_text(scratch_, false);
             engine.jump_past_line_containing(tag_close, "", false);
-        } else if (name == "REPEAT") {
+        } else if (name == repeat) {
             process_repeat_section(engine, parameter, section_recordset);
-        } else if (name == "START IF") {
+        } else if (name == start_if) {
             process_if_section(engine, parameter, section_recordset);
-        } else if (name == "REPEAT ELSE" || name == "END REPEAT" || name == "ELSE" ||
-                   name == "END IF") {
+        } else if (name == repeat_else || name == end_repeat || name == else_name ||
+                   name == end_if) {
             // A closing tag ends this body; at the top level it ends the page.
             return;
         } else {
@@ -170,42 +161,33 @@ std::string page_generator::substitute_field_references(
     int value_references = 0;      // references found in substituted values
     std::size_t value_growth = 0;  // bytes those references added
     for (;;) {
-        const std::size_t open = result.find(reference_open, from);
-        if (open == std::string::npos) break;
-        const bool in_value = open < from_values;
+        const field_reference reference = find_field_reference(result, from);
+        if (reference.open == std::string::npos) break;
+        const bool in_value = reference.open < from_values;
         if (in_value && (value_references >= max_substitutions || value_growth > max_substituted_size)) {
             from = from_values;
             continue;
         }
         if (in_value) ++value_references;
-        std::size_t close = result.find(reference_close);
-        if (close != std::string::npos && close < open) {
-            // A stray "--#" before the first reference: the reference ends at
-            // the first "--#" from its "#--" on, or nothing after it counts.
-            close = result.find(reference_close, open);
-            if (close == std::string::npos) {
-                result.erase(open);
-                break;
-            }
+        if (reference.end == std::string::npos) {
+            // A "#--" never closed: a stray "--#" before it cuts the text
+            // there; without any "--#" nothing of the text counts.
+            if (result.find(reference_close) < reference.open) result.erase(reference.open);
+            else result.clear();
+            break;
         }
-        std::string_view reference, before, after;
         const std::string_view whole = result;
-        std::size_t reference_end = 0;
-        if (close != std::string::npos) {
-            reference_end = close + reference_close.size();
-            reference = whole.substr(open, reference_end - open);
-            before = whole.substr(0, open);
-            after = whole.substr(reference_end);
+        replaced.assign(whole.substr(0, reference.open));
+        if (reference.name == main_field) {
+            append_field_value(replaced, reference.parameter, main_recordset_.get());
+        } else if (reference.name == repeat_field) {
+            append_field_value(replaced, reference.parameter, section_recordset);
         }
-        std::string_view name, parameter;
-        split_tag(reference, reference_open, reference_close, name, parameter);
-        replaced.assign(before);
-        if (name == "MAIN_FIELD") append_field_value(replaced, parameter, main_recordset_.get());
-        else if (name == "REPEAT_FIELD") append_field_value(replaced, parameter, section_recordset);
-        const std::size_t value_size = replaced.size() - before.size();
-        if (in_value && value_size > reference.size()) value_growth += value_size - reference.size();
-        from_values = replaced.size() + (from_values > reference_end ? from_values - reference_end : 0);
-        replaced += after;
+        const std::size_t value_size = replaced.size() - reference.open;
+        const std::size_t reference_size = reference.end - reference.open;
+        if (in_value && value_size > reference_size) value_growth += value_size - reference_size;
+        from_values = replaced.size() + (from_values > reference.end ? from_values - reference.end : 0);
+        replaced += whole.substr(reference.end);
         result.swap(replaced);
     }
     return result;
@@ -266,9 +248,9 @@ void page_generator::process_repeat_section(template_engine& engine, std::string
             process_template(engine, repeat_recordset_at(level + 1));
             repeat_level_ = level;
             const std::string_view ended_by = tag_name(engine);
-            if (ended_by == "END REPEAT") {
+            if (ended_by == end_repeat) {
                 engine.jump_past_line_containing(tag_close, "", false);
-            } else if (ended_by == "REPEAT ELSE") {
+            } else if (ended_by == repeat_else) {
                 engine.jump_past_line_containing(end_repeat_tag, repeat_opener, false);
             } else {
                 break;
@@ -280,12 +262,12 @@ void page_generator::process_repeat_section(template_engine& engine, std::string
         engine.jump_past_line_containing(tag_close, "", false);
         engine.jump_to_line_containing_either(end_repeat_tag, repeat_else_tag, repeat_opener,
                                               false);
-        if (tag_name(engine) != "REPEAT ELSE") {
+        if (tag_name(engine) != repeat_else) {
             engine.jump_past_line_containing(tag_close, "", false);
         } else {
             engine.jump_past_line_containing(tag_close, "", false);
             process_template(engine, section_recordset);
-            if (tag_name(engine) == "END REPEAT") {
+            if (tag_name(engine) == end_repeat) {
                 engine.jump_past_line_containing(tag_close, "", false);
             }
         }
@@ -299,9 +281,9 @@ void page_generator::resolve_operand(std::string& operand,
                                      const data::record_set* section_recordset) const {
     if (operand.find(reference_open) != std::string::npos) {
         operand = substitute_field_references(operand, section_recordset);
-    } else if (operand == "current_record_num") {
+    } else if (operand == current_record_num) {
         operand = std::to_string(repeat_record_number(repeat_level_));
-    } else if (operand == "number_of_records") {
+    } else if (operand == number_of_records) {
         operand = std::to_string(repeat_record_count(repeat_level_));
     }
 }
@@ -329,7 +311,7 @@ void page_generator::process_if_section(template_engine& engine, std::string_vie
         return;
     }
     std::string_view left, op, right;
-    if (!split_expression(condition, condition_operators, left, op, right)) {
+    if (!split_condition(condition, left, op, right)) {
         report_.add_error_line("IF statement contains an invalid function");
         report_.add_error_line("    IF TAG: " + std::string(condition));
         report_.add_blank_error_line();
@@ -344,8 +326,8 @@ void page_generator::process_if_section(template_engine& engine, std::string_vie
     // The record counters compare as numbers straight away: their text is
     // the number, which reads back as the same value.
     auto counter = [this](std::string_view operand) -> std::optional<std::int64_t> {
-        if (operand == "current_record_num") return repeat_record_number(repeat_level_);
-        if (operand == "number_of_records") return repeat_record_count(repeat_level_);
+        if (operand == current_record_num) return repeat_record_number(repeat_level_);
+        if (operand == number_of_records) return repeat_record_count(repeat_level_);
         return std::nullopt;
     };
     bool holds = false;
@@ -385,17 +367,17 @@ void page_generator::process_if_section(template_engine& engine, std::string_vie
     if (holds) {
         process_template(engine, section_recordset);
         const std::string_view ended_by = tag_name(engine);
-        if (ended_by == "END IF") {
+        if (ended_by == end_if) {
             engine.jump_past_line_containing(tag_close, "", false);
-        } else if (ended_by == "ELSE") {
+        } else if (ended_by == else_name) {
             engine.jump_past_line_containing(end_if_tag, if_opener, false);
         }
     } else {
         engine.jump_to_line_containing_either(end_if_tag, else_tag, if_opener, false);
-        if (tag_name(engine) == "ELSE") {
+        if (tag_name(engine) == else_name) {
             engine.jump_past_line_containing(tag_close, "", false);
             process_template(engine, section_recordset);
-            if (tag_name(engine) == "END IF") {
+            if (tag_name(engine) == end_if) {
                 engine.jump_past_line_containing(tag_close, "", false);
             }
         } else {

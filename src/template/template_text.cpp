@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "template/template_engine.h"
 
-#include "template/windows_1252.h"
+#include "text/case_fold.h"
+#include "text/utf8.h"
+#include "text/windows_1252.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -85,9 +87,7 @@ std::string_view text_from_to(std::string_view text, int column, int end) {
 // out = text with A-Z folded to a-z; other bytes (UTF-8 included) as they are.
 std::string_view fold_ascii(std::string_view text, std::string& out) {
     out.assign(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    korvane::text::lower_ascii_in_place(out);
     return out;
 }
 
@@ -144,9 +144,9 @@ int template_engine::read_template_lines(const std::string& filename) {
 int template_engine::split_template_lines(std::string_view bytes) {
     // A template that is not UTF-8 is Windows-1252: it is taken as text here
     // and its page is written back in that code page at the close.
-    windows_1252_ = !windows_1252::is_utf8(bytes);
+    windows_1252_ = !korvane::text::is_utf8(bytes);
     if (windows_1252_) {
-        windows_1252::decode(bytes, converted_);
+        korvane::text::windows_1252::decode(bytes, converted_);
         bytes = converted_;
     }
     int count = 0;
@@ -434,7 +434,7 @@ close_result template_engine::close_output_file() {
     if (!pending_output_.empty()) output_text({}, true);  // nothing the page held is lost
     if (windows_1252_) {
         std::string& page = writer_.bytes();
-        windows_1252::encode(page, converted_);
+        korvane::text::windows_1252::encode(page, converted_);
         page.swap(converted_);
     }
     return writer_.close();

@@ -1,5 +1,7 @@
 #include "data/access/access_dates.h"
 
+#include "text/calendar.h"
+
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -11,11 +13,7 @@ namespace {
 // Days from 1970-01-01 (H. Hinnant's algorithm), shifted to Access's day 0.
 constexpr std::int64_t unix_day_of_access_zero = -25569;
 
-int days_in_month(int year, int month) {
-    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : days[month - 1];
-}
+using korvane::text::days_in_month;
 
 int two_digit_year(int year, std::size_t digits) {
     if (digits > 2) return year;

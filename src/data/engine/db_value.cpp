@@ -1,20 +1,14 @@
 #include "data/engine/db_value.h"
 
+#include "text/general_number.h"
+
 #include <cctype>
 #include <charconv>
 
 namespace korvane::data {
 namespace {
 
-// %.NG without the locale: to_chars' general format is printf's %g.
-std::string general_number(double v, int precision) {
-    char buf[64];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, precision);
-    if (ec != std::errc{}) return {};
-    std::string s(buf, end);
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
+using text::general_number;
 
 std::string currency_text(std::int64_t ten_thousandths) {
     const bool negative = ten_thousandths < 0;

@@ -1,5 +1,7 @@
 #include "data/engine/record_set.h"
 
+#include "text/case_fold.h"
+
 #include <QString>
 
 #include <algorithm>
@@ -8,11 +10,8 @@
 namespace korvane::data {
 namespace {
 
-char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool is_ascii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
+using text::ascii_lower;
+using text::is_ascii;
 
 QString as_qstring(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -31,7 +30,7 @@ bool same_field_name(std::string_view a, std::string_view b) {
         if ((static_cast<unsigned char>(a[i]) | static_cast<unsigned char>(b[i])) >= 0x80) {
             return folded_by_qt();
         }
-        if (fold(a[i]) != fold(b[i])) return false;
+        if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
     }
     if (a.size() == b.size()) return true;
     return is_ascii(a.substr(common)) && is_ascii(b.substr(common)) ? false : folded_by_qt();
