@@ -48,23 +48,23 @@ public:
     void place_cursor(int line, int column);
     // The scans move the cursor to (or just past) the next search_text. A line
     // holding other_search_text opens a nested section whose closing match is
-    // skipped. case_sensitive true compares with ASCII case folded away
+    // skipped. ignore_case true compares with ASCII case folded away
     // (callers pass false). False when the text does not come again: the
     // cursor is then past the last line and end_of_file() is true. The output_
     // scans also copy the text they pass over to the page.
     bool jump_to_line_containing(std::string_view search_text, std::string_view other_search_text,
-                                 bool case_sensitive);
+                                 bool ignore_case);
     bool jump_past_line_containing(std::string_view search_text, std::string_view other_search_text,
-                                   bool case_sensitive);
+                                   bool ignore_case);
     bool jump_to_line_containing_either(std::string_view search_text, std::string_view search_text2,
-                                        std::string_view other_search_text, bool case_sensitive);
+                                        std::string_view other_search_text, bool ignore_case);
     bool jump_past_line_containing_either(std::string_view search_text,
                                           std::string_view search_text2,
-                                          std::string_view other_search_text, bool case_sensitive);
+                                          std::string_view other_search_text, bool ignore_case);
     bool output_to_line_containing(std::string_view search_text, std::string_view other_search_text,
-                                   bool case_sensitive);
+                                   bool ignore_case);
     bool output_past_line_containing(std::string_view search_text,
-                                     std::string_view other_search_text, bool case_sensitive);
+                                     std::string_view other_search_text, bool ignore_case);
 
     // The comment tag starting at the cursor, markers included, or "". The
     // view stays valid until the next load_template.
@@ -105,7 +105,7 @@ private:
     // other_search_text. With copy_to_output the text passed over goes to the
     // page. Leaves the cursor where it stopped.
     bool scan_lines(std::string_view search_text, std::string_view search_text2,
-                    std::string_view other_search_text, int line, int column, bool case_sensitive,
+                    std::string_view other_search_text, int line, int column, bool ignore_case,
                     bool copy_to_output);
     // The text from the first open_marker through the first close_marker, or
     // "" when either is missing or the close comes first.

@@ -225,9 +225,8 @@ void template_engine::place_cursor(int line, int column) {
 
 bool template_engine::scan_lines(std::string_view search_text, std::string_view search_text2,
                                  std::string_view other_search_text, int line, int column,
-                                 bool case_sensitive, bool copy_to_output) {
-    // case_sensitive True means: compare with ASCII case folded away.
-    if (case_sensitive) {
+                                 bool ignore_case, bool copy_to_output) {
+    if (ignore_case) {
         search_text = fold_ascii(search_text, folded_search_[0]);
         search_text2 = fold_ascii(search_text2, folded_search_[1]);
         other_search_text = fold_ascii(other_search_text, folded_search_[2]);
@@ -244,11 +243,11 @@ bool template_engine::scan_lines(std::string_view search_text, std::string_view 
             const std::uint8_t wanted = needs[need];
             if ((markers & wanted) != wanted) return 0;
             // A text that opens with a marker can only be where one opens.
-            if (!case_sensitive && (wanted & 1) != 0) return opener_position(line, part, in, column);
+            if (!ignore_case && (wanted & 1) != 0) return opener_position(line, part, in, column);
             return position_of(part, in, column);
         };
         std::string_view text = original;
-        if (case_sensitive) {
+        if (ignore_case) {
             if (folded_index != line) {
                 fold_ascii(original, folded_line_);
                 folded_index = line;
@@ -287,24 +286,24 @@ bool template_engine::scan_lines(std::string_view search_text, std::string_view 
 
 bool template_engine::jump_to_line_containing(std::string_view search_text,
                                               std::string_view other_search_text,
-                                              bool case_sensitive) {
+                                              bool ignore_case) {
     return scan_lines(search_text, {}, other_search_text, cursor_line_, cursor_column_,
-                      case_sensitive, false);
+                      ignore_case, false);
 }
 
 bool template_engine::jump_past_line_containing(std::string_view search_text,
                                                 std::string_view other_search_text,
-                                                bool case_sensitive) {
+                                                bool ignore_case) {
     // Past the end of the tag just read at the cursor: its "-->" is the first
     // one from there, which is where the scan would stop.
-    if (search_text == "-->" && other_search_text.empty() && !case_sensitive &&
+    if (search_text == "-->" && other_search_text.empty() && !ignore_case &&
         cursor_line_ == tag_line_ && cursor_column_ == tag_column_ && !tag_.empty() &&
         tag_.data() == text_at_cursor().data()) {
         cursor_column_ += static_cast<int>(tag_.size());
         return true;
     }
     const bool found = scan_lines(search_text, {}, other_search_text, cursor_line_, cursor_column_,
-                                  case_sensitive, false);
+                                  ignore_case, false);
     if (found) cursor_column_ += static_cast<int>(search_text.size());
     return found;
 }
@@ -312,17 +311,17 @@ bool template_engine::jump_past_line_containing(std::string_view search_text,
 bool template_engine::jump_to_line_containing_either(std::string_view search_text,
                                                      std::string_view search_text2,
                                                      std::string_view other_search_text,
-                                                     bool case_sensitive) {
+                                                     bool ignore_case) {
     return scan_lines(search_text, search_text2, other_search_text, cursor_line_, cursor_column_,
-                      case_sensitive, false);
+                      ignore_case, false);
 }
 
 bool template_engine::jump_past_line_containing_either(std::string_view search_text,
                                                        std::string_view search_text2,
                                                        std::string_view other_search_text,
-                                                       bool case_sensitive) {
+                                                       bool ignore_case) {
     const bool found = scan_lines(search_text, search_text2, other_search_text, cursor_line_,
-                                  cursor_column_, case_sensitive, false);
+                                  cursor_column_, ignore_case, false);
     // The first text's length, whichever of the two matched.
     if (found) cursor_column_ += static_cast<int>(search_text.size());
     return found;
@@ -330,16 +329,16 @@ bool template_engine::jump_past_line_containing_either(std::string_view search_t
 
 bool template_engine::output_to_line_containing(std::string_view search_text,
                                                 std::string_view other_search_text,
-                                                bool case_sensitive) {
+                                                bool ignore_case) {
     return scan_lines(search_text, {}, other_search_text, cursor_line_, cursor_column_,
-                      case_sensitive, true);
+                      ignore_case, true);
 }
 
 bool template_engine::output_past_line_containing(std::string_view search_text,
                                                   std::string_view other_search_text,
-                                                  bool case_sensitive) {
+                                                  bool ignore_case) {
     const bool found = scan_lines(search_text, {}, other_search_text, cursor_line_, cursor_column_,
-                                  case_sensitive, true);
+                                  ignore_case, true);
     if (found) {
         cursor_column_ += static_cast<int>(search_text.size());
         output_text(search_text, false);

@@ -166,7 +166,7 @@ TEST_F(template_engine_test, an_either_scan_stops_at_whichever_text_starts_first
     engine.initialise_cursor();
     EXPECT_TRUE(engine.jump_past_line_containing_either("<!--END", "<!--END IF-->", "", false));
     expect_cursor(0, 9);
-    // case_sensitive true compares with ASCII case folded away.
+    // ignore_case true compares with ASCII case folded away.
     load("a<!--end if-->\n");
     EXPECT_FALSE(engine.jump_to_line_containing("<!--END IF-->", "", false));
     engine.initialise_cursor();

@@ -379,20 +379,8 @@ void frm_main::end_program() {
 // ---------------------------------------------------------------------------
 // The settings panel
 
-void frm_main::set_current_settings(std::string filename, std::int16_t database_type,
-                                    std::string database_name, std::int16_t main_type,
-                                    std::string main_name, std::string template_field,
-                                    std::string generated_field, std::string template_path,
-                                    std::string generated_path, bool /*validate_settings*/) {
-    current_settings_.filename = std::move(filename);
-    current_settings_.database_type = database_type;
-    current_settings_.database_name = std::move(database_name);
-    current_settings_.main_type = main_type;
-    current_settings_.main_name = std::move(main_name);
-    current_settings_.template_field = std::move(template_field);
-    current_settings_.generated_field = std::move(generated_field);
-    current_settings_.template_path = std::move(template_path);
-    current_settings_.generated_path = std::move(generated_path);
+void frm_main::set_current_settings(GenerationSettings settings) {
+    current_settings_ = std::move(settings);
     if (current_settings_.filename != "WiZaRd" && !current_settings_.filename.empty())
         set_caption_from(current_settings_.filename);
     else
@@ -717,7 +705,7 @@ void frm_main::on_browse_click(int index) {
     }
     QLineEdit& box = index == 1 ? *txt_template_path_ : *txt_generated_path_;
     const QString title = index == 1
-                              ? QStringLiteral("Select the directory containing the temlate(s)")
+                              ? QStringLiteral("Select the directory containing the template(s)")
                               : QStringLiteral("Select the directory for the generated files");
     const QString named = trim_blanks(box.text());
     const QString start =
@@ -995,9 +983,7 @@ void frm_main::run_wizard() {
     if (!services_.run_wizard || !services_.messages || !services_.dialogs) return;
     const bool handed = services_.run_wizard(
         this, *services_.messages, *services_.dialogs, [this](const GenerationSettings& s) {
-            set_current_settings(s.filename, s.database_type, s.database_name, s.main_type,
-                                 s.main_name, s.template_field, s.generated_field, s.template_path,
-                                 s.generated_path, false);
+            set_current_settings(s);
         });
     if (!handed || current_settings_.filename != "WiZaRd") return;
     // Emptied first, so an older statement in the SQL box cannot replace the
@@ -1013,15 +999,15 @@ void frm_main::run_wizard() {
 // Help menu
 
 void frm_main::help_documentation() {
-    open_help_file(documentation_file_name, "documentation", "Enable", "default browser");
+    open_help_file(documentation_file_name, "documentation", "default browser");
 }
 
 void frm_main::help_release_notes() {
-    open_help_file(release_notes_file_name, "release notes", "Unable", "default text editor");
+    open_help_file(release_notes_file_name, "release notes", "default text editor");
 }
 
 // The box names the path looked for, whether it is missing or would not open.
-void frm_main::open_help_file(const char* name, const std::string& what, const std::string& verb,
+void frm_main::open_help_file(const char* name, const std::string& what,
                               const std::string& program) {
     const QString file = QString::fromUtf8(name);
     const QString path = services_.help_file ? services_.help_file(file) : file;
@@ -1029,7 +1015,7 @@ void frm_main::open_help_file(const char* name, const std::string& what, const s
                         services_.desktop->open_url(QUrl::fromLocalFile(path));
     if (!opened)
         show_message("Unable to load " + what + " file",
-                     verb + " to open the Korvane " + what + " file (" + ss(path) +
+                     "Unable to open the Korvane " + what + " file (" + ss(path) +
                          ") using your " + program,
                      message_icon::critical);
 }

@@ -48,11 +48,7 @@ public:
     std::int16_t process_command_line(const QStringList& arguments);
 
     // The wizard's way in: stores the record; the controls are not touched.
-    void set_current_settings(std::string filename, std::int16_t database_type,
-                              std::string database_name, std::int16_t main_type,
-                              std::string main_name, std::string template_field,
-                              std::string generated_field, std::string template_path,
-                              std::string generated_path, bool validate_settings);
+    void set_current_settings(GenerationSettings settings);
     void show_current_settings();
     void clear_settings_controls();
     void update_control_states();
@@ -117,8 +113,7 @@ private:
     void pump_events() { step_pump_.process_pending_events(); }
     void end_program();
     void show_message(const std::string& caption, const std::string& text, message_icon icon);
-    void open_help_file(const char* name, const std::string& what, const std::string& verb,
-                        const std::string& program);
+    void open_help_file(const char* name, const std::string& what, const std::string& program);
 
     main_services services_;
     std::unique_ptr<data::database> current_database_;

@@ -269,7 +269,7 @@ void frm_korvane_wizard::connect_events() {
     connect(chk_sys_tables_, &QCheckBox::clicked, this, [this] { sys_tables_clicked(); });
     connect(cmd_ms_db_browse_, &QPushButton::clicked, this, [this] { database_browse_clicked(); });
     connect(cmd_temp_browse_, &QPushButton::clicked, this, [this] {
-        folder_browse_clicked(*txt_field_tmp_, "Select the directory containing the temlate(s)");
+        folder_browse_clicked(*txt_field_tmp_, "Select the directory containing the template(s)");
     });
     connect(cmd_gen_browse_, &QPushButton::clicked, this, [this] {
         folder_browse_clicked(*txt_field_gen_, "Select the directory for the generated files");
