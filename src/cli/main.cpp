@@ -4,6 +4,7 @@
 #include "cli/generate_command.h"
 #include "cli/watch_command.h"
 #include "check/settings_check.h"
+#include "generator/template_syntax.h"
 #include "korvane/version.h"
 
 #include <QCoreApplication>
@@ -21,7 +22,8 @@ using namespace korvane::cli;
 using namespace korvane::check;
 
 int check_command(const cli_options& options) {
-    const auto outcome = check_settings_file(options.settings_file, options.no_row_limit ? 0 : 32767);
+    const auto outcome = check_settings_file(options.settings_file, options.no_row_limit ? 0
+                                                              : korvane::generator::syntax::classic_row_limit);
     if (!outcome.settings_read) {
         std::fprintf(stderr, "korvane-cli: cannot read the settings file '%s'\n",
                      options.settings_file.c_str());

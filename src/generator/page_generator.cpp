@@ -12,12 +12,6 @@
 namespace korvane::generator {
 namespace {
 
-class discarding_error_list final : public error_list_target {
-public:
-    void clear() override {}
-    void add_line(const std::string&) override {}
-};
-
 // row_number / row_count * 100 in double precision, halves to the even
 // neighbour (the default rounding mode).
 std::string percent_text(std::int64_t row_number, std::int64_t row_count) {
@@ -71,7 +65,7 @@ void page_generator::generate_pages(const GenerationSettings& settings) {
     const std::int64_t row_count = open_main_recordset(settings.main_type, settings.main_name);
     if (row_count > 0) {
         // The result stands on its first row.
-        discarding_error_list no_list;
+        null_error_list no_list;
         null_status_port no_status;
         error_list_target* list = report_.error_list();
         status_port* status = status_label_;

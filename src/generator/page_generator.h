@@ -18,6 +18,7 @@
 #include "data/settings.h"
 #include "generator/date_text.h"
 #include "generator/tag_text.h"
+#include "generator/template_syntax.h"
 #include "template/template_engine.h"
 #include "ports/log_errors.h"
 #include "ports/stop_token.h"
@@ -32,9 +33,7 @@
 
 namespace korvane::generator {
 
-// The most main rows, and rows of a repeating section, a run takes by default:
-// row numbers were 16-bit.
-inline constexpr std::int64_t classic_row_limit = 32767;
+using syntax::classic_row_limit;
 inline constexpr std::int64_t no_row_limit = std::numeric_limits<std::int64_t>::max();
 
 struct run_options {
@@ -69,7 +68,7 @@ enum class page_outcome {
 
 class page_generator {
 public:
-    static constexpr int max_repeat_levels = 6;
+    static constexpr int max_repeat_levels = syntax::max_repeat_levels;
 
     explicit page_generator(run_options options = {});
     ~page_generator();
@@ -122,35 +121,15 @@ public:
     std::int64_t files_generated() const { return pages_written_ + pages_unchanged_; }
     const std::string& main_sql() const { return main_sql_; }
 
-    // --- The template language ----------------------------------------------
+    // --- The template language, for tests --------------------------------------
     // Writes the template from the cursor to the page until the end, or until
     // a closing tag of a section, on whose "<!--" the cursor is left.
     void process_template(template_engine& engine, const data::record_set* section_recordset);
-
-    // Today's date as the page shows it; valid until the next call.
-    const std::string& date_text(std::string_view format) const;
-
-    // The repeating section whose opening tag, holding statement, is at the
-    // cursor.
-    void process_repeat_section(template_engine& engine, std::string_view statement,
-                                const data::record_set* section_recordset);
-    void enter_repeat_level(int level, const data::record_set* recordset,
-                            std::int64_t record_number, std::int64_t record_count);
-    const data::record_set* repeat_recordset_at(int level) const;
+    // text with its #--...--# references replaced by their values.
     std::string substitute_field_references(std::string_view text,
                                             const data::record_set* section_recordset) const;
-
-    void process_if_section(template_engine& engine, std::string_view condition,
-                            const data::record_set* section_recordset);
-    // The operand replaced by its value: field references, current_record_num,
-    // number_of_records; anything else as it is.
-    void resolve_operand(std::string& operand, const data::record_set* section_recordset) const;
-
-    // The nesting state, for the conditions and for tests.
+    // Repeating sections open around the cursor.
     int repeat_level() const { return repeat_level_; }
-    std::int64_t repeat_record_number(int level) const;
-    std::int64_t repeat_record_count(int level) const;
-    const std::string& current_template_file() const { return current_template_file_; }
 
     // The main result, for tests and tools that set its row themselves.
     data::record_set* main_recordset() { return main_recordset_.get(); }
@@ -165,6 +144,25 @@ public:
                        const std::string& main_sql);
 
 private:
+    // Today's date as the page shows it; valid until the next call.
+    const std::string& date_text(std::string_view format) const;
+
+    // The repeating section whose opening tag, holding statement, is at the
+    // cursor.
+    void process_repeat_section(template_engine& engine, std::string_view statement,
+                                const data::record_set* section_recordset);
+    void enter_repeat_level(int level, const data::record_set* recordset,
+                            std::int64_t record_number, std::int64_t record_count);
+    const data::record_set* repeat_recordset_at(int level) const;
+    std::int64_t repeat_record_number(int level) const;
+    std::int64_t repeat_record_count(int level) const;
+
+    void process_if_section(template_engine& engine, std::string_view condition,
+                            const data::record_set* section_recordset);
+    // The operand replaced by its value: field references, current_record_num,
+    // number_of_records; anything else as it is.
+    void resolve_operand(std::string& operand, const data::record_set* section_recordset) const;
+
     void start_over(const GenerationSettings& settings);
     // Appends the value of a field of the current row of recordset, as page
     // text; the not-found text when the field, the row or the recordset is

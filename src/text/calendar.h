@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// Calendar arithmetic on plain numbers, as dates arrive from the command
+// Calendar arithmetic on plain numbers (years within std::chrono::year's
+// range, -32767 to 32767), as dates arrive from the command
 // line, the clock and the databases: the proleptic Gregorian calendar of
 // std::chrono.
 #pragma once
