@@ -85,7 +85,7 @@ struct figures {
     quint16 port = 0;
 };
 
-// Saves template page1.html `saves` times (as editors do, by rename) with a
+// Saves the template of page1.html (row 1) `saves` times (as editors do, by rename) with a
 // tab open on page1.html, and times each save to its reload message.
 bool measure(const fs::path& work, int templates, int saves, figures& out,
              const std::function<void(quint16)>& while_serving = {}) {
@@ -131,7 +131,7 @@ bool measure(const fs::path& work, int templates, int saves, figures& out,
     for (int i = 0; i < saves; ++i) {
         received += tab.readAll().toStdString();
         const std::size_t seen = received.size();
-        const fs::path t = work / "templates" / "page1.html";
+        const fs::path t = work / "templates" / ("page" + std::to_string(1 % templates) + ".html");
         write(work / "templates" / "page1.tmp",
               bench::page_template() + "<!-- save " + std::to_string(i) + " -->\n");
         QElapsedTimer timer;

@@ -24,9 +24,24 @@ using status_code = QHttpServerResponder::StatusCode;
 // Enough for every tab a person has open; more would only hold sockets.
 constexpr std::size_t max_tabs = 256;
 
+// A connection stays open only when the client asks for it: HTTP/1.0 tools
+// (ab, scripts) wait for the close, and idle connections stay few.
+bool keep_alive(const QHttpServerRequest& request) {
+    return request.value("Connection").toLower().contains("keep-alive");
+}
+
+void write_connection(QHttpServerResponder& responder, bool keep) {
+    responder.writeHeader("Connection", keep ? "keep-alive" : "close");
+}
+
+void end_unless_kept(QTcpSocket* socket, bool keep) {
+    if (!keep) socket->disconnectFromHost();  // after what is written has gone out
+}
+
 void plain(QHttpServerResponder& responder, status_code status, const QByteArray& text,
-           bool head, std::initializer_list<std::pair<QByteArray, QByteArray>> extra = {}) {
+           bool head, bool keep, std::initializer_list<std::pair<QByteArray, QByteArray>> extra = {}) {
     responder.writeStatusLine(status);
+    write_connection(responder, keep);
     responder.writeHeader("Content-Type", "text/plain; charset=utf-8");
     responder.writeHeader("Content-Length", QByteArray::number(text.size()));
     for (const auto& [key, value] : extra) responder.writeHeader(key, value);
@@ -108,7 +123,9 @@ void site_server::serve_events(const QHttpServerRequest& request, QTcpSocket* so
     auto responder = makeResponder(request, socket);
     prune_tabs();
     if (tabs_.size() >= max_tabs) {
-        plain(responder, status_code::ServiceUnavailable, "Too many tabs are listening.\n", false);
+        plain(responder, status_code::ServiceUnavailable, "Too many tabs are listening.\n", false,
+              false);
+        end_unless_kept(socket, false);
         return;
     }
     const QByteArray page_path =
@@ -126,10 +143,13 @@ void site_server::serve_events(const QHttpServerRequest& request, QTcpSocket* so
 bool site_server::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     using method = QHttpServerRequest::Method;
     const bool head = request.method() == method::Head;
+    const bool keep = keep_alive(request);
     if (request.method() != method::Get && !head) {
         auto responder = makeResponder(request, socket);
-        plain(responder, status_code::MethodNotAllowed, "405 Method Not Allowed\n", false,
+        plain(responder, status_code::MethodNotAllowed, "405 Method Not Allowed\n", false, false,
               {{"Allow", "GET, HEAD"}});
+        // A body the request may carry is not read: the connection ends here.
+        end_unless_kept(socket, false);
         return true;
     }
     const QByteArray path = request.url().path(QUrl::FullyEncoded).toUtf8();
@@ -141,7 +161,8 @@ bool site_server::handleRequest(const QHttpServerRequest& request, QTcpSocket* s
     const QString file = file_for_request(site_folder_, path);
     QFile in(file);
     if (file.isEmpty() || !in.open(QIODevice::ReadOnly)) {
-        plain(responder, status_code::NotFound, "404 Not Found\n", head);
+        plain(responder, status_code::NotFound, "404 Not Found\n", head, keep);
+        end_unless_kept(socket, keep);
         return true;
     }
     static const QMimeDatabase mime_types;
@@ -164,25 +185,30 @@ bool site_server::handleRequest(const QHttpServerRequest& request, QTcpSocket* s
     const QByteArray if_none_match = request.value("If-None-Match");
     if (!if_none_match.isEmpty() && (if_none_match == etag || if_none_match.trimmed() == "*")) {
         responder.writeStatusLine(status_code::NotModified);
+        write_connection(responder, keep);
         responder.writeHeader("ETag", etag);
         responder.writeHeader("Cache-Control", "no-cache");
         responder.writeBody(QByteArray());
+        end_unless_kept(socket, keep);
         return true;
     }
     QByteArray body = in.readAll();
     if (!additions.isEmpty()) body = inject_into_page(body, additions);
     responder.writeStatusLine(status_code::Ok);
+    write_connection(responder, keep);
     responder.writeHeader("Content-Type", mime.toUtf8());
     responder.writeHeader("Content-Length", QByteArray::number(body.size()));
     responder.writeHeader("ETag", etag);
     responder.writeHeader("Cache-Control", "no-cache");
     responder.writeBody(head ? QByteArray() : body);
+    end_unless_kept(socket, keep);
     return true;
 }
 
 void site_server::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
     auto responder = makeResponder(request, socket);
-    plain(responder, status_code::NotFound, "404 Not Found\n", false);
+    plain(responder, status_code::NotFound, "404 Not Found\n", false, false);
+    end_unless_kept(socket, false);
 }
 
 }  // namespace korvane::live
