@@ -4,6 +4,7 @@
 #include "data/settings.h"
 #include "data/text_helpers.h"
 #include "generator/page_generator.h"
+#include "generator/parallel_run.h"
 #include "ports/host_ports.h"
 #include "ports/log_errors.h"
 
@@ -145,30 +146,35 @@ rebuild_result run_rebuild(const rebuild_request& request, const pages_ready_fun
     std::vector<char> done(rows.size(), 0);
     std::vector<std::string> written_early;
     bool stopped = false;
-    auto make = [&](std::size_t index) {
-        const auto row = static_cast<std::int64_t>(index) + 1;
-        line_list row_report;
-        null_status_port row_status;
-        const page_outcome outcome = run.generate_row(row, row_count, row_report, row_status);
+    // What one row did, counted once per rebuild.
+    auto record = [&](std::size_t index, page_outcome outcome,
+                      const std::vector<std::string>& lines, bool count) {
         done[index] = 1;
         const std::string& page = rows[index].page;
         result.pages_made.insert(page);
+        if (outcome == page_outcome::stopped) stopped = true;
+        if (!count) return;
         if (outcome == page_outcome::written) {
             ++result.written;
             result.written_pages.push_back(page);
         } else if (outcome == page_outcome::unchanged) {
             ++result.unchanged;
         }
-        if (is_problem(outcome) || !row_report.lines.empty()) {
+        if (is_problem(outcome) || !lines.empty()) {
             ++result.with_problems;
-            auto& lines = result.problems[page];
-            lines.insert(lines.end(), row_report.lines.begin(), row_report.lines.end());
-            result.report.insert(result.report.end(), row_report.lines.begin(),
-                                 row_report.lines.end());
+            auto& kept = result.problems[page];
+            kept.insert(kept.end(), lines.begin(), lines.end());
+            result.report.insert(result.report.end(), lines.begin(), lines.end());
         } else {
             result.problems.erase(page);
         }
-        if (outcome == page_outcome::stopped) stopped = true;
+    };
+    auto make = [&](std::size_t index) {
+        line_list row_report;
+        null_status_port row_status;
+        const page_outcome outcome = run.generate_row(static_cast<std::int64_t>(index) + 1,
+                                                      row_count, row_report, row_status);
+        record(index, outcome, row_report.lines, true);
     };
     auto cancelled = [&] { return request.cancel && request.cancel->load(); };
 
@@ -181,13 +187,31 @@ rebuild_result run_rebuild(const rebuild_request& request, const pages_ready_fun
         result.written_early = result.written_pages.size();
         if (first_ready && result.written_early > 0) first_ready(result.written_pages);
     }
-    for (std::size_t i = 0; i < rows.size() && !stopped; ++i) {
-        if (cancelled()) {
-            result.cancelled = true;
-            break;
+    if (request.changes.all_rows() && !stopped && !cancelled()) {
+        // Every row: on every core, as `generate` makes them. The pages made
+        // first come round again and are then left unchanged.
+        line_list row_report;
+        generator::parallel_options parallel;
+        parallel.run = options;
+        parallel.report = &row_report;
+        parallel.status = &status;
+        parallel.stop = request.cancel;
+        parallel.progress = [&](std::int64_t row, std::int64_t, page_outcome outcome,
+                                const std::string&) {
+            const auto index = static_cast<std::size_t>(row - 1);
+            if (index < rows.size()) record(index, outcome, row_report.lines, !done[index]);
+            row_report.clear();
+        };
+        generator::make_pages(run, settings, row_count, parallel);
+    } else {
+        for (std::size_t i = 0; i < rows.size() && !stopped && !cancelled(); ++i) {
+            // A page several rows write is left as the last of them made it.
+            if (wanted(rows[i]) && (!done[i] || writers[rows[i].page] > 1)) make(i);
         }
-        // A page several rows write is left as the last of them made it.
-        if (wanted(rows[i]) && (!done[i] || writers[rows[i].page] > 1)) make(i);
+    }
+    // Stopped for newer edits before every row it was to make was made.
+    for (std::size_t i = 0; i < rows.size() && cancelled() && !stopped; ++i) {
+        if (wanted(rows[i]) && !done[i]) result.cancelled = true;
     }
     run.close();
     return finish();
