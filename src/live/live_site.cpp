@@ -13,7 +13,7 @@ live_site::live_site(live_options options)
     connect(&poll_, &QTimer::timeout, this, [this] {
         change_set c;
         c.data = true;
-        request(c);
+        request(c, false);
     });
 }
 
@@ -36,13 +36,13 @@ void live_site::stop() {
     if (worker_.joinable()) worker_.join();
 }
 
-void live_site::request(const change_set& changes) {
+void live_site::request(const change_set& changes, bool interrupt) {
     if (stopped_) return;
     pending_.merge(changes);
     // A rebuild under way is out of date: it stops at its next row and the
     // rows it did not reach are in the next one.
     if (worker_.joinable()) {
-        cancel_.store(true);
+        if (interrupt) cancel_.store(true);
         return;
     }
     start_next();
@@ -64,6 +64,7 @@ void live_site::start_next() {
     r.row_limit = options_.row_limit;
     r.clock = options_.clock;
     r.stop = options_.stop;
+    r.known_rows = rows_;
     cancel_.store(false);
     std::weak_ptr<bool> alive = alive_;
     worker_ = std::thread([this, r, alive] {
@@ -91,6 +92,7 @@ void live_site::finished(rebuild_result result, change_set changes) {
     // The rows a stopped rebuild did not reach still wait: its changes go
     // round again with the newer ones.
     if (result.cancelled) pending_.merge(changes);
+    rows_ = result.database_opened ? result.rows : nullptr;
     if (result.settings_read) {
         site_folder_ = result.site_folder;
         if (!result.first_page.empty()) first_page_ = result.first_page;

@@ -60,8 +60,10 @@ public:
         rebuilt_ = std::move(f);
     }
 
-    // A change seen by other means (a poll, a test).
-    void request(const change_set& changes);
+    // A change seen by other means (a test). An edit stops a rebuild under
+    // way; a poll (interrupt false) waits for it, or a slow source polled
+    // often would never see a rebuild end.
+    void request(const change_set& changes, bool interrupt = true);
 
     bool busy() const { return worker_.joinable(); }
     // Known after the first build.
@@ -86,6 +88,7 @@ private:
     std::function<void(const rebuild_result&, const change_set&)> rebuilt_;
     std::map<std::string, std::vector<std::string>> problems_;
     std::string site_folder_, first_page_;
+    row_table rows_;
     // Set while the object lives; posted results check it before touching it.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

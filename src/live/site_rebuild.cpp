@@ -8,6 +8,7 @@
 #include "ports/host_ports.h"
 #include "ports/log_errors.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <unordered_map>
@@ -34,11 +35,6 @@ std::string change_set::describe() const {
 }
 
 namespace {
-
-struct row_files {
-    std::string template_file;  // canonical
-    std::string page;           // canonical
-};
 
 // Canonical names of many paths that share few folders and templates: the
 // file system is asked once per folder, not once per row.
@@ -127,18 +123,30 @@ rebuild_result run_rebuild(const rebuild_request& request, const pages_ready_fun
     take_run_report();
 
     // Which rows to make: every row, or those naming a changed template.
-    std::vector<row_files> rows;
-    std::unordered_map<std::string, int> writers;  // rows writing each page
-    canonical_names names;
-    for (std::int64_t row = 1; row <= row_count; ++row) {
-        std::string template_file, page;
-        if (!run.row_files(row, template_file, page)) break;
-        row_files files{names.of(template_file), names.of(page)};
-        result.sources.try_emplace(files.template_file, stamp_of(files.template_file));
-        ++writers[files.page];
-        if (row == 1) result.first_page = files.page;
-        rows.push_back(std::move(files));
+    if (!request.changes.all_rows() && request.known_rows &&
+        static_cast<std::int64_t>(request.known_rows->size()) == std::max<std::int64_t>(row_count, 0)) {
+        result.rows = request.known_rows;
+    } else {
+        auto scanned = std::make_shared<std::vector<row_files>>();
+        canonical_names names;
+        for (std::int64_t row = 1; row <= row_count; ++row) {
+            std::string template_file, page;
+            if (!run.row_files(row, template_file, page)) break;
+            scanned->push_back({names.of(template_file), names.of(page)});
+        }
+        result.rows = std::move(scanned);
     }
+    const std::vector<row_files>& rows = *result.rows;
+    std::unordered_map<std::string, int> writers;  // rows writing each page
+    const std::string* last_template = nullptr;
+    for (const auto& files : rows) {
+        if (!last_template || *last_template != files.template_file) {
+            result.sources.try_emplace(files.template_file, stamp_of(files.template_file));
+            last_template = &files.template_file;
+        }
+        ++writers[files.page];
+    }
+    if (!rows.empty()) result.first_page = rows.front().page;
     auto wanted = [&](const row_files& r) {
         return request.changes.all_rows() || request.changes.templates.count(r.template_file) > 0;
     };
@@ -187,7 +195,8 @@ rebuild_result run_rebuild(const rebuild_request& request, const pages_ready_fun
         result.written_early = result.written_pages.size();
         if (first_ready && result.written_early > 0) first_ready(result.written_pages);
     }
-    if (request.changes.all_rows() && !stopped && !cancelled()) {
+    const bool every_row = std::all_of(rows.begin(), rows.end(), wanted);
+    if (every_row && !stopped && !cancelled()) {
         // Every row: on every core, as `generate` makes them. The pages made
         // first come round again and are then left unchanged.
         line_list row_report;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -32,6 +33,15 @@ struct change_set {
     std::string describe() const;
 };
 
+// The files of one main row (canonical), as the last look at the rows found
+// them: while neither the data nor the settings change they stay the same,
+// and a template's save need not read every row again to find its pages.
+struct row_files {
+    std::string template_file;
+    std::string page;
+};
+using row_table = std::shared_ptr<const std::vector<row_files>>;
+
 struct rebuild_request {
     std::string settings_file;
     change_set changes;
@@ -44,6 +54,8 @@ struct rebuild_request {
     generator::clock_function clock;
     // Handed to the run: ends the reading of a database file.
     stop_token stop;
+    // The rows of the last rebuild; used for a change of templates only.
+    row_table known_rows;
 };
 
 struct rebuild_result {
@@ -69,6 +81,7 @@ struct rebuild_result {
     bool odbc = false;
     std::string site_folder;  // canonical
     std::string first_page;   // the first row's page, canonical
+    row_table rows;
     double seconds = 0;
 };
 

@@ -71,6 +71,36 @@ TEST_F(live_site_test, edits_during_a_rebuild_end_in_the_last_state) {
     EXPECT_LE(rebuilds, 4);  // folded together, not one rebuild per edit queued behind another
 }
 
+// An ODBC source is not a file to watch: with a poll its changes still come.
+TEST(live_poll, an_odbc_source_is_polled) {
+    if (read_file("/etc/odbcinst.ini").find("[SQLite3]") == std::string::npos) {
+        GTEST_SKIP() << "the SQLite3 ODBC driver is not registered";
+    }
+    temp_folder folder;
+    write_file(folder.path("t.html"), "<p><!--MAIN_FIELD=title--></p>");
+    ASSERT_TRUE(make_sqlite_file(folder.path("d.sqlite"),
+                                 "create table p (t text, o text, title text);"
+                                 "insert into p values ('t.html','one.html','One');"));
+    write_file(folder.path("s.kvn"), "db_type=1\r\ndb_name=Driver=SQLite3;Database=" +
+                                         folder.path("d.sqlite") +
+                                         "\r\nmain_type=0\r\nmain_name=p\r\ntemplate_field=t\r\n"
+                                         "generated_field=o\r\ntemplate_path=\r\ngenerated_path=\r\n");
+    live::live_options options;
+    options.settings_file = folder.path("s.kvn");
+    options.poll_seconds = 1;
+    live::live_site site(options);
+    int rebuilds = 0;
+    site.on_rebuilt([&](const live::rebuild_result& r, const live::change_set&) {
+        EXPECT_TRUE(r.odbc);
+        ++rebuilds;
+    });
+    site.start();
+    ASSERT_TRUE(wait_until([&] { return rebuilds == 1; }));
+    ASSERT_EQ(read_file(folder.path("one.html")), "<p>One</p>\r\n");
+    ASSERT_TRUE(make_sqlite_file(folder.path("d.sqlite"), "update p set title = 'Two';"));
+    EXPECT_TRUE(wait_until([&] { return read_file(folder.path("one.html")) == "<p>Two</p>\r\n"; }));
+}
+
 TEST(live_command, serve_stops_cleanly_on_sigterm) {
     temp_folder folder;
     std::filesystem::create_directories(folder.dir() / "site");
