@@ -32,7 +32,7 @@ void live_site::start() {
 void live_site::stop() {
     stopped_ = true;
     poll_.stop();
-    cancel_.store(true);
+    cancel_.request_stop();
     if (worker_.joinable()) worker_.join();
 }
 
@@ -42,7 +42,7 @@ void live_site::request(const change_set& changes, bool interrupt) {
     // A rebuild under way is out of date: it stops at its next row and the
     // rows it did not reach are in the next one.
     if (worker_.joinable()) {
-        if (interrupt) cancel_.store(true);
+        if (interrupt) cancel_.request_stop();
         return;
     }
     start_next();
@@ -60,12 +60,12 @@ void live_site::start_next() {
     r.changes = std::move(pending_);
     pending_ = {};
     if (open_pages_) r.first_pages = open_pages_();
-    r.cancel = &cancel_;
+    r.cancel = cancel_.token();
     r.row_limit = options_.row_limit;
     r.clock = options_.clock;
     r.stop = options_.stop;
     r.known_rows = rows_;
-    cancel_.store(false);
+    cancel_.reset();
     std::weak_ptr<bool> alive = alive_;
     worker_ = std::thread([this, r, alive] {
         auto post = [this, alive](auto f) {

@@ -80,7 +80,7 @@ private:
     site_watcher watcher_;
     QTimer poll_;
     std::thread worker_;
-    std::atomic<bool> cancel_{false};
+    stop_source cancel_;
     change_set pending_;
     bool stopped_ = false;
     std::function<std::set<std::string>()> open_pages_;

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace korvane::live {
 
@@ -138,11 +139,10 @@ rebuild_result run_rebuild(const rebuild_request& request, const pages_ready_fun
     }
     const std::vector<row_files>& rows = *result.rows;
     std::unordered_map<std::string, int> writers;  // rows writing each page
-    const std::string* last_template = nullptr;
+    std::unordered_set<std::string> templates;
     for (const auto& files : rows) {
-        if (!last_template || *last_template != files.template_file) {
+        if (templates.insert(files.template_file).second) {
             result.sources.try_emplace(files.template_file, stamp_of(files.template_file));
-            last_template = &files.template_file;
         }
         ++writers[files.page];
     }
@@ -184,7 +184,7 @@ rebuild_result run_rebuild(const rebuild_request& request, const pages_ready_fun
                                                       row_count, row_report, row_status);
         record(index, outcome, row_report.lines, true);
     };
-    auto cancelled = [&] { return request.cancel && request.cancel->load(); };
+    auto cancelled = [&] { return request.cancel.stop_requested(); };
 
     // Pages open in a browser first, so their tabs reload without waiting
     // for the rest of the site.

@@ -49,7 +49,7 @@ struct rebuild_request {
     std::set<std::string> first_pages;
     // Set by the loop when newer edits make this rebuild moot: it stops
     // after the row it is on.
-    const std::atomic<bool>* cancel = nullptr;
+    stop_token cancel;
     std::int64_t row_limit = 32767;
     generator::clock_function clock;
     // Handed to the run: ends the reading of a database file.
