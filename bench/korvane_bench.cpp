@@ -1,6 +1,6 @@
 // Measures korvane-cli against a floor on a synthetic catalogue: N pages of
-// about ten child rows each, a 4 KB template with every construct, output on
-// disk. In one invocation, round robin, it runs the floor program (the same
+// about ten child rows each, a 4 KB template with every construct, output in
+// memory and on disk. In one invocation, round robin, it runs the floor program (the same
 // pages written by hand-coded logic, preparing the section statement per page
 // and with one prepared statement) and korvane-cli at --jobs 1 and 2, and
 // prints pages/s, user and system CPU per page, peak memory, and the ratios
@@ -41,8 +41,10 @@ struct options {
     std::string floor = KORVANE_FLOOR_PATH;
     std::string other_cli;  // another build to compare with, in the same rounds
     std::string jinja_script = KORVANE_JINJA_SCRIPT;  // run when python3 has jinja2
-    fs::path work = "bench-work";
-    std::vector<long> pages{10000};
+    fs::path work = "bench-work";  // on disk
+    fs::path tmpfs;                 // in memory; "" means a folder under /dev/shm
+    std::vector<long> pages{10000, 100000};  // in memory
+    std::vector<long> disk_pages{10000};
     std::vector<unsigned> jobs{1, 2};
     int rounds = 3;
     int settle_seconds = 35;
@@ -204,16 +206,19 @@ double median(std::vector<double> values) {
 
 void usage() {
     std::cout << "usage: korvane_bench [--cli PATH] [--other-cli PATH] [--floor PATH] [--jinja PATH]\n"
-                 "                     [--work DIR]\n"
-                 "                     [--pages N[,N...]] [--jobs J[,J...]] [--rounds R]\n"
-                 "                     [--settle SECONDS]\n"
+                 "                     [--tmpfs DIR] [--work DIR] [--pages N[,N...]]\n"
+                 "                     [--disk-pages N[,N...] | --no-disk] [--jobs J[,J...]]\n"
+                 "                     [--rounds R] [--settle SECONDS]\n"
                  "Runs the floor program and korvane-cli generate (at each --jobs, default 1,2)\n"
-                 "round robin on synthetic catalogues of N pages (default 10000), R rounds\n"
-                 "(default 3), and prints the medians and the ratios to the floor. The pages\n"
-                 "are removed at the end; a run waits until --settle seconds (default 35) have\n"
-                 "passed since the last removal before it measures. --other-cli runs a second\n"
-                 "build (an earlier one, say) in the same rounds. Where python3 has jinja2, the\n"
-                 "script a user would write instead (--jinja PATH, \"\" to leave it out) runs too.\n";
+                 "round robin on synthetic catalogues, R rounds (default 3), and prints the\n"
+                 "medians and the ratios to the floor: first in memory (a folder under /dev/shm,\n"
+                 "or --tmpfs DIR) for catalogues of --pages N (default 10000,100000), where the\n"
+                 "ratios judge CPU work, then on disk in --work DIR (default bench-work) for\n"
+                 "--disk-pages N (default 10000). On disk the pages are removed at the end and a\n"
+                 "run waits until --settle seconds (default 35) have passed since the last\n"
+                 "removal before it measures. --other-cli runs a second build (an earlier one,\n"
+                 "say) in the same rounds. Where python3 has jinja2, the script a user would\n"
+                 "write instead (--jinja PATH, \"\" to leave it out) runs too.\n";
 }
 
 template <typename T>
@@ -224,12 +229,13 @@ std::vector<T> parse_list(const std::string& text) {
     return values;
 }
 
-bool measure(const options& opt, long n) {
-    if (!make_database(opt.work / "catalogue.sqlite", n)) {
+bool measure(const options& opt, const fs::path& work, const char* where, long n) {
+    const bool in_memory = work != opt.work;
+    if (!make_database(work / "catalogue.sqlite", n)) {
         std::cerr << "korvane_bench: could not build the catalogue database\n";
         return false;
     }
-    const std::string db = (opt.work / "catalogue.sqlite").string();
+    const std::string db = (work / "catalogue.sqlite").string();
     std::vector<contender> all;
     auto add = [&](std::string name, std::string key, std::vector<std::string> args) {
         contender c;
@@ -255,7 +261,7 @@ bool measure(const options& opt, long n) {
     if (jinja) {
         add("python3 + jinja2", "jinja",
             {"/usr/bin/env", "python3", opt.jinja_script, db,
-             (opt.work / "templates" / "page.jinja").string(), "{site}", bench_date_text});
+             (work / "templates" / "page.jinja").string(), "{site}", bench_date_text});
     } else {
         std::printf("(python3 with jinja2 not found: the Jinja2 script is left out)\n");
     }
@@ -266,9 +272,9 @@ bool measure(const options& opt, long n) {
         for (std::size_t k = 0; k < all.size(); ++k) {
             auto& c = all[(k + static_cast<std::size_t>(round - 1)) % all.size()];
             const std::string folder = "site-" + std::to_string(n) + "-" + c.key + "-" + std::to_string(round);
-            const fs::path site = opt.work / folder;
+            const fs::path site = work / folder;
             fs::create_directories(site);
-            const fs::path kvn = opt.work / ("bench-" + c.key + ".kvn");
+            const fs::path kvn = work / ("bench-" + c.key + ".kvn");
             write_settings(kvn, folder);
             std::vector<std::string> args = c.args;
             for (auto& a : args) {
@@ -293,20 +299,22 @@ bool measure(const options& opt, long n) {
             c.cpu_vs_floor.push_back(cpu(all[0].runs.back()) / std::max(1e-6, cpu(c.runs.back())));
         }
         if (round == 1) {
-            const fs::path reference = opt.work / ("site-" + std::to_string(n) + "-floor-1");
+            const fs::path reference = work / ("site-" + std::to_string(n) + "-floor-1");
             for (std::size_t i = 1; i < all.size(); ++i) {
                 const long differ = pages_differing(
-                    reference, opt.work / ("site-" + std::to_string(n) + "-" + all[i].key + "-1"));
+                    reference, work / ("site-" + std::to_string(n) + "-" + all[i].key + "-1"));
                 if (differ != 0) {
                     std::printf("warning: %ld pages of %s differ from the floor's\n", differ,
                                 all[i].name.c_str());
                 }
             }
         }
+        // Memory is not a disk: a round's pages go as soon as they are checked.
+        if (in_memory) remove_sites(work);
     }
 
-    std::printf("\n%ld pages, median of %d rounds; ratios to the floor's in the same round: pages/s,\n"
-                "and CPU time (user + system) of the floor over the program's\n", n, opt.rounds);
+    std::printf("\n%ld pages %s, median of %d rounds; ratios to the floor's in the same round: pages/s,\n"
+                "and CPU time (user + system) of the floor over the program's\n", n, where, opt.rounds);
     std::printf("%-28s %9s %11s %11s %9s %9s %11s %10s %9s\n", "program", "pages/s", "user us/pg",
                 "sys us/pg", "peak MiB", "vs floor", "vs floor 1", "CPU floor", "vs jinja");
     for (auto& c : all) {
@@ -341,7 +349,10 @@ int main(int argc, char** argv) {
             else if (a == "--other-cli") opt.other_cli = next();
             else if (a == "--jinja") opt.jinja_script = next();
             else if (a == "--work") opt.work = next();
+            else if (a == "--tmpfs") opt.tmpfs = next();
+            else if (a == "--disk-pages") opt.disk_pages = parse_list<long>(next());
             else if (a == "--pages") opt.pages = parse_list<long>(next());
+            else if (a == "--no-disk") opt.disk_pages.clear();
             else if (a == "--jobs") opt.jobs = parse_list<unsigned>(next());
             else if (a == "--rounds") opt.rounds = std::max(1, std::stoi(next()));
             else if (a == "--settle") opt.settle_seconds = std::stoi(next());
@@ -360,9 +371,29 @@ int main(int argc, char** argv) {
         }
     }
 
-    fs::create_directories(opt.work / "templates");
-    std::ofstream(opt.work / "templates" / "page.html", std::ios::binary) << page_template();
-    std::ofstream(opt.work / "templates" / "page.jinja", std::ios::binary) << korvane::bench::jinja_template();
+    auto write_templates = [](const fs::path& work) {
+        fs::create_directories(work / "templates");
+        std::ofstream(work / "templates" / "page.html", std::ios::binary) << page_template();
+        std::ofstream(work / "templates" / "page.jinja", std::ios::binary)
+            << korvane::bench::jinja_template();
+    };
+
+    // In memory first: there the file system costs little and the ratios
+    // judge the programs' CPU work.
+    bool ok = true;
+    if (!opt.pages.empty()) {
+        const bool own_tmpfs = opt.tmpfs.empty();
+        const fs::path memory =
+            own_tmpfs ? fs::path("/dev/shm/korvane_bench-" + std::to_string(::getpid())) : opt.tmpfs;
+        write_templates(memory);
+        for (long n : opt.pages) {
+            if (!(ok = measure(opt, memory, "in memory", n))) break;
+        }
+        remove_sites(memory);
+        if (own_tmpfs) fs::remove_all(memory);
+    }
+    if (!ok || opt.disk_pages.empty()) return ok ? 0 : 1;
+    write_templates(opt.work);
 
     // Pages deleted right before a run make the run pay for them: ext4
     // checks every inode freed in the last 30 seconds before it reuses one
@@ -393,9 +424,8 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         std::this_thread::sleep_for(std::chrono::seconds(wait));
     }
-    bool ok = true;
-    for (long n : opt.pages) {
-        if (!(ok = measure(opt, n))) break;
+    for (long n : opt.disk_pages) {
+        if (!(ok = measure(opt, opt.work, "on disk", n))) break;
     }
     remove_pages();
     return ok ? 0 : 1;

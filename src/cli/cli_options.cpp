@@ -3,6 +3,7 @@
 #include "text/calendar.h"
 
 #include <charconv>
+#include <tuple>
 #include <cstdio>
 
 namespace korvane::cli {
@@ -16,6 +17,15 @@ std::optional<int> whole_number(const std::string& text) {
 }
 
 }  // namespace
+
+std::optional<std::pair<unsigned, unsigned>> parse_shard(const std::string& text) {
+    const std::size_t slash = text.find('/');
+    if (slash == std::string::npos) return std::nullopt;
+    const auto k = whole_number(text.substr(0, slash));
+    const auto n = whole_number(text.substr(slash + 1));
+    if (!k || !n || *k < 0 || *n < 1 || *k >= *n) return std::nullopt;
+    return std::pair{static_cast<unsigned>(*k), static_cast<unsigned>(*n)};
+}
 
 std::optional<local_time> parse_timestamp(const std::string& text) {
     // Exactly YYYY-MM-DDTHH:MM:SS.
@@ -91,6 +101,15 @@ std::optional<cli_options> parse_command_line(const std::vector<std::string>& ar
             if (!value(options.bind_address)) return std::nullopt;
         } else if (a == "--open") {
             options.open_browser = true;
+        } else if (a == "--shard") {
+            std::string text;
+            if (!value(text)) return std::nullopt;
+            const auto part = parse_shard(text);
+            if (!part) {
+                error = "--shard takes K/N, part K (from 0) of N parts, not '" + text + "'";
+                return std::nullopt;
+            }
+            std::tie(options.shard_index, options.shard_count) = *part;
         } else if (a == "--no-row-limit") {
             options.no_row_limit = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -146,6 +165,8 @@ const char* usage_text() {
            "  --jobs N, -j N       render pages on N threads (default: one per core)\n"
            "  --now YYYY-MM-DDTHH:MM:SS  the date and time TODAYS DATE tags show\n"
            "  --no-row-limit       lift the 32767-row limit of the main result\n"
+           "  --shard K/N          make only part K (0 to N-1) of N: the rows whose page\n"
+           "                       name falls in it (also KORVANE_SHARD=K/N)\n"
            "  --help, --version\n"
            "\n"
            "options of watch and serve (and --now, --no-row-limit):\n"

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace korvane::cli {
@@ -27,6 +28,9 @@ struct cli_options {
     int port = 8000;
     std::string bind_address = "127.0.0.1";
     bool open_browser = false;
+    // --shard K/N: only the rows of part K (from 0) of N; count 0: not given.
+    unsigned shard_index = 0;
+    unsigned shard_count = 0;
 };
 
 // Exit statuses, as scripts see them.
@@ -44,6 +48,9 @@ enum exit_status : int {
 // and sets error to a one-line reason.
 std::optional<cli_options> parse_command_line(const std::vector<std::string>& args,
                                               std::string& error);
+
+// "K/N" with 0 <= K < N: the part and the count; nullopt otherwise.
+std::optional<std::pair<unsigned, unsigned>> parse_shard(const std::string& text);
 
 // "YYYY-MM-DDTHH:MM:SS", a real date and time; nullopt otherwise.
 std::optional<local_time> parse_timestamp(const std::string& text);

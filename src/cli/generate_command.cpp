@@ -11,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -124,6 +125,20 @@ int generate_command(const cli_options& options) {
             "missing); running anyway\n",
             options.settings_file.c_str());
     }
+    // A run split over machines: each is told its part on the command line
+    // or, as schedulers hand out indexes, in the environment.
+    generator::shard part;
+    if (options.shard_count > 0) {
+        part = {options.shard_index, options.shard_count};
+    } else if (const char* text = std::getenv("KORVANE_SHARD"); text && *text) {
+        const auto given = parse_shard(text);
+        if (!given) {
+            std::fprintf(stderr, "korvane-cli: KORVANE_SHARD takes K/N, part K (from 0) of N parts, not '%s'\n",
+                         text);
+            return exit_usage;
+        }
+        part = {given->first, given->second};
+    }
     install_stop_handlers();
     const std::string base = std::filesystem::path(options.settings_file).parent_path().string();
 
@@ -135,6 +150,11 @@ int generate_command(const cli_options& options) {
     // runs of their own and counted here.
     page_generator run(run_options_for(options, base));
     run.begin_run(status, report);
+    if (part.count > 1) {
+        report.add_line("Shard " + std::to_string(part.index) + "/" + std::to_string(part.count) +
+                        ": only the pages whose file names fall in this part");
+        report.add_line("");
+    }
     report.set_problem_phase(true);
     if (!run.open_database(settings)) {
         if (!options.report_file.empty()) write_lines(options.report_file, report.lines());
@@ -156,6 +176,16 @@ int generate_command(const cli_options& options) {
     parallel.report = &report;
     parallel.status = &status;
     parallel.stop = stop_signal.token();
+    parallel.part = part;
+    // Shards run apart: a row reading a page another row writes might not see it.
+    if (part.count > 1 && row_count > 0 && generator::rows_use_other_rows_pages(run, row_count, stop_signal.token())) {
+        run.close();
+        std::fputs("korvane-cli: --shard cannot split this run: a row uses as its template a page "
+                   "another row writes, and in another part that page may not be written yet; "
+                   "generate these pages in one run\n",
+                   stderr);
+        return exit_usage;
+    }
     parallel.progress = [&](std::int64_t row, std::int64_t count, page_outcome outcome,
                             const std::string& caption) {
         rows_done = row;

@@ -218,6 +218,11 @@ bool page_generator::row_files(std::int64_t row_number, std::string& template_fi
     return true;
 }
 
+bool page_generator::row_page_name(std::int64_t row_number, std::string& page_name) {
+    page_name = settings_.generated_path;
+    return append_main_field(row_number, settings_.generated_field, page_name);
+}
+
 page_outcome page_generator::generate_row(std::int64_t row_number, std::int64_t row_count,
                                           error_list_target& report, status_port& status) {
     error_list_target* const saved_list = report_.error_list();

@@ -107,6 +107,10 @@ public:
     // base folder applied), for a tool that must know before it renders which
     // rows share files. False when a field cannot be read (nothing reported).
     bool row_files(std::int64_t row_number, std::string& template_file, std::string& output_file);
+    // The output file of a main row as the settings name it, before the base
+    // folder is applied (what a shard is chosen by). False when the field
+    // cannot be read.
+    bool row_page_name(std::int64_t row_number, std::string& page_name);
     // Adds a page made elsewhere to this run's counters.
     void count_page(page_outcome outcome);
     // Closes the main result and the database, writes the completion line and

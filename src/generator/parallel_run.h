@@ -8,8 +8,13 @@
 // on the calling thread and hands copies of its rows to threads that each have
 // their own page_generator, database connection and template engine; every
 // row's report lines, captions and progress come back on the calling thread,
-// in row order, so a window can show them as they come. It makes the pages on
-// one thread where the pages depend on the order of the rows.
+// in row order, so a window can show them as they come. While the threads
+// open their connections the calling thread makes the first rows itself, so a
+// run too small to pay for them never waits for them. From the first row
+// whose page depends on the rows before it (it writes a file an earlier row
+// wrote or read as template, or reads one an earlier row wrote) the rows are
+// made in order on the calling thread: the pages are always those of one row
+// after the other.
 //
 // For a window: `progress` and the captions arrive on the calling thread,
 // `waiting` is pumped there while it waits for rows, and `stop` is read by
@@ -18,6 +23,7 @@
 
 #include "data/settings.h"
 #include "generator/page_generator.h"
+#include "generator/shard.h"
 #include "ports/host_ports.h"
 #include "ports/log_errors.h"
 #include "ports/stop_token.h"
@@ -29,9 +35,9 @@
 
 namespace korvane::generator {
 
-// Why the pages were made on one thread when more were asked for.
+// Why rows were made in order on one thread when more were asked for.
 enum class one_thread_reason {
-    none,                  // made on the threads asked for (or one was asked for)
+    none,                  // every row could be made on any thread
     rows_share_output,     // two rows write one file: the later row's page is the one left
     page_used_as_template, // a row's template is a page another row writes
 };
@@ -46,7 +52,7 @@ struct parallel_options {
     // thread. Required.
     error_list_target* report = nullptr;
     status_port* status = nullptr;
-    // Looked at before each row: after a stop no further row starts.
+    // The stop token: read before each row; when set no further row starts.
     stop_token stop;
     // After each row, in row order: the row (1-based), the row count, the
     // outcome and the row's last caption ("" when it showed none).
@@ -55,19 +61,25 @@ struct parallel_options {
         progress;
     // Pumped on the calling thread while it waits for rows from the threads.
     event_pump* waiting = nullptr;
+    // Only the rows whose page falls in this part are made and reported.
+    shard part;
+    // False: every row goes to the threads and through the order check (for
+    // tests, which must not depend on how fast a connection opens).
+    bool make_rows_while_threads_open = true;
 };
 
 struct parallel_result {
     std::int64_t rows_done = 0;  // rows reported, from the first on
     unsigned threads = 1;        // threads the pages were made on
+    // Set when from some row on the rows were made in order on the calling thread.
     one_thread_reason reason = one_thread_reason::none;
 };
 
-// Why rows 1..row_count of the run's main result must be made in row order
-// (none when they need not). Reads every row's file names; the result is then
-// read again from its first row.
-one_thread_reason order_dependence(page_generator& run, std::int64_t row_count,
-                                   stop_token stop = {});
+// True when a row's template is a page another row writes: split over
+// machines, such rows would not see each other's pages. Reads every row's
+// file names; the result is then read again from its first row.
+bool rows_use_other_rows_pages(page_generator& run, std::int64_t row_count,
+                               stop_token stop = {});
 
 // Makes the pages of rows 1..row_count of reporter's main result (opened
 // with open_main_recordset), counting them on reporter. A failure of a thread

@@ -48,6 +48,15 @@ TEST(record_set, fields_are_found_without_regard_to_case_first_one_winning) {
     EXPECT_EQ(rs.value("nothing"), nullptr);
     EXPECT_EQ(rs.value(7), nullptr);
     EXPECT_EQ(rs.value(-1), nullptr);
+    // Lookups are remembered by where the name lies: a new name in the same
+    // place is still looked up.
+    record_set places({"name", "city"});
+    std::string name = "name";
+    EXPECT_EQ(places.field_index(name), 0);
+    name = "CITY";
+    EXPECT_EQ(places.field_index(name), 1);
+    name = "town";
+    EXPECT_EQ(places.field_index(name), -1);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // Pages made on several threads are the pages, report and captions of the
-// rows made one after the other; where the pages depend on row order the run
-// says why and makes them on one thread.
+// rows made one after the other; from a row whose page depends on the rows
+// before it the run says why and makes the rest in order.
 #include "generator/parallel_run.h"
 #include "run_test_support.h"
 #include "sqlite_test_support.h"
@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 
 namespace korvane::generator {
 namespace {
@@ -34,7 +35,7 @@ struct made_site {
 
 class parallel_run : public ::testing::Test {
 protected:
-    made_site make(unsigned jobs, stop_token stop = {},
+    made_site make(unsigned jobs, shard part = {}, stop_token stop = {},
                    std::function<void(std::int64_t)> on_row = {}) {
         fs::remove_all(folder_.dir() / "out");
         fs::remove_all(folder_.dir() / "templates");
@@ -67,9 +68,11 @@ protected:
         options.report = &report;
         options.status = &status;
         options.stop = stop;
+        options.make_rows_while_threads_open = false;
+        options.part = part;
         std::int64_t last_row = 0;
         options.progress = [&](std::int64_t row, std::int64_t count, page_outcome, const std::string&) {
-            EXPECT_EQ(row, last_row + 1);  // in row order, each row once
+            EXPECT_GT(row, last_row);  // in row order, each row once
             EXPECT_EQ(count, 40);
             last_row = row;
             if (on_row) on_row(row);
@@ -89,7 +92,7 @@ protected:
 };
 
 // One case per reason the order of the rows matters, and one without.
-TEST_F(parallel_run, threads_give_the_pages_of_row_order_and_fall_back_to_one_thread_only_when_they_must) {
+TEST_F(parallel_run, threads_give_the_pages_of_row_order_and_go_in_order_only_when_they_must) {
     struct order_case {
         const char* what;
         std::string template_cases, output_cases;
@@ -117,7 +120,7 @@ TEST_F(parallel_run, threads_give_the_pages_of_row_order_and_fall_back_to_one_th
         const made_site one = make(1);
         const made_site four = make(4);
         EXPECT_EQ(four.result.reason, c.reason);
-        EXPECT_EQ(four.result.threads, c.reason == one_thread_reason::none ? 4u : 1u);
+        EXPECT_EQ(four.result.threads, 4u);
         EXPECT_EQ(four.result.rows_done, 40);
         EXPECT_EQ(four.pages.at(c.page), c.text);
         EXPECT_EQ(four.pages, one.pages);
@@ -134,12 +137,12 @@ TEST_F(parallel_run, stop_makes_no_row_after_it_and_reports_the_rows_made) {
     ASSERT_TRUE(test::make_sqlite_file(folder_.path("site.db"), rows_sql("when 0 then ''", "when 0 then ''")));
     stop_source stop;
     stop.request_stop();
-    const made_site none = make(2, stop.token());
+    const made_site none = make(2, {}, stop.token());
     EXPECT_EQ(none.result.rows_done, 0);
     EXPECT_TRUE(none.pages.empty());
 
     stop.reset();
-    const made_site some = make(2, stop.token(), [&](std::int64_t row) {
+    const made_site some = make(2, {}, stop.token(), [&](std::int64_t row) {
         if (row == 3) stop.request_stop();
     });
     EXPECT_GE(some.result.rows_done, 3);
@@ -147,6 +150,44 @@ TEST_F(parallel_run, stop_makes_no_row_after_it_and_reports_the_rows_made) {
     for (std::int64_t row = 1; row <= some.result.rows_done; ++row) {
         const std::string name = "p" + std::to_string(row) + ".html";
         EXPECT_EQ(some.pages.at(name), "row " + std::to_string(row) + "\r\n");
+    }
+}
+
+// The shards of a run, made apart, give between them the pages and the
+// report lines of the whole run; rows writing one file stay in one shard.
+TEST_F(parallel_run, shards_together_give_the_pages_and_report_of_one_run) {
+    ASSERT_TRUE(test::make_sqlite_file(
+        folder_.path("site.db"), rows_sql("when 11 then 'missing.html' when 12 then 'missing.html'",
+                                          "when 5 then 'same.html' when 20 then 'same.html'")));
+    // The report between its start lines and its completion line.
+    auto problems = [](const lines& report) {
+        EXPECT_GE(report.size(), 3u);
+        std::multiset<std::string> middle(report.begin() + 2, report.end() - 1);
+        return middle;
+    };
+    const made_site whole = make(1);
+    ASSERT_EQ(whole.pages.size(), 37u);  // 40 rows, two without template, two on one page
+    ASSERT_EQ(problems(whole.report).size(), 8u);
+    for (const unsigned count : {1u, 2u, 3u, 4u}) {
+        for (const unsigned jobs : {1u, 2u}) {
+            SCOPED_TRACE(std::to_string(count) + " shards, --jobs " + std::to_string(jobs));
+            std::map<std::string, std::string> pages;
+            std::multiset<std::string> report;
+            std::int64_t written = 0;
+            for (unsigned index = 0; index < count; ++index) {
+                const made_site part = make(jobs, {index, count});
+                for (const auto& [name, text] : part.pages) {
+                    EXPECT_TRUE(pages.emplace(name, text).second) << name << " made by two shards";
+                }
+                report.merge(problems(part.report));
+                written += part.written;
+                EXPECT_EQ(part.report.back(),
+                          "Process complete. " + std::to_string(part.written) + " files generated");
+            }
+            EXPECT_EQ(pages, whole.pages);
+            EXPECT_EQ(report, problems(whole.report));
+            EXPECT_EQ(written, whole.written);
+        }
     }
 }
 

@@ -110,8 +110,19 @@ void record_set::close() {
 // Results have a handful of fields, so a scan beats hashing a folded copy.
 // The first of two fields with the same name wins.
 int record_set::field_index(std::string_view name) const {
+    known_name& known =
+        known_names_[(reinterpret_cast<std::uintptr_t>(name.data()) >> 2) % known_names_.size()];
+    // The text there may have changed since; a name equal to the field found
+    // for it has that field as its first match too.
+    if (known.text == name.data() && known.size == name.size() && known.index >= 0 &&
+        same_field_name(names_[static_cast<std::size_t>(known.index)], name)) {
+        return known.index;
+    }
     for (std::size_t i = 0; i < names_.size(); ++i) {
-        if (same_field_name(names_[i], name)) return static_cast<int>(i);
+        if (same_field_name(names_[i], name)) {
+            known = {name.data(), name.size(), static_cast<int>(i)};
+            return static_cast<int>(i);
+        }
     }
     return -1;
 }

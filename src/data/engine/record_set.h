@@ -7,6 +7,7 @@
 
 #include "data/engine/db_value.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -76,6 +77,14 @@ private:
     std::size_t count_ = 0;
     std::size_t cursor_ = 0;
     std::unique_ptr<row_source> source_;
+    // Names looked up before, by where their text lies: a tag names its field
+    // from the template, which stays put from page to page.
+    struct known_name {
+        const char* text = nullptr;
+        std::size_t size = 0;
+        int index = -1;
+    };
+    mutable std::array<known_name, 16> known_names_{};
 };
 
 }  // namespace korvane::data
