@@ -91,6 +91,8 @@ std::optional<cli_options> parse_command_line(const std::vector<std::string>& ar
             if (!value(options.bind_address)) return std::nullopt;
         } else if (a == "--open") {
             options.open_browser = true;
+        } else if (a == "--no-wait") {
+            options.no_wait = true;
         } else if (a == "--no-row-limit") {
             options.no_row_limit = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -146,6 +148,8 @@ const char* usage_text() {
            "  --jobs N, -j N       render pages on N threads (default: one per core)\n"
            "  --now YYYY-MM-DDTHH:MM:SS  the date and time TODAYS DATE tags show\n"
            "  --no-row-limit       lift the 32767-row limit of the main result\n"
+           "  --no-wait            when another run writes to the same output folder,\n"
+           "                       end at once (exit status 5) instead of waiting\n"
            "  --help, --version\n"
            "\n"
            "options of watch and serve (and --now, --no-row-limit):\n"
@@ -157,7 +161,7 @@ const char* usage_text() {
            "\n"
            "exit status: 0 all pages written, nothing reported; 1 problems reported;\n"
            "2 usage error; 3 settings file unreadable; 4 database not opened;\n"
-           "130/143 interrupted\n";
+           "5 another run writes to the output folder (--no-wait); 130/143 interrupted\n";
 }
 
 }  // namespace korvane::cli

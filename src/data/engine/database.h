@@ -54,9 +54,9 @@ public:
     // statement cannot take all memory: a larger result counts as none for
     // its caller anyway. 0: no bound. Engines that cannot stop ignore it.
     virtual void set_row_bound(std::int64_t rows) { (void)rows; }
-    // While flag is raised, a statement that runs stops where it is with an
-    // error, counting and fetching included. Null: never.
-    virtual void set_stop_flag(const std::atomic<bool>* flag) { (void)flag; }
+    // Once stop asks, a statement that runs stops where it is with an error,
+    // counting and fetching included.
+    virtual void set_stop(stop_token stop) { (void)stop; }
 
     // Releases the connection; a second close does nothing.
     virtual bool close(std::string& error) = 0;

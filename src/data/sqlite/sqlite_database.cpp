@@ -125,13 +125,12 @@ public:
 
     void set_row_bound(std::int64_t rows) override { row_bound_ = rows; }
 
-    void set_stop_flag(const std::atomic<bool>* flag) override {
-        stop_flag_ = flag;
+    void set_stop(stop_token stop) override {
+        stop_ = stop;
         if (handle_ == nullptr) return;
         // Every few thousand steps of the engine: a statement that never ends
         // (a cross join counted, a recursive query) still stops.
-        sqlite3_progress_handler(handle_, flag != nullptr ? 4096 : 0,
-                                 flag != nullptr ? &stop_progress : nullptr, this);
+        sqlite3_progress_handler(handle_, 4096, &stop_progress, this);
     }
 
     bool close(std::string& error) override {
@@ -160,14 +159,13 @@ private:
     }
 
     static int stop_progress(void* self) {
-        const std::atomic<bool>* flag = static_cast<sqlite_database*>(self)->stop_flag_;
-        return flag != nullptr && flag->load(std::memory_order_relaxed) ? 1 : 0;
+        return static_cast<sqlite_database*>(self)->stop_.stop_requested() ? 1 : 0;
     }
 
     sqlite3* handle_;
     bool in_snapshot_ = false;
     std::int64_t row_bound_ = 0;
-    const std::atomic<bool>* stop_flag_ = nullptr;
+    stop_token stop_;
     statement_cache kept_;
 };
 
