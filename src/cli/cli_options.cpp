@@ -110,6 +110,8 @@ std::optional<cli_options> parse_command_line(const std::vector<std::string>& ar
                 return std::nullopt;
             }
             std::tie(options.shard_index, options.shard_count) = *part;
+        } else if (a == "--no-wait") {
+            options.no_wait = true;
         } else if (a == "--no-row-limit") {
             options.no_row_limit = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -167,6 +169,8 @@ const char* usage_text() {
            "  --no-row-limit       lift the 32767-row limit of the main result\n"
            "  --shard K/N          make only part K (0 to N-1) of N: the rows whose page\n"
            "                       name falls in it (also KORVANE_SHARD=K/N)\n"
+           "  --no-wait            when another run writes to the same output folder,\n"
+           "                       end at once (exit status 5) instead of waiting\n"
            "  --help, --version\n"
            "\n"
            "options of watch and serve (and --now, --no-row-limit):\n"
@@ -178,7 +182,7 @@ const char* usage_text() {
            "\n"
            "exit status: 0 all pages written, nothing reported; 1 problems reported;\n"
            "2 usage error; 3 settings file unreadable; 4 database not opened;\n"
-           "130/143 interrupted\n";
+           "5 another run writes to the output folder (--no-wait); 130/143 interrupted\n";
 }
 
 }  // namespace korvane::cli

@@ -23,6 +23,7 @@ struct cli_options {
     unsigned jobs = 0;  // 0: one per core
     std::optional<local_time> now;
     bool no_row_limit = false;
+    bool no_wait = false;  // another run writes to the output folder: end at once
     // watch and serve
     int poll_seconds = 0;  // 0: an ODBC source is not polled
     int port = 8000;
@@ -40,6 +41,7 @@ enum exit_status : int {
     exit_usage = 2,
     exit_settings_unreadable = 3,
     exit_database_unopened = 4,
+    exit_folder_busy = 5,     // --no-wait and another run writes to the output folder
     exit_interrupted = 130,   // SIGINT
     exit_terminated = 143,    // SIGTERM
 };

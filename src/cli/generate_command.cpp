@@ -87,6 +87,7 @@ generator::run_options run_options_for(const cli_options& options, const std::st
     generator::run_options run;
     run.base_folder = base;
     run.stop = stop_signal.token();
+    run.wait_for_output_lock = !options.no_wait;
     run.row_limit = options.no_row_limit ? generator::no_row_limit : generator::classic_row_limit;
     if (options.now) {
         const local_time t = *options.now;
@@ -150,6 +151,16 @@ int generate_command(const cli_options& options) {
     // runs of their own and counted here.
     page_generator run(run_options_for(options, base));
     run.begin_run(status, report);
+    if (!run.lock_output_folder(settings)) {
+        if (!options.report_file.empty()) write_lines(options.report_file, report.lines());
+        if (received_signal.load() == SIGINT) return exit_interrupted;
+        if (received_signal.load() != 0) return exit_terminated;
+        if (options.quiet) {  // the lines after the two start lines
+            const auto& lines = report.lines();
+            for (std::size_t i = 2; i < lines.size(); ++i) std::fprintf(stderr, "%s\n", lines[i].c_str());
+        }
+        return run.folder_busy() ? exit_folder_busy : exit_problems;
+    }
     if (part.count > 1) {
         report.add_line("Shard " + std::to_string(part.index) + "/" + std::to_string(part.count) +
                         ": only the pages whose file names fall in this part");
@@ -213,9 +224,8 @@ int generate_command(const cli_options& options) {
         if (main_rows > generator::classic_row_limit && !options.no_row_limit) {
             std::fprintf(
                 stderr,
-                "korvane-cli: the main result has %lld rows, more than %lld: no pages were "
+                "korvane-cli: the main result has more than %lld rows: no pages were "
                 "written (--no-row-limit lifts the limit)\n",
-                static_cast<long long>(main_rows),
                 static_cast<long long>(generator::classic_row_limit));
         } else if (!options.quiet) {
             std::fprintf(stderr,

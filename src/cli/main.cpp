@@ -11,6 +11,7 @@
 
 #include <sqlite3.h>
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -39,6 +40,9 @@ int main(int argc, char** argv) {
     // SQLite's allocation statistics take one process-wide lock on every
     // allocation, which threads rendering pages side by side would queue on.
     sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    // A reader that goes away (| head) must not end a run in the middle of a
+    // page: writes to it fail instead, and the run goes on to its end.
+    std::signal(SIGPIPE, SIG_IGN);
     try {
         // Qt SQL loads its drivers as plugins, which needs an application object.
         QCoreApplication app(argc, argv);

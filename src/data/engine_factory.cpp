@@ -12,9 +12,16 @@ namespace korvane::data {
 
 std::unique_ptr<database> open_database_file(const std::string& path, std::string& error,
                                              stop_token stop) {
+    // A FIFO would block the open for ever, a device never end.
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        error = "'" + path + "' is not a database file: " +
+                (std::filesystem::is_directory(status) ? "it is a folder." : "it is not a regular file.");
+        return nullptr;
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        std::error_code ec;
         error = (std::filesystem::exists(path, ec) ? "Could not read file '" : "Could not find file '") +
                 path + "'.";
         return nullptr;

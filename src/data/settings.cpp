@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
 #include <QStringDecoder>
@@ -91,9 +92,15 @@ bool write_settings_file(const GenerationSettings& s, std::string& error) {
 }
 
 std::int16_t read_settings_file(GenerationSettings& s, const std::string& path) {
+    // Only a regular file: a FIFO would block the read for ever, a device
+    // never end. A settings file is a few lines; reading stops at 1 MiB.
+    constexpr qint64 max_settings_bytes = 1024 * 1024;
+    QFileInfo info(QString::fromStdString(path));
+    if (!info.isFile()) return -1;
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly)) return -1;
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.read(max_settings_bytes + 1);
+    if (bytes.size() > max_settings_bytes) return -1;
     if (file.error() != QFileDevice::NoError) return -1;
 
     const auto lines = split_lines(decode_settings_bytes(bytes));

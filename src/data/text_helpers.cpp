@@ -150,11 +150,13 @@ bool same_ascii_word(std::string_view text, std::string_view key) {
            });
 }
 
-// Length of the password key (pwd or password, any case) at text[at], 0 when
-// none starts there.
+// Length of a key that names a secret (PWD, PASSWORD, PASSWD, PASS, TOKEN,
+// SECRET, KEY, any case) at text[at], 0 when none starts there.
 std::size_t password_key_at(std::string_view text, std::size_t at) {
     if (at > 0 && is_word_character(text[at - 1])) return 0;
-    for (const std::string_view key : {std::string_view("password"), std::string_view("pwd")}) {
+    static constexpr std::string_view secret_keys[] = {"password", "passwd", "pass", "pwd",
+                                                       "token",    "secret", "key"};
+    for (const std::string_view key : secret_keys) {
         if (!same_ascii_word(text.substr(at, key.size()), key)) continue;
         if (at + key.size() < text.size() && is_word_character(text[at + key.size()])) continue;
         return key.size();

@@ -61,6 +61,7 @@ void page_generator::begin_run(status_port& status_label, error_list_target& err
 }
 
 void page_generator::generate_pages(const GenerationSettings& settings) {
+    if (!lock_output_folder(settings)) return;
     if (!open_database(settings)) return;
     const std::int64_t row_count = open_main_recordset(settings.main_type, settings.main_name);
     if (row_count > 0) {
@@ -70,7 +71,7 @@ void page_generator::generate_pages(const GenerationSettings& settings) {
         error_list_target* list = report_.error_list();
         status_port* status = status_label_;
         for (std::int64_t row = 1; row <= row_count; ++row) {
-            if (options_.stop.stop_requested()) {
+            if (stop_asked()) {
                 report_.add_error_line("Generation stopped by the user.");
                 break;
             }
@@ -81,6 +82,45 @@ void page_generator::generate_pages(const GenerationSettings& settings) {
         }
     }
     finish_run();
+}
+
+bool page_generator::stop_asked() const {
+    return options_.stop.stop_requested();
+}
+
+bool page_generator::lock_output_folder(const GenerationSettings& settings) {
+    folder_busy_ = false;
+    const std::string folder = output_folder_of(settings.generated_path, options_.base_folder);
+    std::string error;
+    const lock_outcome outcome = output_lock_.acquire(
+        folder, options_.wait_for_output_lock, [this] { return stop_asked(); },
+        [&] {
+            const std::string waiting = "Waiting for another run writing to " + folder;
+            report_.add_error_line(waiting);
+            set_status(" " + waiting + "...");
+            pump_events();
+        },
+        error);
+    switch (outcome) {
+        case lock_outcome::locked:
+        case lock_outcome::no_folder:
+            return true;
+        case lock_outcome::busy:
+            folder_busy_ = true;
+            report_.add_error_line("Another run is writing to this folder; nothing was generated:");
+            break;
+        case lock_outcome::stopped:
+            report_.add_error_line("Generation stopped by the user.");
+            return false;
+        case lock_outcome::failed:
+            report_.add_error_line("The output folder could not be locked:");
+            report_.add_error_line("    " + error);
+            break;
+    }
+    report_.add_error_line("    Folder: " + folder);
+    report_.add_blank_error_line();
+    pump_events();
+    return false;
 }
 
 // A run on a new database starts with nothing loaded and nothing counted.
@@ -103,8 +143,14 @@ bool page_generator::open_database(const GenerationSettings& settings) {
     std::string error;
     if (global::open_database(database_, settings.database_type, name, messages, &error,
                               options_.stop) == 0) {
-        // One consistent view of the data for the whole run, and cheaper queries.
-        if (database_) database_->begin_read_snapshot();
+        if (database_) {
+            // No result is read past what the run could use, and a stop ends
+            // any statement, however long it runs.
+            database_->set_row_bound(options_.row_limit == no_row_limit ? 0 : options_.row_limit + 1);
+            database_->set_stop(options_.stop);
+            // One consistent view of the data for the whole run, and cheaper queries.
+            database_->begin_read_snapshot();
+        }
         return true;
     }
     database_.reset();
@@ -321,6 +367,7 @@ void page_generator::count_page(page_outcome outcome) {
 
 void page_generator::finish_run() {
     close();
+    output_lock_.release();
     const std::string count = std::to_string(files_generated());
     report_.add_error_line("Process complete. " + count + " files generated");
     set_status(" Process complete!  " + count + " files generated");

@@ -17,6 +17,7 @@
 #include "ports/host_ports.h"
 #include "data/settings.h"
 #include "generator/date_text.h"
+#include "generator/output_lock.h"
 #include "generator/tag_text.h"
 #include "generator/template_syntax.h"
 #include "template/template_engine.h"
@@ -53,6 +54,9 @@ struct run_options {
     // by the user.". While a database file is read, a stop ends the open
     // (reported as a failure to open). A default token never stops.
     stop_token stop;
+    // While another run writes into the same output folder: wait for it
+    // (true) or end at once (false).
+    bool wait_for_output_lock = true;
     // Called after each main row with the row (1-based) and the row count,
     // for a progress bar.
     std::function<void(std::int64_t row, std::int64_t count)> progress;
@@ -87,6 +91,13 @@ public:
     // Keeps the status label and the list, clears the list, writes the start
     // lines and an empty caption.
     void begin_run(status_port& status_label, error_list_target& error_list);
+    // Takes the output folder of the settings for this run (output_lock.h),
+    // waiting for another run there when the options say so. False when the
+    // run must not go on (reported: another run holds the folder, a stop
+    // came while waiting, or the lock failed); folder_busy() then tells the
+    // first apart. Held until finish_run or the end of this object.
+    bool lock_output_folder(const GenerationSettings& settings);
+    bool folder_busy() const { return folder_busy_; }
     // Opens the database of the settings and keeps the settings for the rows.
     // False when it cannot be opened: reported, message shown; the run is over.
     bool open_database(const GenerationSettings& settings);
@@ -190,8 +201,12 @@ private:
     void skip_if_section(template_engine& engine);
     void report_too_deep(std::string_view tag);
 
+    bool stop_asked() const;
+
     run_options options_;
     GenerationSettings settings_;
+    output_lock output_lock_;
+    bool folder_busy_ = false;
     log_errors report_;
     status_port* status_label_ = nullptr;
 

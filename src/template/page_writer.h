@@ -24,20 +24,27 @@ struct close_result {
 class page_writer {
 public:
     page_writer() = default;
-    // A page created at the open and never closed is removed.
     ~page_writer();
     page_writer(const page_writer&) = delete;
     page_writer& operator=(const page_writer&) = delete;
 
     // Prepares the page: false with a reason for a missing folder, a name that
-    // is a folder, a read-only file, a folder without write permission, or an
-    // output already open. Nothing is written before the close.
+    // is a folder or a device, a read-only file, a folder without write
+    // permission, or an output already open. Nothing is written before the
+    // close. The first open in a folder removes the temporary files
+    // (".korvane-" and 12 letters or digits ".tmp") older than this process's
+    // first page, which only a killed run leaves.
     bool open(const std::string& filename, std::string& error);
     bool is_open() const { return open_; }
     // The page's bytes so far; the caller appends to them while it is open.
     std::string& bytes() { return page_; }
     // Writes the collected bytes as the page, unless it already holds exactly
-    // these bytes. The bytes are emptied.
+    // these bytes: into a file without a name in the page's folder (or a
+    // temporary name where the file system has no such files), which then
+    // takes the page's name, or is renamed over the page there. A replaced
+    // page keeps its mode, group and (where allowed) owner; a symbolic link
+    // at the page's name is replaced, the file it points to is untouched.
+    // The bytes are emptied.
     close_result close();
 
 private:
@@ -45,10 +52,10 @@ private:
     close_result write_new_page();
 
     bool open_ = false;
-    std::string output_path_;      // the page being written (symbolic links resolved)
+    std::string output_path_;      // the page being written
     std::string output_folder_;    // its folder, where the temporary file goes
-    bool target_existed_ = false;  // the page was there at the open
-    int new_page_fd_ = -1;         // the new page created at the open
+    bool target_existed_ = false;  // something was at the page's name at the open
+    int anonymous_fd_ = -1;        // the file without a name the page goes into
     std::string page_;             // the completed lines of the page
     std::string compare_bytes_;    // the page already there, when it may be unchanged
     std::string temporary_path_;

@@ -10,6 +10,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -93,13 +94,16 @@ std::string_view fold_ascii(std::string_view text, std::string& out) {
 
 // The whole file into bytes (size = file size, capacity kept between calls).
 bool read_whole_file(const std::string& filename, std::string& bytes) {
-    const int fd = ::open(filename.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO must not block the open; only a regular file is a
+    // template (a device would never end).
+    const int fd = ::open(filename.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat info {};
-    std::size_t want = read_chunk;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        want = static_cast<std::size_t>(info.st_size) + 1;  // + 1: sees the end in one read
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
     }
+    const std::size_t want = static_cast<std::size_t>(info.st_size) + 1;  // + 1: sees the end in one read
     if (bytes.size() < want) bytes.resize(want);
     std::size_t used = 0;
     bool ok = true;
@@ -194,10 +198,12 @@ int template_engine::opener_position(int line, std::string_view part, std::strin
                                      int column) const {
     const std::size_t from = index_of_column(column);
     const auto index = static_cast<std::size_t>(line);
-    const auto last = static_cast<std::size_t>(first_opener_[index + 1]);
-    for (auto i = static_cast<std::size_t>(first_opener_[index]); i < last; ++i) {
-        const auto at = static_cast<std::size_t>(openers_[i]);
-        if (at < from) continue;
+    // Found by halving, not walked from the line's start: a line packed with
+    // tags would make a page cost the square of its tags.
+    const auto first = openers_.begin() + first_opener_[index];
+    const auto last = openers_.begin() + first_opener_[index + 1];
+    for (auto it = std::lower_bound(first, last, static_cast<int>(from)); it != last; ++it) {
+        const auto at = static_cast<std::size_t>(*it);
         if (text.substr(at).starts_with(part)) return static_cast<int>(at) + 1;
     }
     return 0;
@@ -353,14 +359,11 @@ std::string_view template_engine::tag_at_cursor() const {
             // The tag ends at the line's first "-->" from the cursor on.
             const std::size_t from = index_of_column(cursor_column_);
             const auto line = static_cast<std::size_t>(cursor_line_);
-            const auto last = static_cast<std::size_t>(first_closer_[line + 1]);
-            tag_ = {};
-            for (auto i = static_cast<std::size_t>(first_closer_[line]); i < last; ++i) {
-                const auto at = static_cast<std::size_t>(closers_[i]);
-                if (at < from) continue;
-                tag_ = text.substr(0, at - from + 3);
-                break;
-            }
+            const auto first = closers_.begin() + first_closer_[line];
+            const auto last = closers_.begin() + first_closer_[line + 1];
+            const auto it = std::lower_bound(first, last, static_cast<int>(from));
+            tag_ = it == last ? std::string_view{}
+                              : text.substr(0, static_cast<std::size_t>(*it) - from + 3);
         } else {
             tag_ = text_between_markers(text, "<!--", "-->");
         }

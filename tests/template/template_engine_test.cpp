@@ -302,9 +302,14 @@ TEST_F(template_engine_test, a_replaced_page_keeps_its_mode_and_a_new_one_gets_t
     const std::string page = path("page.html");
     write_file(page, "an older and much longer page than the new one\r\n");
     ASSERT_EQ(::chmod(page.c_str(), 0640), 0);
+    // Root may give the page another group, which the new page keeps.
+    const gid_t group = ::geteuid() == 0 && ::chown(page.c_str(), static_cast<uid_t>(-1), 65534) == 0
+                            ? 65534
+                            : stat_of(page).st_gid;
     const ino_t old_inode = stat_of(page).st_ino;
     EXPECT_EQ(page_of("new\n"), "new\r\n");
     EXPECT_EQ(stat_of(page).st_mode & 07777, 0640u);
+    EXPECT_EQ(stat_of(page).st_gid, group);
     EXPECT_NE(stat_of(page).st_ino, old_inode);  // a new file renamed over the old one
     EXPECT_EQ(folder_entries(folder), (names{"page.html", "t.html"}));
 
@@ -374,22 +379,14 @@ TEST_F(template_engine_test, a_failed_write_leaves_the_old_page_and_no_new_or_te
     EXPECT_NE(result.error.find(std::generic_category().message(EFBIG)), std::string::npos);
     EXPECT_EQ(folder_entries(folder), names{"t.html"});
 
-    // A new page removed while it was made is lost, and says so.
-    engine.initialise_cursor();
-    open("page.html");
-    copy_everything();
-    fs::remove(path("page.html"));
-    result = engine.close_output_file();
-    EXPECT_EQ(result.status, close_status::failed);
-    EXPECT_NE(result.error.find(std::generic_category().message(ENOENT)), std::string::npos);
-    EXPECT_EQ(folder_entries(folder), names{"t.html"});
-
-    // An engine that goes away with a new page open takes the page with it.
+    // A page is not there, under any name, until its close; an engine that
+    // goes away with a page open leaves nothing behind.
     {
         template_engine abandoned;
         std::string error;
         ASSERT_TRUE(abandoned.open_output_file(path("abandoned.html"), error));
-        EXPECT_TRUE(fs::exists(path("abandoned.html")));
+        abandoned.output_text("half", true);
+        EXPECT_EQ(folder_entries(folder), names{"t.html"});
     }
     EXPECT_EQ(folder_entries(folder), names{"t.html"});
 
@@ -400,15 +397,32 @@ TEST_F(template_engine_test, a_failed_write_leaves_the_old_page_and_no_new_or_te
     EXPECT_EQ(read_file(path("other.html")), "small\r\n");
 }
 
-TEST_F(template_engine_test, a_symbolic_link_stays_a_link_to_the_new_page) {
-    fs::create_directory(path("real"));
-    write_file(path("real/page.html"), "old\r\n");
-    fs::create_symlink("real/page.html", path("link.html"));
+TEST_F(template_engine_test, a_symbolic_link_at_the_page_name_is_replaced_not_written_through) {
+    fs::create_directory(path("elsewhere"));
+    write_file(path("elsewhere/victim.txt"), "not yours\r\n");
+    fs::create_symlink("elsewhere/victim.txt", path("link.html"));
+    fs::create_symlink("elsewhere", path("folder_link.html"));
     load("new\n");
     EXPECT_EQ(copy_to("link.html"), close_status::written);
-    EXPECT_TRUE(fs::is_symlink(path("link.html")));
-    EXPECT_EQ(read_file(path("real/page.html")), "new\r\n");
-    EXPECT_EQ(folder_entries(folder / "real"), names{"page.html"});
+    EXPECT_EQ(copy_to("folder_link.html"), close_status::written);
+    EXPECT_FALSE(fs::is_symlink(path("link.html")));
+    EXPECT_EQ(read_file(path("link.html")), "new\r\n");
+    EXPECT_EQ(read_file(path("folder_link.html")), "new\r\n");
+    EXPECT_EQ(read_file(path("elsewhere/victim.txt")), "not yours\r\n");
+    EXPECT_EQ(folder_entries(folder / "elsewhere"), names{"victim.txt"});
+}
+
+TEST_F(template_engine_test, temporary_files_a_killed_run_left_are_removed_and_no_others) {
+    const std::string stray = path(".korvane-0123456789ab.tmp");
+    write_file(stray, "half a page");
+    const timespec long_ago[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, stray.c_str(), long_ago, 0), 0);
+    write_file(path(".korvane-notours.tmp"), "someone else's");
+    write_file(path(".korvane-abcdefghijkl.tmp.keep"), "someone else's");
+    load("x\n");
+    EXPECT_EQ(copy_to("page.html"), close_status::written);
+    EXPECT_EQ(folder_entries(folder), (names{".korvane-abcdefghijkl.tmp.keep",
+                                            ".korvane-notours.tmp", "page.html", "t.html"}));
 }
 
 TEST_F(template_engine_test, opening_fails_with_the_reason) {

@@ -7,6 +7,8 @@
 #include "data/engine/record_set.h"
 #include "ports/stop_token.h"
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +49,14 @@ public:
     // Engines without such a thing ignore both.
     virtual void begin_read_snapshot() {}
     virtual void end_read_snapshot() {}
+
+    // Results stop being read after this many rows, so that a runaway
+    // statement cannot take all memory: a larger result counts as none for
+    // its caller anyway. 0: no bound. Engines that cannot stop ignore it.
+    virtual void set_row_bound(std::int64_t rows) { (void)rows; }
+    // Once stop asks, a statement that runs stops where it is with an error,
+    // counting and fetching included.
+    virtual void set_stop(stop_token stop) { (void)stop; }
 
     // Releases the connection; a second close does nothing.
     virtual bool close(std::string& error) = 0;

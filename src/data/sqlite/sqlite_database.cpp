@@ -14,11 +14,55 @@
 namespace korvane::data {
 namespace {
 
+// The longest text or binary value a statement may make or read: 64 MiB.
+constexpr int max_value_bytes = 64 * 1024 * 1024;
+
 bool has_sqlite_header(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     std::array<char, 16> head{};
     file.read(head.data(), head.size());
     return file.gcount() == 16 && std::memcmp(head.data(), "SQLite format 3", 16) == 0;
+}
+
+// Reading, the functions that only compute, and the read transaction a run
+// holds; nothing else.
+int allow_reading_only(void*, int action, const char* detail, const char* detail2, const char*,
+                       const char*) {
+    switch (action) {
+        case SQLITE_SELECT:
+        case SQLITE_READ:
+        case SQLITE_RECURSIVE:
+            return SQLITE_OK;
+        case SQLITE_TRANSACTION:  // BEGIN and ROLLBACK of the run's snapshot
+            return detail != nullptr && (std::strcmp(detail, "BEGIN") == 0 ||
+                                         std::strcmp(detail, "ROLLBACK") == 0)
+                       ? SQLITE_OK
+                       : SQLITE_DENY;
+        case SQLITE_PRAGMA: {
+            // Those that describe tables, whatever they are given.
+            static constexpr const char* describing[] = {"table_info", "table_xinfo", "index_list",
+                                                         "index_info", "index_xinfo",
+                                                         "foreign_key_list"};
+            for (const char* d : describing) {
+                if (detail != nullptr && sqlite3_stricmp(detail, d) == 0) return SQLITE_OK;
+            }
+            return SQLITE_DENY;
+        }
+        case SQLITE_FUNCTION: {
+            // Functions that reach outside the values: pointers, files, extensions.
+            static constexpr const char* refused[] = {"fts3_tokenizer", "fts5", "load_extension",
+                                                      "readfile", "writefile", "edit",
+                                                      "sqlite_compileoption_get"};
+            const char* name = detail2 != nullptr ? detail2 : detail;
+            if (name == nullptr) return SQLITE_DENY;
+            for (const char* r : refused) {
+                if (sqlite3_stricmp(name, r) == 0) return SQLITE_DENY;
+            }
+            return SQLITE_OK;
+        }
+        default:
+            return SQLITE_DENY;
+    }
 }
 
 std::string not_opened(const std::string& path, const std::string& why) {
@@ -40,8 +84,8 @@ public:
         }
         // Only a snapshot keeps the schema, and with it a kept statement's
         // columns, from changing under it.
-        if (in_snapshot_) return kept_.run(handle_, sql, error);
-        return run_sqlite_query(handle_, sql, error);
+        if (in_snapshot_) return kept_.run(handle_, sql, error, row_bound_);
+        return run_sqlite_query(handle_, sql, error, row_bound_);
     }
 
     std::unique_ptr<record_set> open_forward_record_set(const std::string& sql,
@@ -50,7 +94,7 @@ public:
             error = "The database is closed.";
             return nullptr;
         }
-        return run_sqlite_query_forward(handle_, sql, error);
+        return run_sqlite_query_forward(handle_, sql, error, row_bound_);
     }
 
     // A deferred transaction takes its shared lock at the first read and keeps
@@ -79,6 +123,16 @@ public:
                         error);
     }
 
+    void set_row_bound(std::int64_t rows) override { row_bound_ = rows; }
+
+    void set_stop(stop_token stop) override {
+        stop_ = stop;
+        if (handle_ == nullptr) return;
+        // Every few thousand steps of the engine: a statement that never ends
+        // (a cross join counted, a recursive query) still stops.
+        sqlite3_progress_handler(handle_, 4096, &stop_progress, this);
+    }
+
     bool close(std::string& error) override {
         error.clear();
         if (handle_ == nullptr) return true;
@@ -104,8 +158,14 @@ private:
         return true;
     }
 
+    static int stop_progress(void* self) {
+        return static_cast<sqlite_database*>(self)->stop_.stop_requested() ? 1 : 0;
+    }
+
     sqlite3* handle_;
     bool in_snapshot_ = false;
+    std::int64_t row_bound_ = 0;
+    stop_token stop_;
     statement_cache kept_;
 };
 
@@ -142,6 +202,16 @@ std::unique_ptr<database> open_sqlite_file(const std::string& path, std::string&
     sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     // ATTACH could create files next to a read-only database.
     sqlite3_limit(handle, SQLITE_LIMIT_ATTACHED, 0);
+    // A value longer than this is an error, not an allocation.
+    sqlite3_limit(handle, SQLITE_LIMIT_LENGTH, max_value_bytes);
+    // Statements come from templates that need not be trusted: no pointer
+    // handed out by fts3_tokenizer, no writing the schema, no functions run
+    // from the schema itself, and only reading allowed.
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    sqlite3_set_authorizer(handle, &allow_reading_only, nullptr);
 
     auto result = std::make_unique<sqlite_database>(handle);
     // Reading the schema is where a damaged or encrypted file shows.

@@ -5,6 +5,7 @@
 
 #include "data/engine/database.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -16,12 +17,14 @@ std::unique_ptr<database> open_sqlite_file(const std::string& path, std::string&
 
 // Runs one statement and fetches every row, each value of the kind
 // sqlite_values.h gives it.
+// A row_bound above 0 stops the fetching after that many rows.
 std::unique_ptr<record_set> run_sqlite_query(sqlite3* db, const std::string& sql,
-                                             std::string& error);
+                                             std::string& error, std::int64_t row_bound = 0);
 // The same as a forward result: the statement is stepped once to count its
 // rows, then again as the cursor moves. The result must be closed before the
 // connection.
 std::unique_ptr<record_set> run_sqlite_query_forward(sqlite3* db, const std::string& sql,
-                                                     std::string& error);
+                                                     std::string& error,
+                                                     std::int64_t row_bound = 0);
 
 }  // namespace korvane::data

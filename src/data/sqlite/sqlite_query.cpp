@@ -99,19 +99,22 @@ bool prepare_query(sqlite3* db, const std::string& sql, statement_guard& guard,
 std::unique_ptr<record_set> fetch_rows(sqlite3* db, sqlite3_stmt* statement,
                                        std::vector<std::string> names,
                                        const std::vector<column_class>& classes,
-                                       std::string& error) {
+                                       std::string& error, std::int64_t row_bound) {
     const int columns = static_cast<int>(classes.size());
     auto result = std::make_unique<record_set>(std::move(names));
     // A repeating section's result is a handful of rows: room for them at once.
     result->reserve_rows(16);
 
-    int rc;
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+    int rc = SQLITE_DONE;
+    std::int64_t rows = 0;
+    while ((row_bound <= 0 || rows < row_bound) && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        ++rows;
         db_value* row = result->append_row();
         for (int c = 0; c < columns; ++c) {
             row[c] = read_value(statement, c, classes[static_cast<std::size_t>(c)]);
         }
     }
+    if (row_bound > 0 && rows == row_bound) rc = SQLITE_DONE;  // the rest is not read
     if (rc != SQLITE_DONE) {
         error = sqlite3_errmsg(db);
         return nullptr;
@@ -121,24 +124,29 @@ std::unique_ptr<record_set> fetch_rows(sqlite3* db, sqlite3_stmt* statement,
 }
 
 
-std::unique_ptr<record_set> run_sqlite_query(sqlite3* db, const std::string& sql, std::string& error) {
+std::unique_ptr<record_set> run_sqlite_query(sqlite3* db, const std::string& sql, std::string& error,
+                                             std::int64_t row_bound) {
     statement_guard guard;
     std::vector<std::string> names;
     std::vector<column_class> classes;
     if (!prepare_query(db, sql, guard, names, classes, error)) return nullptr;
-    return fetch_rows(db, guard.statement, std::move(names), classes, error);
+    return fetch_rows(db, guard.statement, std::move(names), classes, error, row_bound);
 }
 
 std::unique_ptr<record_set> run_sqlite_query_forward(sqlite3* db, const std::string& sql,
-                                                     std::string& error) {
+                                                     std::string& error, std::int64_t row_bound) {
     statement_guard guard;
     std::vector<std::string> names;
     std::vector<column_class> classes;
     if (!prepare_query(db, sql, guard, names, classes, error)) return nullptr;
     // Counting steps the rows without reading their values.
     std::int64_t count = 0;
-    int rc;
-    while ((rc = sqlite3_step(guard.statement)) == SQLITE_ROW) ++count;
+    int rc = SQLITE_DONE;
+    while ((row_bound <= 0 || count < row_bound) &&
+           (rc = sqlite3_step(guard.statement)) == SQLITE_ROW) {
+        ++count;
+    }
+    if (row_bound > 0 && count == row_bound) rc = SQLITE_DONE;
     if (rc != SQLITE_DONE || sqlite3_reset(guard.statement) != SQLITE_OK) {
         error = sqlite3_errmsg(db);
         return nullptr;

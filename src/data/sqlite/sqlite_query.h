@@ -32,6 +32,6 @@ bool prepare_query(sqlite3* db, const std::string& sql, statement_guard& guard,
 std::unique_ptr<record_set> fetch_rows(sqlite3* db, sqlite3_stmt* statement,
                                        std::vector<std::string> names,
                                        const std::vector<column_class>& classes,
-                                       std::string& error);
+                                       std::string& error, std::int64_t row_bound = 0);
 
 }  // namespace korvane::data

@@ -157,12 +157,12 @@ void statement_cache::clear() {
 }
 
 std::unique_ptr<record_set> statement_cache::run(sqlite3* db, const std::string& sql,
-                                                 std::string& error) {
+                                                 std::string& error, std::int64_t row_bound) {
     std::string key;
     std::vector<literal_value> values;
     if (db == nullptr || sql.size() > static_cast<std::size_t>(INT32_MAX) ||
         !parameterise(sql, key, values)) {
-        return run_sqlite_query(db, sql, error);
+        return run_sqlite_query(db, sql, error, row_bound);
     }
     for (kept_statement& entry : kept_) {
         if (entry.key != key ||
@@ -178,7 +178,7 @@ std::unique_ptr<record_set> statement_cache::run(sqlite3* db, const std::string&
                 sqlite3_bind_int64(entry.statement, at, values[v].number);
             }
         }
-        auto result = fetch_rows(db, entry.statement, entry.names, entry.classes, error);
+        auto result = fetch_rows(db, entry.statement, entry.names, entry.classes, error, row_bound);
         sqlite3_reset(entry.statement);
         sqlite3_clear_bindings(entry.statement);
         return result;
@@ -188,7 +188,7 @@ std::unique_ptr<record_set> statement_cache::run(sqlite3* db, const std::string&
     std::vector<column_class> classes;
     if (!prepare_query(db, sql, guard, names, classes, error)) return nullptr;
     keep_statement(db, key, values.size(), guard.statement, names, classes, kept_);
-    return fetch_rows(db, guard.statement, std::move(names), classes, error);
+    return fetch_rows(db, guard.statement, std::move(names), classes, error, row_bound);
 }
 
 }  // namespace korvane::data

@@ -8,6 +8,7 @@
 #include "data/engine/record_set.h"
 #include "data/sqlite/sqlite_values.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,7 +35,8 @@ public:
     // Runs sql as run_sqlite_query does, through a kept statement when one
     // was prepared for the same parameterised text. Only while the schema
     // cannot change under it (inside a read transaction).
-    std::unique_ptr<record_set> run(sqlite3* db, const std::string& sql, std::string& error);
+    std::unique_ptr<record_set> run(sqlite3* db, const std::string& sql, std::string& error,
+                                    std::int64_t row_bound = 0);
     // Lets every kept statement go; needed before the connection closes.
     void clear();
 

@@ -1,0 +1,247 @@
+// SPDX-License-Identifier: Apache-2.0
+// What korvane-cli promises when things go wrong around it: a page is its
+// old bytes or its new bytes whenever the run is killed; a closed pipe does
+// not end a run; two runs into one folder do not destroy each other's pages;
+// a stop ends runaway SQL; hostile SQL and odd files get a report.
+#include "sqlite_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::make_sqlite_file;
+using test::read_file;
+using test::temp_folder;
+using test::write_file;
+
+constexpr int site_pages = 5000;
+const std::string page_end = "<p>end of page</p>";
+
+// A site of site_pages pages from template t.html into out/, its database
+// made once per test.
+std::string make_site(const temp_folder& dir, const std::string& version,
+                      const std::string& main_sql = "select tpl, out, id from pages",
+                      const std::string& body = "") {
+    if (!fs::exists(dir.path("site.db"))) {
+        make_sqlite_file(dir.path("site.db"),
+                         "CREATE TABLE pages (id INTEGER PRIMARY KEY, tpl TEXT, out TEXT);"
+                         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                             std::to_string(site_pages) +
+                             ") INSERT INTO pages SELECT i, 't.html', 'p' || i || '.html' FROM n;");
+    }
+    fs::create_directories(dir.dir() / "out");
+    write_file(dir.path("t.html"), version + " <!--MAIN_FIELD=id-->\n" + body +
+                                       std::string(2000, 'x') + "\n" + page_end + "\n");
+    write_file(dir.path("site.kvn"), "db_type=0\r\ndb_name=site.db\r\nmain_type=2\r\nmain_name=" +
+                                         main_sql +
+                                         "\r\ntemplate_field=tpl\r\ngenerated_field=out\r\n"
+                                         "template_path=\r\ngenerated_path=out/\r\n");
+    return dir.path("site.kvn");
+}
+
+pid_t start_cli(std::vector<std::string> args, rlim_t memory_limit = 0) {
+    args.insert(args.begin(), KORVANE_CLI);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        if (memory_limit != 0) {
+            const rlimit limit{memory_limit, memory_limit};
+            ::setrlimit(RLIMIT_AS, &limit);
+        }
+        ::execv(KORVANE_CLI, argv.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
+// The exit status, or 128 + the signal that ended it.
+int wait_for(pid_t child) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Every page there is complete and of one of the versions; counts them.
+int check_pages(const temp_folder& dir, const std::vector<std::string>& versions,
+                std::vector<std::string>& problems) {
+    int pages = 0;
+    for (const auto& entry : fs::directory_iterator(dir.dir() / "out")) {
+        const std::string name = entry.path().filename().string();
+        if (name == ".korvane.lock") continue;
+        if (name.rfind(".korvane-", 0) == 0) {
+            problems.push_back("stray " + name);
+            continue;
+        }
+        const std::string bytes = read_file(entry.path().string());
+        const std::string id = name.substr(1, name.size() - 6);  // p<id>.html
+        bool whole = false;
+        for (const auto& v : versions) {
+            whole |= bytes.rfind(v + " " + id + "\r\n", 0) == 0 &&
+                     bytes.size() > page_end.size() &&
+                     bytes.compare(bytes.size() - page_end.size() - 2, page_end.size(), page_end) == 0;
+        }
+        if (!whole) problems.push_back("torn or empty " + name + " (" + std::to_string(bytes.size()) + " bytes)");
+        ++pages;
+    }
+    return pages;
+}
+
+TEST(reliability, kill_9_at_any_moment_leaves_whole_pages_and_the_next_run_leaves_no_stray_file) {
+    const struct {
+        const char* name;
+        bool over_existing;
+    } cases[] = {{"into an empty folder", false}, {"over existing pages", true}};
+    std::mt19937 random(20261206);
+    for (const auto& c : cases) {
+        temp_folder dir;
+        const std::string kvn = make_site(dir, "old");
+        if (c.over_existing) {
+            ASSERT_EQ(wait_for(start_cli({"generate", "-q", "-j", "1", kvn})), 0) << c.name;
+        }
+        make_site(dir, "new");
+        for (int kill_number = 0; kill_number < 3; ++kill_number) {
+            const pid_t child = start_cli({"generate", "-q", "-j", "1", kvn});
+            std::this_thread::sleep_for(std::chrono::milliseconds(50 + random() % 400));
+            ::kill(child, SIGKILL);
+            wait_for(child);
+            std::vector<std::string> problems;
+            check_pages(dir, {"old", "new"}, problems);
+            // A file without a name may be left only as a stray temporary.
+            std::erase_if(problems, [](const std::string& p) { return p.rfind("stray", 0) == 0; });
+            EXPECT_EQ(problems, std::vector<std::string>{}) << c.name << ", kill " << kill_number;
+        }
+        EXPECT_EQ(wait_for(start_cli({"generate", "-q", kvn})), 0) << c.name;
+        std::vector<std::string> problems;
+        EXPECT_EQ(check_pages(dir, {"new"}, problems), site_pages) << c.name;
+        EXPECT_EQ(problems, std::vector<std::string>{}) << c.name;
+    }
+}
+
+TEST(reliability, a_closed_pipe_does_not_end_the_run) {
+    temp_folder dir;
+    const std::string kvn = make_site(dir, "new");
+    const std::string command = "bash -c \"'" KORVANE_CLI "' generate -j 1 '" + kvn +
+                                "' 2>&1 | head -c 100 >/dev/null; exit \\${PIPESTATUS[0]}\"";
+    const int raw = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 0);  // not 141: SIGPIPE did not end it
+    std::vector<std::string> problems;
+    EXPECT_EQ(check_pages(dir, {"new"}, problems), site_pages);
+    EXPECT_EQ(problems, std::vector<std::string>{});
+}
+
+TEST(reliability, two_runs_into_one_folder_take_turns_or_the_second_refuses) {
+    const struct {
+        const char* name;
+        const char* second_option;
+        std::vector<int> allowed_second;
+    } cases[] = {{"the second waits", "-q", {0}}, {"the second refuses", "--no-wait", {5, 0}}};
+    for (const auto& c : cases) {
+        temp_folder dir;
+        const std::string kvn = make_site(dir, "new");
+        const pid_t first = start_cli({"generate", "-q", "-j", "1", kvn});
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const pid_t second = start_cli({"generate", c.second_option, "-j", "1", kvn});
+        EXPECT_EQ(wait_for(first), 0) << c.name;
+        const int status = wait_for(second);
+        EXPECT_NE(std::find(c.allowed_second.begin(), c.allowed_second.end(), status),
+                  c.allowed_second.end())
+            << c.name << ": " << status;
+        std::vector<std::string> problems;
+        EXPECT_EQ(check_pages(dir, {"new"}, problems), site_pages) << c.name;
+        EXPECT_EQ(problems, std::vector<std::string>{}) << c.name;
+    }
+}
+
+TEST(reliability, sigterm_ends_runaway_sql_and_a_bounded_run_ends_by_itself_in_bounded_memory) {
+    const std::string runaway_repeat =
+        "<!--REPEAT=WITH RECURSIVE c(x) AS (select 1 union all select x+1 from c) select x from "
+        "c--><!--REPEAT_FIELD=x--><!--END REPEAT-->\n";
+    const std::string endless_main = "select a.tpl, a.out, a.id from pages a, pages b, pages c";
+    const struct {
+        const char* name;
+        std::string main_sql, body;
+        bool no_row_limit;
+    } cases[] = {
+        {"endless main count", endless_main, "", true},
+        {"runaway REPEAT", "select tpl, out, id from pages where id = 1", runaway_repeat, true},
+        {"endless main count, row limit", endless_main, "", false},
+        {"runaway REPEAT, row limit", "select tpl, out, id from pages where id = 1", runaway_repeat,
+         false},
+    };
+    for (const auto& c : cases) {
+        temp_folder dir;
+        const std::string kvn = make_site(dir, "new", c.main_sql, c.body);
+        std::vector<std::string> args = {"generate", "-q", "-j", "1", kvn};
+        if (c.no_row_limit) args.insert(args.begin() + 1, "--no-row-limit");
+        // Bounded memory: the run lives under 1 GiB of address space (not
+        // under AddressSanitizer, which reserves far more up front).
+#if defined(__SANITIZE_ADDRESS__)
+        const pid_t child = start_cli(args);
+#else
+        const pid_t child = start_cli(args, rlim_t{1} << 30);
+#endif
+        if (c.no_row_limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            ::kill(child, SIGTERM);
+            const auto stopped = std::chrono::steady_clock::now();
+            EXPECT_EQ(wait_for(child), 143) << c.name;
+            // A hang guard, not a speed measure: a stop is seen within a second.
+            EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(10)) << c.name;
+        } else {
+            const int status = wait_for(child);
+            EXPECT_TRUE(status == 0 || status == 1) << c.name << ": " << status;
+        }
+    }
+}
+
+TEST(reliability, hostile_sql_and_odd_files_get_a_report_not_a_crash) {
+    temp_folder dir;
+    const std::string kvn = make_site(
+        dir, "new", "select tpl, out, id from pages where id = 1",
+        "<!--REPEAT=select hex(fts3_tokenizer('simple')) as h--><!--REPEAT_FIELD=h--><!--END "
+        "REPEAT-->\n<!--REPEAT=select fts3_tokenizer('simple', x'4141414141414141') as h"
+        "--><!--END REPEAT-->\n");
+    make_sqlite_file(dir.path("site.db"), "CREATE VIRTUAL TABLE f USING fts4(a);");
+    EXPECT_EQ(wait_for(start_cli({"generate", "-q", kvn})), 1);
+    const std::string page = read_file(dir.path("out/p1.html"));
+    EXPECT_NE(page.find(page_end), std::string::npos);
+
+    // A link at a page's name is replaced; what it pointed to is untouched.
+    write_file(dir.path("victim.txt"), "not a page");
+    fs::remove(dir.path("out/p1.html"));
+    fs::create_symlink("../victim.txt", dir.path("out/p1.html"));
+    wait_for(start_cli({"generate", "-q", kvn}));
+    EXPECT_EQ(read_file(dir.path("victim.txt")), "not a page");
+    EXPECT_FALSE(fs::is_symlink(dir.path("out/p1.html")));
+
+    // A FIFO as settings file is refused, not waited on.
+    ASSERT_EQ(::mkfifo(dir.path("fifo.kvn").c_str(), 0600), 0);
+    EXPECT_EQ(wait_for(start_cli({"generate", dir.path("fifo.kvn")})), 3);
+}
+
+}  // namespace
+}  // namespace korvane
