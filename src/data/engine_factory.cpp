@@ -10,26 +10,37 @@
 
 namespace korvane::data {
 
-std::unique_ptr<database> open_database_file(const std::string& path, std::string& error,
-                                             stop_token stop) {
+database_file_kind judge_database_file(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        std::error_code ec;
-        error = (std::filesystem::exists(path, ec) ? "Could not read file '" : "Could not find file '") +
-                path + "'.";
-        return nullptr;
-    }
+    if (!file) return database_file_kind::unreadable;
     std::array<char, 32> head{};
     file.read(head.data(), head.size());
     const auto got = static_cast<std::size_t>(file.gcount());
-
-    if (got >= 16 && std::memcmp(head.data(), "SQLite format 3", 16) == 0) {
-        return open_sqlite_file(path, error);
-    }
+    if (got >= 16 && std::memcmp(head.data(), "SQLite format 3", 16) == 0)
+        return database_file_kind::sqlite;
     // Jet (.mdb) and ACE (.accdb) files name their engine at offset 4.
     if (got >= 19 && (std::memcmp(head.data() + 4, "Standard Jet DB", 15) == 0 ||
-                      std::memcmp(head.data() + 4, "Standard ACE DB", 15) == 0)) {
-        return open_access_file(path, error, stop);
+                      std::memcmp(head.data() + 4, "Standard ACE DB", 15) == 0))
+        return database_file_kind::access;
+    return database_file_kind::other;
+}
+
+std::unique_ptr<database> open_database_file(const std::string& path, std::string& error,
+                                             stop_token stop) {
+    switch (judge_database_file(path)) {
+        case database_file_kind::sqlite:
+            return open_sqlite_file(path, error);
+        case database_file_kind::access:
+            return open_access_file(path, error, stop);
+        case database_file_kind::unreadable: {
+            std::error_code ec;
+            error = (std::filesystem::exists(path, ec) ? "Could not read file '"
+                                                       : "Could not find file '") +
+                    path + "'.";
+            return nullptr;
+        }
+        case database_file_kind::other:
+            break;
     }
     error = "'" + path + "' is neither an SQLite database nor an Access database file.";
     return nullptr;
