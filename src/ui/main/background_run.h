@@ -41,7 +41,7 @@ struct background_run_hooks {
 // Runs `run` (given ports that are safe to use from its thread) and returns
 // when it has ended; meanwhile the calling (window) thread runs its event
 // loop. options.messages and options.events are replaced.
-using run_body = std::function<void(generator::run_options options, status_port& status,
+using run_body = std::function<void(const generator::run_options& options, status_port& status,
                                     error_list_target& report)>;
 void run_in_background(const generator::run_options& options, const run_body& run,
                        const background_run_hooks& hooks);

@@ -4,6 +4,7 @@
 
 #include "check/settings_check.h"
 #include "generator/page_generator.h"
+#include "generator/parallel_run.h"
 #include "ui/main/background_run.h"
 #include "ui/support/qt_text.h"
 #include "ui/support/widget_helpers.h"
@@ -17,6 +18,36 @@
 #include <exception>
 
 namespace korvane::ui {
+namespace {
+
+// The run as korvane-cli makes it with one job per core: this run reads the
+// main result and reports, further runs make pages beside it, and the report,
+// captions and progress come back in row order.
+void make_pages_on_every_core(const GenerationSettings& settings,
+                              const generator::run_options& options, status_port& status,
+                              error_list_target& report) {
+    generator::page_generator run(options);
+    run.begin_run(status, report);
+    if (!run.open_database(settings)) return;
+    const std::int64_t row_count = run.open_main_recordset(settings.main_type, settings.main_name);
+    generator::parallel_options parallel;
+    parallel.jobs = 0;
+    parallel.run = options;
+    parallel.report = &report;
+    parallel.status = &status;
+    parallel.stop = options.stop_requested;
+    parallel.progress = [&options](std::int64_t row, std::int64_t count, generator::page_outcome,
+                                   const std::string&) {
+        if (options.progress) options.progress(row, count);
+    };
+    const generator::parallel_result made =
+        generator::make_pages(run, settings, row_count, parallel);
+    if (made.rows_done < row_count && options.stop_requested && options.stop_requested->load())
+        report.add_line("Generation stopped by the user.");
+    run.finish_run();
+}
+
+}  // namespace
 
 void frm_main::generate_pages() { run_generation(current_settings_); }
 
@@ -41,11 +72,8 @@ void frm_main::run_generation(const GenerationSettings& settings) {
     hooks.show = [this](run_feed&& feed) { show_run_feed(std::move(feed)); };
     run_in_background(
         options,
-        [&settings](generator::run_options run_options, status_port& status,
-                    error_list_target& report) {
-            generator::page_generator run(std::move(run_options));
-            run.start_page_generator(status, report, settings);
-        },
+        [&settings](const generator::run_options& run_options, status_port& status,
+                    error_list_target& report) { make_pages_on_every_core(settings, run_options, status, report); },
         hooks);
 
     prg_run_->setVisible(false);

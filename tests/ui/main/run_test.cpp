@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QProcess>
 #include <QProgressBar>
 #include <QTimer>
 
@@ -186,4 +187,38 @@ TEST_F(runs, the_bar_shows_the_status_lines_number_and_hides_after_a_failed_open
     window->generate_pages();
     EXPECT_TRUE(report().join('\n').contains("site.sqlite"));
     EXPECT_FALSE(c<QProgressBar>("prg_run").isVisibleTo(window.get()));
+}
+
+TEST_F(runs, the_windows_run_on_every_core_gives_the_pages_and_report_of_korvane_cli) {
+    make_sqlite_file(path("site.sqlite"),
+                     "create table many as with recursive n(i) as (select 1 union all select i + 1 "
+                     "from n where i < 40) select case when i % 7 = 0 then 'missing.html' else "
+                     "'page.html' end as template_file, 'p' || i || '.html' as page_file, "
+                     "'title ' || i as title from n;");
+    const QString settings = write_settings("many.kvn", "0", "site.sqlite", "0", "many");
+    make_window({settings});
+    window->generate_pages();
+    const QStringList window_report = report();
+    QDir site(path("site"));
+    std::map<QString, std::string> window_pages;
+    for (const QString& page : site.entryList({"*.html"}))
+        window_pages[page] = read_text_file(site.filePath(page));
+    ASSERT_EQ(window_pages.size(), 40u - 5u);
+    ASSERT_TRUE(site.removeRecursively() && QDir(dir.path()).mkdir("site"));
+
+    QProcess cli;
+    cli.start(KORVANE_CLI, {"generate", settings, "--jobs", "2", "--quiet", "--report",
+                            path("report.txt")});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    std::map<QString, std::string> cli_pages;
+    for (const QString& page : site.entryList({"*.html"}))
+        cli_pages[page] = read_text_file(site.filePath(page));
+    EXPECT_EQ(cli_pages, window_pages);
+    QStringList cli_report = QString::fromStdString(read_text_file(path("report.txt")))
+                                 .split('\n');
+    while (!cli_report.isEmpty() && cli_report.back().isEmpty() &&
+           cli_report.size() > window_report.size())
+        cli_report.removeLast();
+    for (QString& line : cli_report) line.remove('\r');
+    EXPECT_EQ(cli_report, window_report);
 }
