@@ -35,14 +35,14 @@ void make_pages_on_every_core(const GenerationSettings& settings,
     parallel.run = options;
     parallel.report = &report;
     parallel.status = &status;
-    parallel.stop = options.stop_requested;
+    parallel.stop = options.stop;
     parallel.progress = [&options](std::int64_t row, std::int64_t count, generator::page_outcome,
                                    const std::string&) {
         if (options.progress) options.progress(row, count);
     };
     const generator::parallel_result made =
         generator::make_pages(run, settings, row_count, parallel);
-    if (made.rows_done < row_count && options.stop_requested && options.stop_requested->load())
+    if (made.rows_done < row_count && options.stop.stop_requested())
         report.add_line("Generation stopped by the user.");
     run.finish_run();
 }
