@@ -74,20 +74,25 @@ bool fill_references(std::string text, const reference_source& source, std::stri
     return true;
 }
 
+// Where a setting stands in a file the writer wrote: the eight keys in order.
+std::map<std::string, int> written_key_lines() {
+    const char* const keys[] = {"db_type",        "db_name",         "main_type",     "main_name",
+                                "template_field", "generated_field", "template_path", "generated_path"};
+    std::map<std::string, int> lines;
+    for (int i = 0; i < 8; ++i) lines[keys[i]] = i + 1;
+    return lines;
+}
+
 class checker {
 public:
-    checker(const std::string& settings_path, long row_limit)
-        : settings_path_(settings_path), row_limit_(row_limit),
-          base_(fs::path(settings_path).parent_path()) {}
+    checker(GenerationSettings settings, std::string settings_path, fs::path base,
+            std::map<std::string, int> keys, long row_limit)
+        : settings_path_(std::move(settings_path)), row_limit_(row_limit), base_(std::move(base)),
+          settings_(std::move(settings)), keys_(std::move(keys)) {}
 
-    check_outcome run() {
-        check_outcome outcome;
-        if (read_settings_file(settings_, settings_path_) < 0) return outcome;
-        outcome.settings_read = true;
-        keys_ = key_lines(settings_path_);
+    std::vector<finding> run() {
         check_database_and_templates();
-        outcome.findings = std::move(findings_);
-        return outcome;
+        return std::move(findings_);
     }
 
 private:
@@ -276,7 +281,27 @@ private:
 }  // namespace
 
 check_outcome check_settings_file(const std::string& settings_path, long row_limit) {
-    return checker(settings_path, row_limit).run();
+    check_outcome outcome;
+    GenerationSettings settings;
+    if (read_settings_file(settings, settings_path) < 0) return outcome;
+    outcome.settings_read = true;
+    outcome.findings = checker(std::move(settings), settings_path,
+                               fs::path(settings_path).parent_path(), key_lines(settings_path),
+                               row_limit)
+                           .run();
+    return outcome;
+}
+
+std::vector<finding> check_settings(const GenerationSettings& settings,
+                                    const std::string& base_folder, long row_limit) {
+    // The keys' lines in the file the record came from, while it has them.
+    std::map<std::string, int> keys;
+    std::error_code ec;
+    if (!settings.filename.empty() && fs::is_regular_file(settings.filename, ec))
+        keys = key_lines(settings.filename);
+    if (keys.empty()) keys = written_key_lines();
+    const std::string named = settings.filename.empty() ? "(unsaved settings)" : settings.filename;
+    return checker(settings, named, fs::path(base_folder), std::move(keys), row_limit).run();
 }
 
 }  // namespace korvane::check

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "check/template_check.h"
+#include "data/settings.h"
 
 #include <string>
 #include <vector>
@@ -18,5 +19,12 @@ struct check_outcome {
 // row_limit: rows of the main result beyond it are reported, as a run would
 // skip them all (0: no limit).
 check_outcome check_settings_file(const std::string& settings_path, long row_limit);
+
+// The same for a record as it stands, which need not be saved: relative
+// names are taken from base_folder ("": the current folder). Findings about a
+// setting point at its key's line in the record's file while it has one, else
+// at the line the key would take in a saved file, under "(unsaved settings)".
+std::vector<finding> check_settings(const GenerationSettings& settings,
+                                    const std::string& base_folder, long row_limit);
 
 }  // namespace korvane::check

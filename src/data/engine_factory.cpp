@@ -10,33 +10,52 @@
 
 namespace korvane::data {
 
+// A FIFO would block the open for ever, a device never end: neither is read.
+static bool is_special_file(const std::string& path, std::filesystem::file_status& status) {
+    std::error_code ec;
+    status = std::filesystem::status(path, ec);
+    return !ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+}
+
+database_file_kind judge_database_file(const std::string& path) {
+    std::filesystem::file_status status;
+    if (is_special_file(path, status)) return database_file_kind::other;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return database_file_kind::unreadable;
+    std::array<char, 32> head{};
+    file.read(head.data(), head.size());
+    const auto got = static_cast<std::size_t>(file.gcount());
+    if (got >= 16 && std::memcmp(head.data(), "SQLite format 3", 16) == 0)
+        return database_file_kind::sqlite;
+    // Jet (.mdb) and ACE (.accdb) files name their engine at offset 4.
+    if (got >= 19 && (std::memcmp(head.data() + 4, "Standard Jet DB", 15) == 0 ||
+                      std::memcmp(head.data() + 4, "Standard ACE DB", 15) == 0))
+        return database_file_kind::access;
+    return database_file_kind::other;
+}
+
 std::unique_ptr<database> open_database_file(const std::string& path, std::string& error,
                                              stop_token stop) {
-    // A FIFO would block the open for ever, a device never end.
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    std::filesystem::file_status status;
+    if (is_special_file(path, status)) {
         error = "'" + path + "' is not a database file: " +
                 (std::filesystem::is_directory(status) ? "it is a folder." : "it is not a regular file.");
         return nullptr;
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = (std::filesystem::exists(path, ec) ? "Could not read file '" : "Could not find file '") +
-                path + "'.";
-        return nullptr;
-    }
-    std::array<char, 32> head{};
-    file.read(head.data(), head.size());
-    const auto got = static_cast<std::size_t>(file.gcount());
-
-    if (got >= 16 && std::memcmp(head.data(), "SQLite format 3", 16) == 0) {
-        return open_sqlite_file(path, error);
-    }
-    // Jet (.mdb) and ACE (.accdb) files name their engine at offset 4.
-    if (got >= 19 && (std::memcmp(head.data() + 4, "Standard Jet DB", 15) == 0 ||
-                      std::memcmp(head.data() + 4, "Standard ACE DB", 15) == 0)) {
-        return open_access_file(path, error, stop);
+    switch (judge_database_file(path)) {
+        case database_file_kind::sqlite:
+            return open_sqlite_file(path, error);
+        case database_file_kind::access:
+            return open_access_file(path, error, stop);
+        case database_file_kind::unreadable: {
+            std::error_code ec;
+            error = (std::filesystem::exists(path, ec) ? "Could not read file '"
+                                                       : "Could not find file '") +
+                    path + "'.";
+            return nullptr;
+        }
+        case database_file_kind::other:
+            break;
     }
     error = "'" + path + "' is neither an SQLite database nor an Access database file.";
     return nullptr;

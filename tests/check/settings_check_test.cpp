@@ -108,5 +108,30 @@ TEST_F(settings_check, settings_that_cannot_lead_to_a_run) {
     EXPECT_EQ(text, "");
 }
 
+TEST_F(settings_check, a_key_given_twice_is_pointed_at_on_its_last_line) {
+    // The reader keeps the later value, so the finding names that line.
+    const std::string twice = std::string(complete) + "template_field=layout\r\n";
+    const std::string text = all(check_settings_file(settings(twice), 32767));
+    EXPECT_NE(text.find("site.kvn:9:1: warning: 'layout' is not a field"), std::string::npos) << text;
+    EXPECT_EQ(text.find("site.kvn:5:1:"), std::string::npos) << text;
+}
+
+TEST_F(settings_check, a_record_never_saved_is_checked_as_it_stands) {
+    GenerationSettings record;
+    ASSERT_EQ(read_settings_file(record, settings(complete)), 8);
+    const std::string saved = all({true, check_settings(record, dir_.dir().string(), 32767)});
+    EXPECT_EQ(saved, all(check_settings_file(settings(complete), 32767)));
+
+    // Unsaved: relative names from the folder given; a setting's finding at
+    // the line its key takes in a written file.
+    record.filename.clear();
+    record.template_field = "layout";
+    const std::string text = all({true, check_settings(record, dir_.dir().string(), 32767)});
+    EXPECT_NE(text.find("(unsaved settings):5:1: warning: 'layout' is not a field"),
+              std::string::npos) << text;
+    EXPECT_NE(check_settings(record, "", 32767).at(0).message.find("does not open"),
+              std::string::npos);  // the database is not beside the current folder
+}
+
 }  // namespace
 }  // namespace korvane::check

@@ -62,6 +62,10 @@ public:
     virtual bool close(std::string& error) = 0;
 };
 
+// What a file is by its first bytes, whatever its name says.
+enum class database_file_kind { unreadable, sqlite, access, other };
+database_file_kind judge_database_file(const std::string& path);
+
 // Opens a database file by what it is (SQLite or Access), read-only. A stop
 // asked while an Access file is read ends the open with an error.
 std::unique_ptr<database> open_database_file(const std::string& path, std::string& error,

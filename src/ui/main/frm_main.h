@@ -31,6 +31,8 @@ class QTimer;
 
 namespace korvane::ui {
 
+struct run_feed;
+
 class frm_main final : public QMainWindow {
     Q_OBJECT
 
@@ -47,8 +49,9 @@ public:
     // was read and shown; 2: the same, asking for an unattended run.
     std::int16_t process_command_line(const QStringList& arguments);
 
-    // The wizard's way in: stores the record; the controls are not touched.
-    void set_current_settings(GenerationSettings settings);
+    // Stores the record and names the window after its file; the controls
+    // are not touched.
+    void set_current_settings(const GenerationSettings& settings);
     void show_current_settings();
     void clear_settings_controls();
     void update_control_states();
@@ -107,10 +110,14 @@ private:
     void run_generation(const GenerationSettings& settings);
     void release_recordset() { current_recordset_.reset(); }
     void release_database();
+    void apply_panel_state();
+    // A path box's text, shown from its end, the whole path in its tool tip.
+    void set_path_text(QLineEdit& box, const QString& text);
     void set_status(const QString& text);
     void set_caption_from(const std::string& path);
     void write_settings();
     void pump_events() { step_pump_.process_pending_events(); }
+    void show_run_feed(run_feed&& feed);
     void end_program();
     void show_message(const std::string& caption, const std::string& text, message_icon icon);
     void open_help_file(const char* name, const std::string& what, const std::string& program);
@@ -127,6 +134,7 @@ private:
     bool exit_after_run_ = false;
     bool ended_ = false;
     stop_source stop_;
+    int shown_percent_ = -1;
     qt_event_pump step_pump_{0};
 
     QComboBox* lst_database_ = nullptr;

@@ -12,17 +12,17 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QWidget;
 
 namespace korvane::ui {
 
-// Shows the set-up wizard modally; hand_over receives the record at Finish.
-// True when a record was handed over.
-using wizard_function =
-    std::function<bool(QWidget* owner, message_port& messages, file_dialog_port& dialogs,
-                       const std::function<void(const GenerationSettings&)>& hand_over)>;
+// Shows the set-up wizard modally: the record collected at Finish, nothing
+// when it was cancelled.
+using wizard_function = std::function<std::optional<GenerationSettings>(
+    QWidget* owner, message_port& messages, file_dialog_port& dialogs)>;
 
 struct main_services {
     message_port* messages = nullptr;

@@ -1,5 +1,7 @@
 #include "ui/support/file_dialog.h"
 
+#include "data/engine/database.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -116,6 +118,19 @@ QString find_file_in(const QStringList& folders, const QString& name) {
 
 QString documentation_file_path() {
     return find_file_in(documentation_folders(), QString::fromLatin1(documentation_file_name));
+}
+
+QString database_file_refusal(const QString& path) {
+    switch (data::judge_database_file(path.toStdString())) {
+        case data::database_file_kind::sqlite:
+        case data::database_file_kind::access:
+            return {};
+        case data::database_file_kind::unreadable:
+            return QStringLiteral("This file cannot be read");
+        case data::database_file_kind::other:
+            break;
+    }
+    return QStringLiteral("This is neither an Access nor an SQLite database");
 }
 
 }  // namespace korvane::ui

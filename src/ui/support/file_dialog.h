@@ -35,10 +35,17 @@ public:
     bool open_url(const QUrl& url) override;
 };
 
-// The database files both windows open: Access first, then SQLite.
+// The database files both windows open: every kind at once (so no database
+// file is hidden), then each kind, then any file.
 inline constexpr const char* database_file_filter =
+    "Database files (*.mdb *.accdb *.sqlite *.sqlite3 *.db) | "
+    "*.mdb;*.accdb;*.sqlite;*.sqlite3;*.db | "
     "MS Access Database (*.mdb) | *.mdb | Access 2007 and later (*.accdb) | *.accdb | "
     "SQLite database (*.sqlite *.sqlite3 *.db) | *.sqlite;*.sqlite3;*.db | All files (*) | *";
+
+// Why a chosen file is not taken as a database, judged by its contents as a
+// run judges it (a name says nothing); "" when it is a database file.
+QString database_file_refusal(const QString& path);
 
 inline constexpr const char* documentation_file_name = "korvane_documentation.html";
 inline constexpr const char* release_notes_file_name = "release notes.txt";

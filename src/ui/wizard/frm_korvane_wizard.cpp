@@ -6,6 +6,7 @@
 #include "ui/support/file_dialog.h"
 #include "ui/support/qt_ports.h"
 #include "ui/support/widget_helpers.h"
+#include "ui/wizard/wizard_model.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -84,8 +85,8 @@ QPushButton* button(const QString& caption, const char* name, const QString& too
 }  // namespace
 
 frm_korvane_wizard::frm_korvane_wizard(message_port& messages, file_dialog_port& dialogs,
-                                       hand_over_function hand_over, QWidget* parent)
-    : QDialog(parent), messages_(messages), dialogs_(dialogs), hand_over_(std::move(hand_over)) {
+                                       QWidget* parent)
+    : QDialog(parent), messages_(messages), dialogs_(dialogs) {
     setObjectName("frm_korvane_wizard");
     build_controls();
     connect_events();
@@ -112,11 +113,11 @@ void frm_korvane_wizard::build_controls() {
     }
 
     // Page 1: the database.
-    opt_access_ = named(new QRadioButton("&MS Access Database"), "opt_access",
-                        "Choose this to use an Access database");
+    opt_access_ = named(new QRadioButton("&Database file"), "opt_access",
+                        "Choose this to use a database file (Access or SQLite)");
     opt_dsn_ = named(new QRadioButton("&ODBC DSN"), "opt_dsn");
     txt_database_name_ = named(new QLineEdit, "txt_database_name",
-                               "Enter the full path and filename of your Access database");
+                               "Enter the full path and filename of your database file");
     cmd_ms_db_browse_ = button("...", "cmd_ms_db_browse");
     txt_odbc_dsn_ = named(new QLineEdit, "txt_odbc_dsn");
     {
@@ -129,8 +130,8 @@ void frm_korvane_wizard::build_controls() {
     }
     auto* page1 =
         page_layout(fra_steps_[0], title_label("DATABASE", "lbl_step1_title"),
-                    wrapped_label("Choose the MS Access Database (.mdb) or ODBC Data Source Name "
-                                  "you want to generate pages from:",
+                    wrapped_label("Choose the database file (Access .mdb/.accdb or SQLite) or the "
+                                  "ODBC data source you want to generate pages from:",
                                   "lbl_step1_desc"));
     auto* grid1 = add_grid(page1);
     grid1->addWidget(opt_access_, 0, 0);
@@ -293,64 +294,45 @@ void frm_korvane_wizard::show_step(std::int16_t step) {
 }
 
 void frm_korvane_wizard::update_step_controls(std::int16_t step) {
+    wizard_inputs in;
+    in.step = step;
+    in.dsn = opt_dsn_->isChecked();
+    in.database_name_text = !txt_database_name_->text().isEmpty();
+    in.odbc_dsn_text = !txt_odbc_dsn_->text().isEmpty();
+    in.main_option = opt_db_table_->isChecked()   ? 0
+                     : opt_db_query_->isChecked() ? 1
+                     : opt_db_sql_->isChecked()   ? 2
+                                                  : -1;
+    in.table_chosen = has_selection(*lst_db_table_);
+    in.query_chosen = has_selection(*lst_db_query_);
+    in.sql_text = !txt_db_sql_->text().isEmpty();
+    in.template_field_chosen = has_selection(*lst_field_tmp_);
+    in.generated_field_chosen = has_selection(*lst_field_gen_);
+    const wizard_state out = wizard_state_for(in);
+    if (!out.known_step) return;
+
+    cmd_previous_->setEnabled(out.previous);
+    cmd_next_->setEnabled(out.next);
+    cmd_finish_->setEnabled(out.finish);
+    if (step == 3) {
+        cmd_finish_->setDefault(out.finish_default);
+        cmd_next_->setDefault(!out.finish_default);
+    }
     constexpr auto off_role = QPalette::Button;
-    switch (step) {
-        case 1: {
-            cmd_previous_->setEnabled(false);
-            cmd_finish_->setEnabled(false);
-            const bool dsn = opt_dsn_->isChecked();
-            set_control_enabled(*txt_database_name_, !dsn, off_role);
-            set_control_enabled(*txt_odbc_dsn_, dsn, off_role);
-            QLineEdit& box = dsn ? *txt_odbc_dsn_ : *txt_database_name_;
-            set_focus_if_possible(box);
-            cmd_next_->setEnabled(!box.text().isEmpty());
-            break;
-        }
-        case 2: {
-            cmd_previous_->setEnabled(true);
-            cmd_next_->setEnabled(false);
-            cmd_finish_->setEnabled(false);
-            const bool table = opt_db_table_->isChecked();
-            const bool query = opt_db_query_->isChecked();
-            const bool sql = opt_db_sql_->isChecked();
-            set_control_enabled(*lst_db_table_, table, off_role);
-            set_control_enabled(*lst_db_query_, query, off_role);
-            set_control_enabled(*txt_db_sql_, sql, off_role);
-            if (table) {
-                set_focus_if_possible(*lst_db_table_);
-                cmd_next_->setEnabled(has_selection(*lst_db_table_));
-            } else if (query) {
-                set_focus_if_possible(*lst_db_query_);
-                cmd_next_->setEnabled(has_selection(*lst_db_query_));
-            } else if (sql) {
-                set_focus_if_possible(*txt_db_sql_);
-                cmd_next_->setEnabled(!txt_db_sql_->text().isEmpty());
-            }
-            break;
-        }
-        case 3: {
-            cmd_previous_->setEnabled(true);
-            cmd_next_->setEnabled(false);
-            cmd_next_->setDefault(true);
-            cmd_finish_->setEnabled(false);
-            cmd_finish_->setDefault(false);
-            const bool template_chosen = has_selection(*lst_field_tmp_);
-            const bool generated_chosen = has_selection(*lst_field_gen_);
-            set_control_enabled(*txt_field_tmp_, template_chosen, off_role);
-            set_control_enabled(*txt_field_gen_, generated_chosen, off_role);
-            if (template_chosen && generated_chosen) {
-                cmd_next_->setEnabled(false);
-                cmd_finish_->setEnabled(true);
-                cmd_finish_->setDefault(true);
-                wizard_settings_.template_field = selected_text(*lst_field_tmp_);
-                wizard_settings_.generated_field = selected_text(*lst_field_gen_);
-                wizard_settings_.template_path = txt_field_tmp_->text().toStdString();
-                wizard_settings_.generated_path = txt_field_gen_->text().toStdString();
-            }
-            break;
-        }
-        default:
-            break;
+    // Only the inputs of the page shown change.
+    const std::pair<QWidget*, bool> inputs[3][3] = {
+        {{txt_database_name_, out.database_name}, {txt_odbc_dsn_, out.odbc_dsn}, {}},
+        {{lst_db_table_, out.table_list}, {lst_db_query_, out.query_list}, {txt_db_sql_, out.sql_box}},
+        {{txt_field_tmp_, out.template_path}, {txt_field_gen_, out.generated_path}, {}}};
+    for (const auto& [control, on] : inputs[step - 1])
+        if (control) set_control_enabled(*control, on, off_role);
+    if (!out.focus.empty())
+        set_focus_if_possible(*findChild<QWidget*>(QString::fromStdString(out.focus)));
+    if (out.take_fields) {
+        wizard_settings_.template_field = selected_text(*lst_field_tmp_);
+        wizard_settings_.generated_field = selected_text(*lst_field_gen_);
+        wizard_settings_.template_path = txt_field_tmp_->text().toStdString();
+        wizard_settings_.generated_path = txt_field_gen_->text().toStdString();
     }
 }
 
@@ -463,9 +445,8 @@ void frm_korvane_wizard::finish_clicked() {
         complete_directory(*txt_field_gen_, "The generated files directory does not exist:");
     update_step_controls(current_step_);
     if (template_ok && generated_ok) {
-        wizard_settings_.filename = "WiZaRd";
-        handed_over_ = true;
-        if (hand_over_) hand_over_(wizard_settings_);
+        handed_over_ = wizard_settings_;
+        handed_over_->filename.clear();
         accept();
         return;
     }
@@ -484,14 +465,15 @@ void frm_korvane_wizard::database_browse_clicked() {
         set_focus_if_possible(*txt_database_name_);
         return;
     }
-    for (const char* ending : {".mdb", ".accdb", ".sqlite", ".sqlite3", ".db"}) {
-        if (name.endsWith(QLatin1String(ending), Qt::CaseSensitive)) {
-            txt_database_name_->setText(name);
-            set_focus_if_possible(*cmd_next_);
-            return;
-        }
+    // Judged by what the file holds, as the run judges it, not by its name.
+    const QString refusal = database_file_refusal(name);
+    if (refusal.isEmpty()) {
+        txt_database_name_->setText(name);
+        txt_database_name_->setCursorPosition(static_cast<int>(name.size()));
+        set_focus_if_possible(*cmd_next_);
+        return;
     }
-    messages_.show_message("Korvane - Invalid file", "This is not an access database",
+    messages_.show_message("Korvane - Invalid file", refusal.toStdString(),
                            message_icon::exclamation);
     set_focus_if_possible(*txt_database_name_);
 }

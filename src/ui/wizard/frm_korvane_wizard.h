@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -29,7 +30,7 @@ namespace korvane::ui {
 class frm_korvane_wizard : public QDialog {
 public:
     frm_korvane_wizard(message_port& messages, file_dialog_port& dialogs,
-                       hand_over_function hand_over, QWidget* parent = nullptr);
+                       QWidget* parent = nullptr);
     ~frm_korvane_wizard() override;
 
     // Once per opening, before the window is shown: page 1, Access chosen.
@@ -37,7 +38,8 @@ public:
 
     std::int16_t current_step() const { return current_step_; }
     const GenerationSettings& wizard_settings() const { return wizard_settings_; }
-    bool handed_over() const { return handed_over_; }
+    // The record Finish handed over; nothing before Finish or after Cancel.
+    const std::optional<GenerationSettings>& handed_over() const { return handed_over_; }
 
     void show_step(std::int16_t step);
     void update_step_controls(std::int16_t step);
@@ -67,13 +69,12 @@ private:
 
     message_port& messages_;
     file_dialog_port& dialogs_;
-    hand_over_function hand_over_;
 
     std::int16_t current_step_ = 1;
     GenerationSettings wizard_settings_;
     std::unique_ptr<data::database> wizard_database_;
     std::unique_ptr<data::record_set> wizard_recordset_;
-    bool handed_over_ = false;
+    std::optional<GenerationSettings> handed_over_;
 
     QStackedWidget* stack_ = nullptr;
     QFrame* fra_steps_[3] = {};

@@ -4,11 +4,11 @@
 
 namespace korvane::ui {
 
-bool show_korvane_wizard(QWidget* owner, message_port& messages, file_dialog_port& dialogs,
-                         const hand_over_function& hand_over) {
+std::optional<GenerationSettings> show_korvane_wizard(QWidget* owner, message_port& messages,
+                                                      file_dialog_port& dialogs) {
     // A fresh window for every opening: it starts from its design state and
     // releases its database and result when it closes.
-    frm_korvane_wizard wizard(messages, dialogs, hand_over, owner);
+    frm_korvane_wizard wizard(messages, dialogs, owner);
     wizard.activate();
     wizard.exec();
     return wizard.handed_over();

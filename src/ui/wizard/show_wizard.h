@@ -6,17 +6,15 @@
 #include "data/settings.h"
 #include "ui/support/ui_ports.h"
 
-#include <functional>
+#include <optional>
 
 class QWidget;
 
 namespace korvane::ui {
 
-using hand_over_function = std::function<void(const GenerationSettings&)>;
-
-// Shows a fresh wizard modally; Finish calls hand_over once (filename "WiZaRd").
-// True when a record was handed over.
-bool show_korvane_wizard(QWidget* owner, message_port& messages, file_dialog_port& dialogs,
-                         const hand_over_function& hand_over);
+// Shows a fresh wizard modally: the record collected at Finish (no file
+// name), or nothing when the wizard was cancelled or closed.
+std::optional<GenerationSettings> show_korvane_wizard(QWidget* owner, message_port& messages,
+                                                      file_dialog_port& dialogs);
 
 }  // namespace korvane::ui

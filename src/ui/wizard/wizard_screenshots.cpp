@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
 
         screenshot::failing_messages messages;
         screenshot::no_dialogs dialogs;
-        frm_korvane_wizard wizard(messages, dialogs, {});
+        frm_korvane_wizard wizard(messages, dialogs);
         wizard.activate();
         wizard.show();
         find<QLineEdit>(wizard, "txt_database_name").setText("bookshop.sqlite");

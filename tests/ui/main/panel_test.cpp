@@ -25,15 +25,18 @@ TEST_F(panel, going_back_up_releases_what_depended_on_the_level) {
     auto* names = qobject_cast<QStringListModel*>(box("txt_database_name").completer()->model());
     ASSERT_NE(names, nullptr);
     EXPECT_EQ(names->stringList(), QStringList({"bookshop", "sales"}));
-    choose("lst_database", "Access Database");
+    choose("lst_database", "Database file");
     EXPECT_EQ(box("txt_database_name").completer(), nullptr);
 }
 
 TEST_F(panel, another_database_never_leaves_generate_on_for_an_emptied_name) {
     fill_panel_for_pages();
-    make_sqlite_file(path("second.sqlite"), "create table pages (a text)");
+    make_sqlite_file(path("second.MDB"), "create table pages (a text)");
+    write_text_file(path("notes.sqlite"), "not a database\n");
     script().run(scenarios, "second");
-    EXPECT_TRUE(dialogs.calls.at(0).filter.startsWith("MS Access Database (*.mdb) | *.mdb"));
+    EXPECT_TRUE(dialogs.calls.at(0).filter.startsWith(
+        "Database files (*.mdb *.accdb *.sqlite *.sqlite3 *.db) | "))
+        << dialogs.calls.at(0).filter.toStdString();
     EXPECT_EQ(window->current_settings().main_name, "");
 }
 

@@ -1,11 +1,13 @@
 // Runs from the menu and from "/auto", the count-down, stopping, the wizard's
 // hand-over, the template check, Help and a dropped file.
 #include "main_window_fixture.h"
+#include "ui/main/background_run.h"
 
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QProcess>
 #include <QProgressBar>
 #include <QTimer>
 
@@ -63,13 +65,13 @@ TEST_F(runs, auto_runs_even_with_generate_disabled_then_counts_down_and_ends_onc
 
 TEST_F(runs, the_wizard_record_replaces_the_panel_and_cancel_changes_nothing) {
     const std::string db = path("site.sqlite").toStdString();
-    GenerationSettings handed = {"WiZaRd",        0,           db, 2, "select * from pages",
+    GenerationSettings handed = {"",        0,           db, 2, "select * from pages",
                                  "template_file", "page_file", "", ""};
     bool finish = false;
-    services.run_wizard = [&](QWidget*, message_port&, file_dialog_port&,
-                              const std::function<void(const GenerationSettings&)>& hand_over) {
-        if (finish) hand_over(handed);
-        return finish;
+    services.run_wizard = [&](QWidget*, message_port&,
+                              file_dialog_port&) -> std::optional<GenerationSettings> {
+        if (finish) return handed;
+        return std::nullopt;
     };
     make_window();
     fill_panel_for_pages();
@@ -80,7 +82,6 @@ TEST_F(runs, the_wizard_record_replaces_the_panel_and_cancel_changes_nothing) {
 
     finish = true;
     window->run_wizard();  // the older statement in the box must not win
-    handed.filename.clear();
     EXPECT_EQ(window->current_settings(), handed);
     EXPECT_EQ(box("txt_main_table_sql").text().toStdString(), handed.main_name);
     EXPECT_EQ(window->windowTitle(), "Korvane");
@@ -120,4 +121,106 @@ TEST_F(runs, a_dropped_settings_file_opens_as_file_open_would) {
     QCoreApplication::processEvents();  // opened once the drop has been answered
     EXPECT_EQ(window->windowTitle(), "Korvane - drop.kvn");
     EXPECT_TRUE(generate_enabled());
+}
+
+TEST_F(runs, stop_during_a_slow_page_is_answered_at_once_and_ends_the_run_at_the_next_row) {
+    // Every page counts through a long recursive statement in its section.
+    make_sqlite_file(path("site.sqlite"),
+                     "create table slow as with recursive n(i) as (select 1 union all select i + 1 "
+                     "from n where i < 12) select 'slow.html' as template_file, 'p' || i || "
+                     "'.html' as page_file, 'x' as title from n;");
+    write_text_file(path("templates/slow.html"),
+                    "<p><!--REPEAT=with recursive n(i) as (select 0 union all select i + 1 from n "
+                    "where i < 1000000) select count(*) as c from n--><!--REPEAT_FIELD=c-->"
+                    "<!--END REPEAT--></p>\r\n");
+    services.run_event_interval_ms = 10;
+    make_window({write_settings("slow.kvn", "0", "site.sqlite", "0", "slow")});
+    // The window's own timer keeps ticking while a page is made; the first
+    // page seen in the status line is stopped while it is being made.
+    QString stopped_in;
+    int ticks_in_that_page = 0;
+    QTimer observer;
+    observer.setInterval(5);
+    QObject::connect(&observer, &QTimer::timeout, [&] {
+        const QString now = status();
+        if (stopped_in.isEmpty() && now.startsWith(" Generating file, ")) {
+            stopped_in = now.section(", ", 1, 1);
+            c<QAction>("mnu_run_stop").trigger();
+        }
+        if (!stopped_in.isEmpty() && now.contains(stopped_in)) ++ticks_in_that_page;
+    });
+    observer.start();
+    window->generate_pages();
+    observer.stop();
+    ASSERT_FALSE(stopped_in.isEmpty());
+    EXPECT_GE(ticks_in_that_page, 2);  // events ran during the slow page
+    EXPECT_TRUE(report().contains("Generation stopped by the user."));
+    // Pages in hand are finished, whole; no further one is begun (each core
+    // may have had one in hand).
+    EXPECT_EQ(read_text_file(path("site/" + stopped_in)), "<p>1000001</p>\r\n");
+    const QStringList written = QDir(path("site")).entryList({"*.html"});
+    EXPECT_LT(written.size(), 12);
+    for (const QString& page : written)
+        EXPECT_EQ(read_text_file(path("site/" + page)), "<p>1000001</p>\r\n") << page.toStdString();
+    EXPECT_FALSE(c<QProgressBar>("prg_run").isVisibleTo(window.get()));
+}
+
+TEST_F(runs, the_bar_shows_the_status_lines_number_and_hides_after_a_failed_open) {
+    std::vector<std::pair<int, QString>> seen;  // bar, status
+    services.run_event_interval_ms = 1;
+    make_window({write_settings("a.kvn", "0", "site.sqlite", "0", "pages")});
+    QTimer observer;
+    observer.setInterval(1);
+    QObject::connect(&observer, &QTimer::timeout, [&] {
+        seen.emplace_back(c<QProgressBar>("prg_run").value(), status());
+    });
+    window->generate_pages();
+    for (const auto& [bar, text] : seen) {
+        if (text.endsWith("% complete")) {
+            EXPECT_GE(text.section(", ", 2).section('%', 0, 0).toInt(), bar) << text.toStdString();
+        }
+    }
+    EXPECT_EQ(run_percent(1, 3), 33);
+    EXPECT_EQ(run_percent(2, 3), 67);  // the status line rounds, never truncates
+    EXPECT_EQ(run_percent(1, 200), 0);  // 0.5 to the even neighbour, as the status line
+    EXPECT_EQ(run_percent(3, 200), 2);
+
+    QFile::remove(path("site.sqlite"));
+    window->generate_pages();
+    EXPECT_TRUE(report().join('\n').contains("site.sqlite"));
+    EXPECT_FALSE(c<QProgressBar>("prg_run").isVisibleTo(window.get()));
+}
+
+TEST_F(runs, the_windows_run_on_every_core_gives_the_pages_and_report_of_korvane_cli) {
+    make_sqlite_file(path("site.sqlite"),
+                     "create table many as with recursive n(i) as (select 1 union all select i + 1 "
+                     "from n where i < 40) select case when i % 7 = 0 then 'missing.html' else "
+                     "'page.html' end as template_file, 'p' || i || '.html' as page_file, "
+                     "'title ' || i as title from n;");
+    const QString settings = write_settings("many.kvn", "0", "site.sqlite", "0", "many");
+    make_window({settings});
+    window->generate_pages();
+    const QStringList window_report = report();
+    QDir site(path("site"));
+    std::map<QString, std::string> window_pages;
+    for (const QString& page : site.entryList({"*.html"}))
+        window_pages[page] = read_text_file(site.filePath(page));
+    ASSERT_EQ(window_pages.size(), 40u - 5u);
+    ASSERT_TRUE(site.removeRecursively() && QDir(dir.path()).mkdir("site"));
+
+    QProcess cli;
+    cli.start(KORVANE_CLI, {"generate", settings, "--jobs", "2", "--quiet", "--report",
+                            path("report.txt")});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    std::map<QString, std::string> cli_pages;
+    for (const QString& page : site.entryList({"*.html"}))
+        cli_pages[page] = read_text_file(site.filePath(page));
+    EXPECT_EQ(cli_pages, window_pages);
+    QStringList cli_report = QString::fromStdString(read_text_file(path("report.txt")))
+                                 .split('\n');
+    while (!cli_report.isEmpty() && cli_report.back().isEmpty() &&
+           cli_report.size() > window_report.size())
+        cli_report.removeLast();
+    for (QString& line : cli_report) line.remove('\r');
+    EXPECT_EQ(cli_report, window_report);
 }
