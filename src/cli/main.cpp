@@ -46,15 +46,18 @@ int main(int argc, char** argv) {
         std::string error;
         const auto options = parse_command_line(args, error);
         if (!options) {
-            std::fprintf(stderr, "korvane-cli: %s\n\n%s", error.c_str(), usage_text());
+            std::fprintf(stderr, "korvane-cli: %s\n\n%s", error.c_str(), usage_text().c_str());
             return exit_usage;
         }
         switch (options->what) {
             case command::help:
-                std::fputs(usage_text(), stdout);
+                std::fputs(usage_text().c_str(), stdout);
                 return exit_ok;
             case command::version:
-                std::printf("korvane-cli %s\n", korvane::version_text);
+                std::printf("korvane-cli (Korvane) %s\n%s\n"
+                            "This is free software: you are free to change and redistribute it.\n"
+                            "There is NO WARRANTY, to the extent permitted by law.\n",
+                            korvane::package_version_text, korvane::licence_text);
                 return exit_ok;
             case command::check:
                 return check_command(*options);
