@@ -97,6 +97,8 @@ struct option_row {
 const option_row options_table[] = {
     {"quiet", 'q', nullptr, on_generate, "report only the lines of problems; no progress line",
      [](cli_options& o, const std::string&, std::string&) { return o.quiet = true; }},
+    {"verbose", 'v', nullptr, on_generate, "one line on standard error for every page written",
+     [](cli_options& o, const std::string&, std::string&) { return o.verbose = true; }},
     {"report", 0, "FILE", on_generate, "also write the whole error report to FILE",
      [](cli_options& o, const std::string& v, std::string&) {
          o.report_file = v;
@@ -141,6 +143,17 @@ const option_row options_table[] = {
      }},
     {"open", 0, nullptr, on_serve, "open the first row's page in the browser",
      [](cli_options& o, const std::string&, std::string&) { return o.open_browser = true; }},
+    {"format", 0, "FORMAT", on_generate | on_check,
+     "text (default), or json: one JSON document on standard output",
+     [](cli_options& o, const std::string& v, std::string& error) {
+         if (v == "json") o.format = report_format::json;
+         else if (v == "text") o.format = report_format::text;
+         else error = "--format takes text or json, not '" + v + "'";
+         return error.empty();
+     }},
+    {"clean", 0, nullptr, on_generate,
+     "delete the pages earlier runs wrote and this one did not",
+     [](cli_options& o, const std::string&, std::string&) { return o.clean = true; }},
 };
 
 QStringList names_of(const option_row& row) {

@@ -3,6 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/generate_command.h"
 #include "cli/watch_command.h"
+#include "cli/json_report.h"
 #include "check/settings_check.h"
 #include "generator/template_syntax.h"
 #include "korvane/version.h"
@@ -29,8 +30,13 @@ int check_command(const cli_options& options) {
                      options.settings_file.c_str());
         return exit_settings_unreadable;
     }
-    for (const auto& f : outcome.findings) std::printf("%s\n", format_finding(f).c_str());
-    return outcome.findings.empty() ? exit_ok : exit_problems;
+    const int code = outcome.findings.empty() ? exit_ok : exit_problems;
+    if (options.format == report_format::json) {
+        std::fputs(check_json(options.settings_file, code, outcome.findings).c_str(), stdout);
+    } else {
+        for (const auto& f : outcome.findings) std::printf("%s\n", format_finding(f).c_str());
+    }
+    return code;
 }
 
 }  // namespace
