@@ -191,6 +191,7 @@ std::string file_text(const fs::path& file) {
 long pages_differing(const fs::path& reference, const fs::path& site) {
     long differ = 0;
     for (const auto& e : fs::directory_iterator(reference)) {
+        if (e.path().filename() == ".korvane-manifest") continue;  // names its own settings file
         const fs::path other = site / e.path().filename();
         if (!fs::exists(other) || file_text(e.path()) != file_text(other)) ++differ;
     }

@@ -10,7 +10,7 @@ packages=(
   unixodbc-dev odbcinst libsqliteodbc odbc-postgresql postgresql
   mdbtools-dev libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev
-  desktop-file-utils appstream
+  desktop-file-utils appstream lintian
 )
 
 missing=()

@@ -2,6 +2,10 @@
 
 #include "text/calendar.h"
 
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <algorithm>
 #include <charconv>
 #include <tuple>
 #include <cstdio>
@@ -44,145 +48,224 @@ std::optional<local_time> parse_timestamp(const std::string& text) {
     return local_time{*y, *mo, *d, *h, *mi, *s};
 }
 
+namespace {
+
+bool whole_number_option(const std::string& text, const char* name, int least, int most, int& out,
+                         std::string& error) {
+    const auto n = whole_number(text);
+    if (!n || *n < least || *n > most) {
+        error = std::string(name) + " takes a whole number up to " + std::to_string(most) + ", not '" +
+                text + "'";
+        return false;
+    }
+    out = *n;
+    return true;
+}
+
+// Which commands take an option: one bit per command.
+constexpr unsigned on_generate = 1u << 0;
+constexpr unsigned on_check = 1u << 1;
+constexpr unsigned on_watch = 1u << 2;
+constexpr unsigned on_serve = 1u << 3;
+constexpr unsigned on_live = on_watch | on_serve;
+
+struct command_row {
+    const char* name;
+    command what;
+    unsigned bit;
+    const char* help;  // lines after the first indented by 10 blanks
+};
+
+constexpr command_row commands[] = {
+    {"generate", command::generate, on_generate,
+     "writes one page per row of the main result, as the window's\n"
+     "Run > Generate pages does; the error report goes to standard error"},
+    {"check", command::check, on_check,
+     "finds template mistakes the generator passes over in silence,\n"
+     "as compiler warnings on standard output"},
+    {"watch", command::watch, on_watch,
+     "generates, then generates again whenever the settings file, a\n"
+     "template or the database file changes, until Ctrl+C"},
+    {"serve", command::serve, on_serve,
+     "watch, and serves the pages on a local web server; open tabs\n"
+     "reload when their page is rewritten"},
+};
+
+// Sets the option's field from its value ("" for a switch); false with a
+// reason when the value is not one the option takes.
+using apply_function = bool (*)(cli_options&, const std::string& value, std::string& error);
+
+struct option_row {
+    const char* name;        // the long name, without "--"
+    char short_name;         // 0: none
+    const char* value_name;  // nullptr: a switch
+    unsigned commands;
+    const char* help;
+    apply_function apply;
+};
+
+const option_row options_table[] = {
+    {"quiet", 'q', nullptr, on_generate, "report only the lines of problems; no progress line",
+     [](cli_options& o, const std::string&, std::string&) { return o.quiet = true; }},
+    {"verbose", 'v', nullptr, on_generate, "one line on standard error for every page written",
+     [](cli_options& o, const std::string&, std::string&) { return o.verbose = true; }},
+    {"report", 0, "FILE", on_generate, "also write the whole error report to FILE",
+     [](cli_options& o, const std::string& v, std::string&) {
+         o.report_file = v;
+         return true;
+     }},
+    {"status-log", 0, "FILE", on_generate, "write every status text of the run to FILE",
+     [](cli_options& o, const std::string& v, std::string&) {
+         o.status_log_file = v;
+         return true;
+     }},
+    {"jobs", 'j', "N", on_generate, "render pages on N threads (default: one per core)",
+     [](cli_options& o, const std::string& v, std::string& error) {
+         const auto n = whole_number(v);
+         if (!n || *n < 1 || *n > 256) {
+             error = "--jobs takes a whole number from 1 to 256, not '" + v + "'";
+             return false;
+         }
+         o.jobs = static_cast<unsigned>(*n);
+         return true;
+     }},
+    {"now", 0, "YYYY-MM-DDTHH:MM:SS", on_generate | on_live, "the date and time TODAYS DATE tags show",
+     [](cli_options& o, const std::string& v, std::string& error) {
+         o.now = parse_timestamp(v);
+         if (!o.now) error = "--now takes a date and time as YYYY-MM-DDTHH:MM:SS, not '" + v + "'";
+         return o.now.has_value();
+     }},
+    {"no-row-limit", 0, nullptr, on_generate | on_check | on_live, "lift the 32767-row limit of the main result",
+     [](cli_options& o, const std::string&, std::string&) { return o.no_row_limit = true; }},
+    {"poll", 0, "SECONDS", on_live,
+     "an ODBC source cannot be watched: generate again every SECONDS (default: never)",
+     [](cli_options& o, const std::string& v, std::string& error) {
+         return whole_number_option(v, "--poll", 1, 86400, o.poll_seconds, error);
+     }},
+    {"port", 0, "N", on_serve, "serve on port N (default 8000; 0 takes a free port)",
+     [](cli_options& o, const std::string& v, std::string& error) {
+         return whole_number_option(v, "--port", 0, 65535, o.port, error);
+     }},
+    {"bind", 0, "ADDRESS", on_serve, "listen on ADDRESS (default 127.0.0.1, this machine only)",
+     [](cli_options& o, const std::string& v, std::string&) {
+         o.bind_address = v;
+         return true;
+     }},
+    {"open", 0, nullptr, on_serve, "open the first row's page in the browser",
+     [](cli_options& o, const std::string&, std::string&) { return o.open_browser = true; }},
+    {"format", 0, "FORMAT", on_generate | on_check,
+     "text (default), or json: one JSON document on standard output",
+     [](cli_options& o, const std::string& v, std::string& error) {
+         if (v == "json") o.format = report_format::json;
+         else if (v == "text") o.format = report_format::text;
+         else error = "--format takes text or json, not '" + v + "'";
+         return error.empty();
+     }},
+    {"clean", 0, nullptr, on_generate,
+     "delete the pages earlier runs wrote and this one did not",
+     [](cli_options& o, const std::string&, std::string&) { return o.clean = true; }},
+};
+
+QStringList names_of(const option_row& row) {
+    QStringList names{QString::fromLatin1(row.name)};
+    if (row.short_name) names.prepend(QString(QLatin1Char(row.short_name)));
+    return names;
+}
+
+}  // namespace
+
 std::optional<cli_options> parse_command_line(const std::vector<std::string>& args,
                                               std::string& error) {
-    cli_options options;
-    std::vector<std::string> positional;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                error = a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        if (a == "--help" || a == "-h" || a == "--version") {
-            cli_options only;
-            only.what = a == "--version" ? command::version : command::help;
-            return only;
-        }
-        if (a == "--quiet" || a == "-q") {
-            options.quiet = true;
-        } else if (a == "--report") {
-            if (!value(options.report_file)) return std::nullopt;
-        } else if (a == "--status-log") {
-            if (!value(options.status_log_file)) return std::nullopt;
-        } else if (a == "--jobs" || a == "-j") {
-            std::string text;
-            if (!value(text)) return std::nullopt;
-            const auto n = whole_number(text);
-            if (!n || *n < 1 || *n > 256) {
-                error = "--jobs takes a whole number from 1 to 256, not '" + text + "'";
-                return std::nullopt;
-            }
-            options.jobs = static_cast<unsigned>(*n);
-        } else if (a == "--now") {
-            std::string text;
-            if (!value(text)) return std::nullopt;
-            options.now = parse_timestamp(text);
-            if (!options.now) {
-                error = "--now takes a date and time as YYYY-MM-DDTHH:MM:SS, not '" + text + "'";
-                return std::nullopt;
-            }
-        } else if (a == "--poll" || a == "--port") {
-            std::string text;
-            if (!value(text)) return std::nullopt;
-            const auto n = whole_number(text);
-            const int most = a == "--poll" ? 86400 : 65535;
-            if (!n || *n < (a == "--poll" ? 1 : 0) || *n > most) {
-                error = a + " takes a whole number up to " + std::to_string(most) + ", not '" +
-                        text + "'";
-                return std::nullopt;
-            }
-            (a == "--poll" ? options.poll_seconds : options.port) = *n;
-        } else if (a == "--bind") {
-            if (!value(options.bind_address)) return std::nullopt;
-        } else if (a == "--open") {
-            options.open_browser = true;
-        } else if (a == "--shard") {
-            std::string text;
-            if (!value(text)) return std::nullopt;
-            const auto part = parse_shard(text);
-            if (!part) {
-                error = "--shard takes K/N, part K (from 0) of N parts, not '" + text + "'";
-                return std::nullopt;
-            }
-            std::tie(options.shard_index, options.shard_count) = *part;
-        } else if (a == "--no-wait") {
-            options.no_wait = true;
-        } else if (a == "--no-row-limit") {
-            options.no_row_limit = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            error = "unknown option " + a;
-            return std::nullopt;
-        } else {
-            positional.push_back(a);
-        }
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    const QCommandLineOption help_option(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version_option(QStringLiteral("version"));
+    parser.addOption(help_option);
+    parser.addOption(version_option);
+    for (const auto& row : options_table) {
+        parser.addOption(row.value_name ? QCommandLineOption(names_of(row), QString(),
+                                                             QString::fromLatin1(row.value_name))
+                                        : QCommandLineOption(names_of(row)));
     }
-    if (positional.empty()) {
+    QStringList argv{QStringLiteral("korvane-cli")};
+    for (const auto& a : args) argv.append(QString::fromLocal8Bit(a.c_str()));
+    const bool parsed = parser.parse(argv);
+    // Help and version win over everything else, mistakes included.
+    if (parser.isSet(help_option) || parser.isSet(version_option)) {
+        cli_options only;
+        only.what = parser.isSet(help_option) ? command::help : command::version;
+        return only;
+    }
+    if (!parsed) {
+        error = parser.errorText().toStdString();
+        return std::nullopt;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
         error = "say what to do: generate, check, watch or serve";
         return std::nullopt;
     }
-    if (positional[0] == "generate") {
-        options.what = command::generate;
-    } else if (positional[0] == "check") {
-        options.what = command::check;
-    } else if (positional[0] == "watch") {
-        options.what = command::watch;
-    } else if (positional[0] == "serve") {
-        options.what = command::serve;
-    } else {
-        error = "unknown command '" + positional[0] + "' (use generate, check, watch or serve)";
+    const command_row* chosen = nullptr;
+    for (const auto& c : commands) {
+        if (positional[0] == QLatin1String(c.name)) chosen = &c;
+    }
+    if (!chosen) {
+        error = "unknown command '" + positional[0].toStdString() +
+                "' (use generate, check, watch or serve)";
         return std::nullopt;
+    }
+    cli_options options;
+    options.what = chosen->what;
+    for (const auto& row : options_table) {
+        const QString name = QString::fromLatin1(row.name);
+        if (!parser.isSet(name)) continue;
+        if (!(row.commands & chosen->bit)) {
+            error = std::string("--") + row.name + " is not an option of " + chosen->name;
+            return std::nullopt;
+        }
+        if (!row.apply(options, parser.value(name).toStdString(), error)) return std::nullopt;
     }
     if (positional.size() != 2) {
         error = positional.size() < 2 ? "name the settings file (.kvn)"
                                       : "one settings file at a time, please";
         return std::nullopt;
     }
-    options.settings_file = positional[1];
+    options.settings_file = positional[1].toLocal8Bit().toStdString();
     return options;
 }
 
-const char* usage_text() {
-    return "usage: korvane-cli generate SETTINGS.kvn [options]\n"
-           "       korvane-cli check SETTINGS.kvn\n"
-           "       korvane-cli watch SETTINGS.kvn [--poll SECONDS]\n"
-           "       korvane-cli serve SETTINGS.kvn [--port 8000] [--bind 127.0.0.1] [--open]\n"
-           "\n"
-           "generate  writes one page per row of the main result, as the window's\n"
-           "          Run > Generate pages does; the error report goes to standard error\n"
-           "check     finds template mistakes the generator passes over in silence\n"
-           "watch     generates, then generates again whenever the settings file, a\n"
-           "          template or the database file changes, until Ctrl+C\n"
-           "serve     watch, and serves the pages on a local web server; open tabs\n"
-           "          reload when their page is rewritten\n"
-           "\n"
-           "options of generate:\n"
-           "  --quiet, -q          report only the lines of problems; no progress line\n"
-           "  --report FILE        also write the whole error report to FILE\n"
-           "  --status-log FILE    write every status text of the run to FILE\n"
-           "  --jobs N, -j N       render pages on N threads (default: one per core)\n"
-           "  --now YYYY-MM-DDTHH:MM:SS  the date and time TODAYS DATE tags show\n"
-           "  --no-row-limit       lift the 32767-row limit of the main result\n"
-           "  --shard K/N          make only part K (0 to N-1) of N: the rows whose page\n"
-           "                       name falls in it (also KORVANE_SHARD=K/N)\n"
-           "  --no-wait            when another run writes to the same output folder,\n"
-           "                       end at once (exit status 5) instead of waiting\n"
-           "  --help, --version\n"
-           "\n"
-           "options of watch and serve (and --now, --no-row-limit):\n"
-           "  --poll SECONDS       an ODBC source cannot be watched: generate again\n"
-           "                       every SECONDS (default: never)\n"
-           "  --port N             serve on port N (default 8000; 0 takes a free port)\n"
-           "  --bind ADDRESS       listen on ADDRESS (default 127.0.0.1, this machine only)\n"
-           "  --open               open the first row's page in the browser\n"
-           "\n"
-           "exit status: 0 all pages written, nothing reported; 1 problems reported;\n"
-           "2 usage error; 3 settings file unreadable; 4 database not opened;\n"
-           "5 another run writes to the output folder (--no-wait); 130/143 interrupted\n";
+std::string usage_text() {
+    std::string text;
+    for (const auto& c : commands) {
+        text += text.empty() ? "usage: " : "       ";
+        text += std::string("korvane-cli ") + c.name + " SETTINGS.kvn [options]\n";
+    }
+    text += "       korvane-cli --help | --version\n";
+    for (const auto& c : commands) {
+        std::string help = c.help;
+        for (std::size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at + 1)) {
+            help.insert(at + 1, 10, ' ');
+        }
+        text += "\n" + (std::string(c.name) + "          ").substr(0, 10) + help + "\n";
+        text += "  options:\n";
+        for (const auto& row : options_table) {
+            if (!(row.commands & c.bit)) continue;
+            std::string names = "    ";
+            if (row.short_name) names += std::string("-") + row.short_name + ", ";
+            names += std::string("--") + row.name;
+            if (row.value_name) names += std::string(" ") + row.value_name;
+            names.resize(std::max<std::size_t>(names.size() + 2, 30), ' ');
+            text += names + row.help + "\n";
+        }
+    }
+    text +=
+        "\nSettings files named with a leading '-' follow '--'.\n"
+        "\nexit status: 0 all pages written, nothing reported; 1 problems reported\n"
+        "(the run failed, or a page had a problem); 2 usage error; 3 settings file\n"
+        "unreadable; 4 database not opened; 5 another run writes to the output folder\n"
+        "(--no-wait); 130/143 interrupted\n";
+    return text;
 }
 
 }  // namespace korvane::cli

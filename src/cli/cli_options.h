@@ -1,4 +1,6 @@
 // The command line of korvane-cli: what to do, on which settings file, how.
+// The commands and their options are tables in cli_options.cpp: a new option
+// is one row there and one field here.
 #pragma once
 
 #include <optional>
@@ -10,6 +12,8 @@ namespace korvane::cli {
 
 enum class command { generate, check, watch, serve, help, version };
 
+enum class report_format { text, json };
+
 struct local_time {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
@@ -18,6 +22,7 @@ struct cli_options {
     command what = command::help;
     std::string settings_file;
     bool quiet = false;
+    bool verbose = false;
     std::string report_file;
     std::string status_log_file;
     unsigned jobs = 0;  // 0: one per core
@@ -32,6 +37,8 @@ struct cli_options {
     // --shard K/N: only the rows of part K (from 0) of N; count 0: not given.
     unsigned shard_index = 0;
     unsigned shard_count = 0;
+    report_format format = report_format::text;
+    bool clean = false;
 };
 
 // Exit statuses, as scripts see them.
@@ -46,8 +53,9 @@ enum exit_status : int {
     exit_terminated = 143,    // SIGTERM
 };
 
-// Parses argv (without the program name). On a usage error returns nullopt
-// and sets error to a one-line reason.
+// Parses argv (without the program name), GNU style: --opt=value or --opt
+// value, -j4, bundled short options, "--" ending the options. On a usage
+// error returns nullopt and sets error to a one-line reason.
 std::optional<cli_options> parse_command_line(const std::vector<std::string>& args,
                                               std::string& error);
 
@@ -57,6 +65,7 @@ std::optional<std::pair<unsigned, unsigned>> parse_shard(const std::string& text
 // "YYYY-MM-DDTHH:MM:SS", a real date and time; nullopt otherwise.
 std::optional<local_time> parse_timestamp(const std::string& text);
 
-const char* usage_text();
+// --help: the commands and, for each, the options it takes.
+std::string usage_text();
 
 }  // namespace korvane::cli

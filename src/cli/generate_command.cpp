@@ -1,9 +1,11 @@
 #include "cli/generate_command.h"
 
+#include "cli/json_report.h"
 #include "cli/progress_line.h"
 #include "data/settings.h"
 #include "data/text_helpers.h"
 #include "generator/page_generator.h"
+#include "generator/page_manifest.h"
 #include "generator/parallel_run.h"
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <vector>
 
 namespace korvane::cli {
@@ -43,15 +46,19 @@ void install_stop_handlers() {
 }
 
 // The report as the user sees it: on standard error as the run writes it
-// (problem lines only when quiet), kept whole for --report.
+// (problem lines only when quiet), kept whole for --report and --format json
+// with the main row each line came from.
 class report_sink final : public error_list_target {
 public:
     report_sink(bool quiet, progress_line& progress) : quiet_(quiet), progress_(progress) {}
 
     void clear() override { lines_.clear(); }
     void add_line(const std::string& line) override {
-        lines_.push_back(line);
-        if (in_problem_) ++problem_lines_;
+        lines_.push_back({line, row_});
+        if (in_problem_) {
+            ++problem_lines_;
+            ++row_problem_lines_;
+        }
         if (!quiet_ || in_problem_) {
             progress_.finish();
             std::fprintf(stderr, "%s\n", line.c_str());
@@ -59,15 +66,28 @@ public:
     }
     // Lines between the run's start lines and its completion line are problems.
     void set_problem_phase(bool problems) { in_problem_ = problems; }
+    // The main row whose lines come next (0: none).
+    void set_row(std::int64_t row) {
+        row_ = row;
+        row_problem_lines_ = 0;
+    }
+    long row_problem_lines() const { return row_problem_lines_; }
     long problem_lines() const { return problem_lines_; }
-    const std::vector<std::string>& lines() const { return lines_; }
+    const std::vector<report_line>& lines() const { return lines_; }
+    std::vector<std::string> texts() const {
+        std::vector<std::string> texts;
+        for (const auto& l : lines_) texts.push_back(l.text);
+        return texts;
+    }
 
 private:
     bool quiet_;
     progress_line& progress_;
     bool in_problem_ = false;
     long problem_lines_ = 0;
-    std::vector<std::string> lines_;
+    long row_problem_lines_ = 0;
+    std::int64_t row_ = 0;
+    std::vector<report_line> lines_;
 };
 
 // Every caption of the run, kept only when --status-log asks for them.
@@ -143,7 +163,8 @@ int generate_command(const cli_options& options) {
     install_stop_handlers();
     const std::string base = std::filesystem::path(options.settings_file).parent_path().string();
 
-    progress_line progress(stderr, !options.quiet);
+    const bool json = options.format == report_format::json;
+    progress_line progress(stderr, !options.quiet && !json);
     report_sink report(options.quiet, progress);
     status_sink status(!options.status_log_file.empty());
 
@@ -168,19 +189,33 @@ int generate_command(const cli_options& options) {
     }
     report.set_problem_phase(true);
     if (!run.open_database(settings)) {
-        if (!options.report_file.empty()) write_lines(options.report_file, report.lines());
+        if (!options.report_file.empty()) write_lines(options.report_file, report.texts());
         if (!options.status_log_file.empty()) write_lines(options.status_log_file, status.texts);
+        int code = exit_database_unopened;
         // A stop that ended the reading of the database is a stop, not a failure.
-        if (received_signal.load() == SIGINT) return exit_interrupted;
-        if (received_signal.load() != 0) return exit_terminated;
-        return exit_database_unopened;
+        if (received_signal.load() == SIGINT) code = exit_interrupted;
+        else if (received_signal.load() != 0) code = exit_terminated;
+        if (json) {
+            run_summary summary{options.settings_file, code, code == exit_database_unopened,
+                                code != exit_database_unopened};
+            std::fputs(generate_json(summary, report.lines(), {}).c_str(), stdout);
+        }
+        return code;
     }
     const std::int64_t row_count = run.open_main_recordset(settings.main_type, settings.main_name);
+    // A main statement that failed is reported before any row: the run failed.
+    const bool run_failed = row_count <= 0 && report.problem_lines() > 0;
     // The result is closed with the run; its size is kept for the summary.
     const std::int64_t main_rows = run.main_recordset() ? run.main_recordset()->record_count() : 0;
     std::int64_t rows_done = 0;
     long problem_rows = 0;
+    bool row_stopped = false;
 
+    // The pages of the run, for the manifest and --clean: those written or
+    // left as they were, and every one a row named.
+    std::vector<std::string> pages_made, pages_named;
+    std::map<std::int64_t, row_files> files_of_rows;  // --format json only
+    row_files current;
     generator::parallel_options parallel;
     parallel.jobs = options.jobs;
     parallel.run = run_options_for(options, base);
@@ -197,16 +232,31 @@ int generate_command(const cli_options& options) {
                    stderr);
         return exit_usage;
     }
+    parallel.files = [&](std::int64_t, const std::string& template_file, const std::string& output_file) {
+        current = {template_file, output_file};
+    };
     parallel.progress = [&](std::int64_t row, std::int64_t count, page_outcome outcome,
                             const std::string& caption) {
         rows_done = row;
-        if (outcome == page_outcome::skipped || outcome == page_outcome::failed ||
-            outcome == page_outcome::stopped) {
-            ++problem_rows;
+        const bool made = outcome == page_outcome::written || outcome == page_outcome::unchanged;
+        if (!made || report.row_problem_lines() > 0) ++problem_rows;
+        if (outcome == page_outcome::stopped) row_stopped = true;
+        if (!current.output_file.empty()) {
+            pages_named.push_back(current.output_file);
+            if (made) pages_made.push_back(current.output_file);
         }
+        if (outcome == page_outcome::written && options.verbose) {
+            progress.finish();
+            std::fprintf(stderr, "wrote %s\n", current.output_file.c_str());
+        }
+        if (json && report.row_problem_lines() > 0) files_of_rows[row] = current;
+        current = {};
+        report.set_row(row + 1);
         progress.update(static_cast<long>(row), static_cast<long>(count), caption);
     };
+    report.set_row(1);
     const generator::parallel_result made = generator::make_pages(run, settings, row_count, parallel);
+    report.set_row(0);
     progress.finish();
 
     const int signal_number = received_signal.load();
@@ -234,25 +284,66 @@ int generate_command(const cli_options& options) {
     }
 
     bool files_ok = true;
-    if (!options.report_file.empty()) files_ok &= write_lines(options.report_file, report.lines());
+    // Only a run that went through every row may say which pages are stale.
+    const bool whole_run =
+        signal_number == 0 && row_count > 0 && rows_done == row_count && !row_stopped;
+    if (options.clean && !whole_run) {
+        std::fputs("korvane-cli: --clean deleted nothing: the run did not make every row's page\n",
+                   stderr);
+    }
+    std::int64_t pages_removed = 0;
+    if (signal_number == 0 && !run_failed) {
+        std::error_code ec;
+        const auto owner = std::filesystem::absolute(options.settings_file, ec).lexically_normal();
+        const auto update =
+            generator::update_manifest(generator::manifest_folder(base, settings.generated_path),
+                                       owner.string(), pages_made, pages_named,
+                                       options.clean && whole_run);
+        for (const auto& page : update.removed) {
+            if (options.verbose) std::fprintf(stderr, "removed %s\n", page.c_str());
+        }
+        for (const auto& error : update.errors) std::fprintf(stderr, "korvane-cli: %s\n", error.c_str());
+        pages_removed = static_cast<std::int64_t>(update.removed.size());
+        files_ok &= update.errors.empty();
+    }
+
+    if (!options.report_file.empty()) files_ok &= write_lines(options.report_file, report.texts());
     if (!options.status_log_file.empty())
         files_ok &= write_lines(options.status_log_file, status.texts);
 
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (!options.quiet) {
         if (made.reason != generator::one_thread_reason::none) {
             std::fputs("korvane-cli: rows share output files or use other rows' pages as templates: "
                        "the pages were made on one thread, in row order\n",
                        stderr);
         }
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        std::fprintf(stderr, "%lld pages written, %lld left unchanged, %ld with problems, %.2f s\n",
-                     static_cast<long long>(run.pages_written()),
-                     static_cast<long long>(run.pages_unchanged()), problem_rows, seconds);
+        if (run_failed) {
+            std::fprintf(stderr, "the run failed: the main table, query or statement could not be read; "
+                                 "no pages were written, %.2f s\n", seconds);
+        } else {
+            std::fprintf(stderr, "%lld pages written, %lld left unchanged, %ld with problems",
+                         static_cast<long long>(run.pages_written()),
+                         static_cast<long long>(run.pages_unchanged()), problem_rows);
+            if (options.clean) std::fprintf(stderr, ", %lld removed", static_cast<long long>(pages_removed));
+            std::fprintf(stderr, ", %.2f s\n", seconds);
+        }
     }
-    if (signal_number == SIGINT) return exit_interrupted;
-    if (signal_number != 0) return exit_terminated;
-    return report.problem_lines() == 0 && files_ok ? exit_ok : exit_problems;
+    int code = report.problem_lines() == 0 && files_ok ? exit_ok : exit_problems;
+    if (signal_number == SIGINT) code = exit_interrupted;
+    else if (signal_number != 0) code = exit_terminated;
+    if (json) {
+        run_summary summary{options.settings_file, code, run_failed, signal_number != 0};
+        summary.rows = std::max<std::int64_t>(row_count, 0);
+        summary.pages_written = run.pages_written();
+        summary.pages_unchanged = run.pages_unchanged();
+        summary.rows_with_problems = problem_rows;
+        summary.pages_removed = pages_removed;
+        summary.seconds = seconds;
+        std::fputs(generate_json(summary, report.lines(), files_of_rows).c_str(), stdout);
+    }
+    return code;
 }
 
 }  // namespace korvane::cli

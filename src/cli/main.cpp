@@ -3,6 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/generate_command.h"
 #include "cli/watch_command.h"
+#include "cli/json_report.h"
 #include "check/settings_check.h"
 #include "generator/template_syntax.h"
 #include "korvane/version.h"
@@ -30,8 +31,13 @@ int check_command(const cli_options& options) {
                      options.settings_file.c_str());
         return exit_settings_unreadable;
     }
-    for (const auto& f : outcome.findings) std::printf("%s\n", format_finding(f).c_str());
-    return outcome.findings.empty() ? exit_ok : exit_problems;
+    const int code = outcome.findings.empty() ? exit_ok : exit_problems;
+    if (options.format == report_format::json) {
+        std::fputs(check_json(options.settings_file, code, outcome.findings).c_str(), stdout);
+    } else {
+        for (const auto& f : outcome.findings) std::printf("%s\n", format_finding(f).c_str());
+    }
+    return code;
 }
 
 }  // namespace
@@ -50,15 +56,18 @@ int main(int argc, char** argv) {
         std::string error;
         const auto options = parse_command_line(args, error);
         if (!options) {
-            std::fprintf(stderr, "korvane-cli: %s\n\n%s", error.c_str(), usage_text());
+            std::fprintf(stderr, "korvane-cli: %s\n\n%s", error.c_str(), usage_text().c_str());
             return exit_usage;
         }
         switch (options->what) {
             case command::help:
-                std::fputs(usage_text(), stdout);
+                std::fputs(usage_text().c_str(), stdout);
                 return exit_ok;
             case command::version:
-                std::printf("korvane-cli %s\n", korvane::version_text);
+                std::printf("korvane-cli (Korvane) %s\n%s\n"
+                            "This is free software: you are free to change and redistribute it.\n"
+                            "There is NO WARRANTY, to the extent permitted by law.\n",
+                            korvane::package_version_text, korvane::licence_text);
                 return exit_ok;
             case command::check:
                 return check_command(*options);

@@ -8,6 +8,17 @@
 
 namespace korvane::cli {
 
+// How the line is drawn: not at all (not a terminal, or not wanted), by
+// carriage return and blanks (TERM=dumb: no escape sequences), or by
+// carriage return and erase-to-end-of-line.
+enum class progress_style { off, plain, ansi };
+
+progress_style progress_style_for(bool wanted, bool is_terminal, const char* term);
+
+// The tail of name in at most max_bytes bytes, "..." in front when cut; never
+// cuts a UTF-8 character in two.
+std::string shortened_name(const std::string& name, std::size_t max_bytes);
+
 class progress_line {
 public:
     // Draws only when out is a terminal and enabled is true.
@@ -19,9 +30,12 @@ public:
     void finish();
 
 private:
+    void erase();
+
     std::FILE* out_;
-    bool enabled_;
+    progress_style style_;
     bool drawn_ = false;
+    std::size_t drawn_width_ = 0;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point last_draw_{};
 };

@@ -56,7 +56,17 @@ struct row_result {
     page_outcome outcome = page_outcome::skipped;
     buffered_list report;
     buffered_status status;
+    std::string template_file, output_file;  // only when options.files asks for them
 };
+
+// The files of the row the run has just made.
+void files_of_row(page_generator& run, std::int64_t row, std::string& template_file,
+                  std::string& output_file) {
+    if (!run.row_files(row, template_file, output_file)) {
+        template_file.clear();
+        output_file.clear();
+    }
+}
 
 // One number per file: its folder as the system finds it (links followed,
 // "." and ".." gone) and its name. Two names of one file give one number;
@@ -202,11 +212,13 @@ struct row_naming {
 // Hands the caller one row's report, captions and progress.
 void report_row(const parallel_options& options, std::int64_t row, std::int64_t row_count,
                 page_outcome outcome, const std::vector<std::string>& lines,
-                const std::vector<std::string>& captions) {
+                const std::vector<std::string>& captions, const std::string& template_file,
+                const std::string& output_file) {
     for (const auto& line : lines) options.report->add_line(line);
     if (options.status) {
         for (const auto& caption : captions) options.status->set_status(caption);
     }
+    if (options.files) options.files(row, template_file, output_file);
     if (options.progress) {
         static const std::string none;
         options.progress(row, row_count, outcome, captions.empty() ? none : captions.back());
@@ -231,7 +243,9 @@ bool make_rows_here(page_generator& reporter, std::int64_t& row, std::int64_t ro
         }
         captions.texts.clear();
         const page_outcome outcome = reporter.generate_row(row, row_count, *options.report, captions);
-        report_row(options, row, row_count, outcome, {}, captions.texts);
+        std::string template_file, output_file;
+        if (options.files) files_of_row(reporter, row, template_file, output_file);
+        report_row(options, row, row_count, outcome, {}, captions.texts, template_file, output_file);
         reported = row;
         if (outcome == page_outcome::stopped) return false;
     }
@@ -308,6 +322,7 @@ parallel_result make_pages_on_threads(page_generator& reporter, const Generation
                 if (r.skip) continue;
                 if (opened) {
                     r.outcome = run.generate_row(row, row_count, r.report, r.status);
+                    if (options.files) files_of_row(run, row, r.template_file, r.output_file);
                 } else {
                     // The database went away after the run had opened it.
                     r.report.add_line("Error opening database: ");
@@ -404,7 +419,8 @@ parallel_result make_pages_on_threads(page_generator& reporter, const Generation
                 if (!r.done) return false;
             }
             reporter.count_page(r.outcome);
-            report_row(options, row, row_count, r.outcome, r.report.lines, r.status.texts);
+            report_row(options, row, row_count, r.outcome, r.report.lines, r.status.texts,
+                       r.template_file, r.output_file);
             result.rows_done = row;
             const bool stopped = r.outcome == page_outcome::stopped;
             r.report.lines = {};  // what is written out need not stay in memory

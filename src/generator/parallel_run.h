@@ -59,6 +59,12 @@ struct parallel_options {
     std::function<void(std::int64_t row, std::int64_t row_count, page_outcome outcome,
                        const std::string& caption)>
         progress;
+    // Optional, just before progress: the row's template and page file as the
+    // run opened them ("" when the row's fields could not be read), for a
+    // list of the pages a run made.
+    std::function<void(std::int64_t row, const std::string& template_file,
+                       const std::string& output_file)>
+        files;
     // Pumped on the calling thread while it waits for rows from the threads.
     event_pump* waiting = nullptr;
     // Only the rows whose page falls in this part are made and reported.

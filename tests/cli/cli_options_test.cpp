@@ -1,58 +1,59 @@
 #include "cli/cli_options.h"
+#include "../support/case_table.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
 
 namespace korvane::cli {
 namespace {
 
-std::optional<cli_options> parse(std::vector<std::string> args, std::string* error_out = nullptr) {
-    std::string error;
-    auto result = parse_command_line(args, error);
-    if (error_out) *error_out = error;
-    return result;
-}
-
-TEST(command_line, generate_with_every_option) {
-    const auto o = parse({"generate", "site.kvn", "--quiet", "--report", "r.txt", "--status-log",
-                          "s.txt", "--jobs", "3", "--now", "2024-02-29T23:59:59", "--no-row-limit"});
-    ASSERT_TRUE(o);
-    EXPECT_EQ(o->what, command::generate);
-    EXPECT_EQ(o->settings_file, "site.kvn");
-    EXPECT_TRUE(o->quiet);
-    EXPECT_EQ(o->report_file, "r.txt");
-    EXPECT_EQ(o->status_log_file, "s.txt");
-    EXPECT_EQ(o->jobs, 3u);
-    ASSERT_TRUE(o->now);
-    EXPECT_EQ(o->now->day, 29);  // a leap day
-    EXPECT_EQ(o->now->second, 59);
-    EXPECT_TRUE(o->no_row_limit);
-}
-
-TEST(command_line, help_and_version_win_over_everything_else) {
-    EXPECT_EQ(parse({"generate", "--help"})->what, command::help);
-    EXPECT_EQ(parse({"--version"})->what, command::version);
-}
-
-TEST(command_line, usage_errors_say_what_is_wrong) {
-    std::string error;
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {},
-             {"publish", "a.kvn"},
-             {"generate"},
-             {"generate", "a.kvn", "b.kvn"},
-             {"generate", "a.kvn", "--jobs"},
-             {"generate", "a.kvn", "--jobs", "0"},
-             {"generate", "a.kvn", "--jobs", "two"},
-             // a --now that is no real time, or not in the one form
-             {"generate", "a.kvn", "--now", "2023-02-29T00:00:00"},
-             {"generate", "a.kvn", "--now", "2024-13-01T00:00:00"},
-             {"generate", "a.kvn", "--now", "2024-01-01T24:00:00"},
-             {"generate", "a.kvn", "--now", "2024-01-01T00:00"},
-             {"generate", "a.kvn", "--now", "2026-12-05 09:08:07"},
-             {"generate", "a.kvn", "--colour"}}) {
-        EXPECT_FALSE(parse(args, &error)) << ::testing::PrintToString(args);
-        EXPECT_FALSE(error.empty());
+// The parsed options as one line: the command, the file and every option
+// that is not at its default.
+std::string describe(const cli_options& o) {
+    if (o.what == command::help) return "help";
+    if (o.what == command::version) return "version";
+    static const char* const names[] = {"generate ", "check ", "watch ", "serve "};
+    std::string text = names[static_cast<int>(o.what)] + o.settings_file;
+    if (o.quiet) text += " quiet";
+    if (o.verbose) text += " verbose";
+    if (!o.report_file.empty()) text += " report=" + o.report_file;
+    if (!o.status_log_file.empty()) text += " status-log=" + o.status_log_file;
+    if (o.jobs) text += " jobs=" + std::to_string(o.jobs);
+    if (o.now) {
+        char when[32];
+        std::snprintf(when, sizeof when, "%04d-%02d-%02dT%02d:%02d:%02d", o.now->year, o.now->month,
+                      o.now->day, o.now->hour, o.now->minute, o.now->second);
+        text += std::string(" now=") + when;
     }
+    if (o.no_row_limit) text += " no-row-limit";
+    if (o.poll_seconds) text += " poll=" + std::to_string(o.poll_seconds);
+    if (o.port != 8000) text += " port=" + std::to_string(o.port);
+    if (o.bind_address != "127.0.0.1") text += " bind=" + o.bind_address;
+    if (o.open_browser) text += " open";
+    if (o.clean) text += " clean";
+    if (o.format == report_format::json) text += " format=json";
+    return text;
+}
+
+TEST(command_line, parses_as_the_table_says) {
+    for (const auto& row : test::read_case_table("cli/command_lines.tsv", 2)) {
+        std::vector<std::string> args;
+        std::istringstream words(row[0]);
+        for (std::string word; std::getline(words, word, ' ');) args.push_back(word);
+        std::string error;
+        const auto options = parse_command_line(args, error);
+        test::expect_outcome(options ? describe(*options) : "error: " + error, row[1], row.where);
+    }
+}
+
+TEST(command_line, help_lists_every_option_under_the_commands_that_take_it) {
+    const std::string help = usage_text();
+    const auto check_part = help.substr(help.find("\ncheck "));
+    EXPECT_NE(check_part.find("--no-row-limit"), std::string::npos);
+    EXPECT_EQ(check_part.find("--jobs"), std::string::npos);
+    EXPECT_NE(help.find("-j, --jobs N"), std::string::npos);
 }
 
 }  // namespace

@@ -5,12 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 namespace korvane {
@@ -150,6 +155,7 @@ TEST_F(cli_site, jobs_give_the_pages_and_report_of_a_single_thread) {
     std::size_t pages = 0;
     for (const auto& entry : fs::directory_iterator(dir_.dir() / "jobs1")) {
         const auto name = entry.path().filename().string();
+        if (name == ".korvane-manifest") continue;
         EXPECT_EQ(read_file(entry.path().string()), read_file(dir_.path("jobs3/" + name))) << name;
         ++pages;
     }
@@ -186,6 +192,113 @@ TEST_F(cli_site, a_second_run_leaves_unchanged_pages_alone_and_quiet_shows_only_
     // Only the pages that show the date change a month later.
     const auto later = generate("out", {"--now", "2027-01-01T00:00:00", "--jobs", "2"});
     EXPECT_NE(later.err.find("50 pages written, 8 left unchanged"), std::string::npos) << later.err;
+}
+
+// --format json on stdout says what the text report on stderr says, problem
+// for problem, with the row and files of each.
+TEST_F(cli_site, the_json_report_holds_the_problems_of_the_text_report) {
+    const auto run = generate("json", {"--format", "json", "--jobs", "2", "--now", "2026-12-05T09:08:07",
+                                       "--report", dir_.path("json.txt")});
+    QJsonParseError error;
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out;
+    EXPECT_EQ(json["exit_status"].toInt(), run.status);
+    EXPECT_EQ(run.status, 1);
+    const QJsonObject summary = json["summary"].toObject();
+    const std::string counts = std::to_string(summary["pages_written"].toInt()) + " pages written, " +
+                               std::to_string(summary["pages_unchanged"].toInt()) + " left unchanged, " +
+                               std::to_string(summary["rows_with_problems"].toInt()) + " with problems";
+    EXPECT_NE(run.err.find(counts), std::string::npos) << counts << "\n" << run.err;
+    EXPECT_EQ(summary["rows"].toInt(), 60);
+
+    // The problems' lines, in order, are the report's lines between its start
+    // and completion lines, without the empty lines.
+    std::string problem_lines, report_lines;
+    std::istringstream report(read_file(dir_.path("json.txt")));
+    for (std::string line; std::getline(report, line);) {
+        if (!line.empty() && line != "Starting Korvane page generator..." &&
+            !line.starts_with("Process complete.")) {
+            report_lines += line + "\n";
+        }
+    }
+    bool missing_template = false, unopened_output = false;
+    for (const auto& value : json["problems"].toArray()) {
+        const QJsonObject p = value.toObject();
+        for (const auto& line : p["lines"].toArray()) problem_lines += line.toString().toStdString() + "\n";
+        EXPECT_FALSE(p["kind"].toString().isEmpty());
+        EXPECT_NE(p["kind"].toString(), "other") << p["message"].toString().toStdString();
+        EXPECT_GE(p["row"].toInt(), 1);
+        if (p["kind"] == "template_missing") {
+            missing_template = true;
+            EXPECT_EQ(p["row"].toInt(), 17);
+            EXPECT_TRUE(p["template_file"].toString().endsWith("templates/missing.html"));
+            EXPECT_TRUE(p["output_file"].toString().endsWith("json/p17.html"));
+        }
+        if (p["kind"] == "output_unopened") {
+            unopened_output = true;
+            EXPECT_EQ(p["row"].toInt(), 23);
+            EXPECT_TRUE(p["output_file"].toString().endsWith("no-folder/p23.html"));
+            EXPECT_FALSE(p["description"].toString().isEmpty());
+        }
+        if (p["kind"] == "repeat_sql_failed") {
+            EXPECT_TRUE(p["sql"].toString().contains("nowhere"));
+        }
+    }
+    EXPECT_EQ(problem_lines, report_lines);
+    EXPECT_TRUE(missing_template && unopened_output);
+}
+
+// A main statement that fails is a failed run, in the summary, the exit
+// status and the JSON report alike.
+TEST(cli_failed_run, a_failing_main_statement_fails_the_run) {
+    temp_folder dir;
+    ASSERT_TRUE(make_sqlite_file(dir.path("db.sqlite"), "CREATE TABLE p (tpl TEXT, out TEXT);"));
+    const auto kvn = write_settings(dir, "bad.kvn", "db.sqlite", "select * from my-pages", "out");
+    const auto text = run_cli(dir, {"generate", kvn});
+    EXPECT_EQ(text.status, 1);
+    EXPECT_NE(text.err.find("near \"-\": syntax error"), std::string::npos) << text.err;
+    EXPECT_NE(text.err.find("the run failed"), std::string::npos) << text.err;
+    EXPECT_EQ(text.err.find("0 with problems"), std::string::npos) << text.err;
+
+    const auto json = run_cli(dir, {"generate", kvn, "--format=json"});
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+    EXPECT_EQ(o["exit_status"].toInt(), 1);
+    EXPECT_TRUE(o["run_failed"].toBool());
+    ASSERT_EQ(o["problems"].toArray().size(), 1);
+    EXPECT_EQ(o["problems"][0]["kind"], "main_sql_failed");
+    EXPECT_EQ(o["problems"][0]["sql"], "select * from my-pages");
+
+    const auto check = run_cli(dir, {"check", kvn, "--format", "json"});
+    const QJsonObject c = QJsonDocument::fromJson(QByteArray::fromStdString(check.out)).object();
+    EXPECT_EQ(c["exit_status"].toInt(), check.status);
+    ASSERT_FALSE(c["problems"].toArray().isEmpty()) << check.out;
+    EXPECT_TRUE(c["problems"][0]["template_file"].toString().endsWith("bad.kvn"));
+    EXPECT_GE(c["problems"][0]["line"].toInt(), 1);
+}
+
+// --clean removes the page of a row that is gone, and nothing else.
+TEST(cli_clean, removes_the_pages_of_rows_that_are_gone) {
+    temp_folder dir;
+    ASSERT_TRUE(make_sqlite_file(dir.path("db.sqlite"),
+                                 "CREATE TABLE p (tpl TEXT, out TEXT);"
+                                 "INSERT INTO p VALUES ('t.html', 'a.html'), ('t.html', 'b.html'),"
+                                 " ('t.html', 'c.html');"));
+    const auto kvn = write_settings(dir, "site.kvn", "db.sqlite", "select * from p", "out");
+    write_file(dir.path("templates/t.html"), "page\n");
+    write_file(dir.path("out/mine.html"), "written by hand\n");
+    const auto first = run_cli(dir, {"generate", kvn, "-v", "--jobs=1"});
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_NE(first.err.find("wrote " + dir.path("out/c.html") + "\n"), std::string::npos) << first.err;
+
+    ASSERT_TRUE(make_sqlite_file(dir.path("db.sqlite"), "DELETE FROM p WHERE out = 'c.html';"));
+    EXPECT_EQ(run_cli(dir, {"generate", kvn}).status, 0);
+    EXPECT_TRUE(fs::exists(dir.path("out/c.html")));  // without --clean nothing is deleted
+    const auto clean = run_cli(dir, {"generate", kvn, "--clean"});
+    EXPECT_EQ(clean.status, 0) << clean.err;
+    EXPECT_NE(clean.err.find(", 1 removed,"), std::string::npos) << clean.err;
+    EXPECT_FALSE(fs::exists(dir.path("out/c.html")));
+    EXPECT_TRUE(fs::exists(dir.path("out/a.html")));
+    EXPECT_TRUE(fs::exists(dir.path("out/mine.html")));
 }
 
 // Rows are made one after the other: of two rows writing one page the later
@@ -288,7 +401,8 @@ TEST(cli_exit_status, tells_scripts_what_happened) {
     const auto help = run_cli(dir, {"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: korvane-cli generate"), std::string::npos);
-    EXPECT_EQ(run_cli(dir, {"--version"}).out, "korvane-cli 1.3\n");
+    const auto version = run_cli(dir, {"--version"}).out;
+    EXPECT_TRUE(version.starts_with("korvane-cli (Korvane) 1.3.0\nLicense Apache-2.0")) << version;
 }
 
 TEST(cli_stop, a_stopped_run_leaves_no_page_half_written) {

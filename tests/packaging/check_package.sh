@@ -50,7 +50,8 @@ for path in /usr/bin/korvane /usr/bin/korvane-cli \
         "$doc/korvane_documentation.html" "$doc/release notes.txt" \
         "$doc/examples/bookshop.kvn" "$doc/examples/bookshop.sql" "$doc/examples/bookshop.sqlite" \
         "$doc/examples/templates/index.html" "$doc/examples/templates/book.html" \
-        "$doc/examples/templates/author.html" "$doc/examples/site/style.css"; do
+        "$doc/examples/templates/author.html" "$doc/examples/site/style.css" \
+        "$doc/copyright" "$doc/changelog.gz" /usr/share/doc-base/korvane; do
     has "$path"
 done
 others=$(grep -E '^/usr/bin/.' "$work/list" | grep -vxE '/usr/bin/korvane(-cli)?')
@@ -78,6 +79,17 @@ done
 [ -n "$gui" ] && { grep -qE "[ ,]libqt6widgets6[ (,]" <<<"$depends" || fail "Depends lacks libqt6widgets6"; }
 grep -qE '(^|[ ,])xdg-utils([ (,]|$)' <<<"$(field Recommends)" || fail "xdg-utils is not recommended"
 [ -n "$(field Description)" ] || fail "no Description"
+
+# The Maintainer has an address, and lintian (at its most pedantic) finds no
+# error or warning.
+grep -qE '<[^@ ]+@[^> ]+>$' <<<"$(field Maintainer)" || fail "Maintainer has no address: $(field Maintainer)"
+[ "$(grep -o 'libqt6svg6' <<<"$depends" | wc -l)" -eq 1 ] || fail "Depends names libqt6svg6 more than once"
+if command -v lintian >/dev/null; then
+    lintian -EvIL +pedantic --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 ||
+        { cat "$work/lintian.log"; fail "lintian finds errors or warnings"; }
+else
+    skipped+=(lintian)
+fi
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
