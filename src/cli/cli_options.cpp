@@ -93,6 +93,12 @@ std::optional<cli_options> parse_command_line(const std::vector<std::string>& ar
             options.open_browser = true;
         } else if (a == "--no-row-limit") {
             options.no_row_limit = true;
+        } else if (a == "--sql-dialect") {
+            if (!value(options.sql_dialect)) return std::nullopt;
+            if (options.sql_dialect != "access" && options.sql_dialect != "native") {
+                error = "--sql-dialect takes access or native, not '" + options.sql_dialect + "'";
+                return std::nullopt;
+            }
         } else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + a;
             return std::nullopt;
@@ -146,6 +152,8 @@ const char* usage_text() {
            "  --jobs N, -j N       render pages on N threads (default: one per core)\n"
            "  --now YYYY-MM-DDTHH:MM:SS  the date and time TODAYS DATE tags show\n"
            "  --no-row-limit       lift the 32767-row limit of the main result\n"
+           "  --sql-dialect native send SQL to an ODBC source unchanged (default access:\n"
+           "                       Access SQL translated to the source's own dialect)\n"
            "  --help, --version\n"
            "\n"
            "options of watch and serve (and --now, --no-row-limit):\n"

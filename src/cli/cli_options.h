@@ -27,6 +27,7 @@ struct cli_options {
     int port = 8000;
     std::string bind_address = "127.0.0.1";
     bool open_browser = false;
+    std::string sql_dialect;  // "access" or "native" over the settings file's; "" keeps it
 };
 
 // Exit statuses, as scripts see them.

@@ -109,8 +109,11 @@ bool page_generator::open_database(const GenerationSettings& settings) {
     std::string error;
     if (global::open_database(database_, settings.database_type, name, messages, &error,
                               options_.stop) == 0) {
-        // One consistent view of the data for the whole run, and cheaper queries.
-        if (database_) database_->begin_read_snapshot();
+        if (database_) {
+            database_->set_access_sql(settings.sql_dialect != sql_dialect_native);
+            // One consistent view of the data for the whole run, and cheaper queries.
+            database_->begin_read_snapshot();
+        }
         return true;
     }
     database_.reset();

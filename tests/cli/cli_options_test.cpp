@@ -14,7 +14,8 @@ std::optional<cli_options> parse(std::vector<std::string> args, std::string* err
 
 TEST(command_line, generate_with_every_option) {
     const auto o = parse({"generate", "site.kvn", "--quiet", "--report", "r.txt", "--status-log",
-                          "s.txt", "--jobs", "3", "--now", "2024-02-29T23:59:59", "--no-row-limit"});
+                          "s.txt", "--jobs", "3", "--now", "2024-02-29T23:59:59", "--no-row-limit",
+                          "--sql-dialect", "native"});
     ASSERT_TRUE(o);
     EXPECT_EQ(o->what, command::generate);
     EXPECT_EQ(o->settings_file, "site.kvn");
@@ -26,6 +27,7 @@ TEST(command_line, generate_with_every_option) {
     EXPECT_EQ(o->now->day, 29);  // a leap day
     EXPECT_EQ(o->now->second, 59);
     EXPECT_TRUE(o->no_row_limit);
+    EXPECT_EQ(o->sql_dialect, "native");
 }
 
 TEST(command_line, help_and_version_win_over_everything_else) {
@@ -49,6 +51,7 @@ TEST(command_line, usage_errors_say_what_is_wrong) {
              {"generate", "a.kvn", "--now", "2024-01-01T24:00:00"},
              {"generate", "a.kvn", "--now", "2024-01-01T00:00"},
              {"generate", "a.kvn", "--now", "2026-12-05 09:08:07"},
+             {"generate", "a.kvn", "--sql-dialect", "postgresql"},
              {"generate", "a.kvn", "--colour"}}) {
         EXPECT_FALSE(parse(args, &error)) << ::testing::PrintToString(args);
         EXPECT_FALSE(error.empty());
