@@ -222,9 +222,8 @@ private:
             g.kids.push_back(text(from_text));
             g.kids.push_back(comma);
             g.kids.push_back(text(to_text));
-            node fn = word_node("REPLACE");
-            fn.tok.text = fn.tok.name = "replace";
-            return std::vector<node>{std::move(fn), std::move(g)};
+            // The target's own replace(), not Access's Replace.
+            return std::vector<node>{raw_node("replace", true), std::move(g)};
         };
         std::vector<node> pattern(items.begin() + static_cast<std::ptrdiff_t>(from),
                                   items.begin() + static_cast<std::ptrdiff_t>(end));
