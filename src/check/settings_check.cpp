@@ -132,6 +132,7 @@ private:
             at_key("db_name", "the database does not open: " + error);
             return;
         }
+        database_->set_access_sql(settings_.sql_dialect != sql_dialect_native);
         if (settings_.main_type == -1 || settings_.main_name.empty()) return;
         const std::string sql = build_main_sql(settings_.main_type, settings_.main_name);
         if (sql.empty()) {

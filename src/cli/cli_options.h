@@ -39,6 +39,7 @@ struct cli_options {
     unsigned shard_count = 0;
     report_format format = report_format::text;
     bool clean = false;
+    std::string sql_dialect;  // "access" or "native" over the settings file's; "" keeps it
 };
 
 // Exit statuses, as scripts see them.

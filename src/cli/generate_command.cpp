@@ -139,6 +139,7 @@ int generate_command(const cli_options& options) {
                      options.settings_file.c_str());
         return exit_settings_unreadable;
     }
+    if (!options.sql_dialect.empty()) settings.sql_dialect = options.sql_dialect;
     if (!settings_are_complete(settings)) {
         std::fprintf(
             stderr,

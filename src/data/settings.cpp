@@ -76,7 +76,8 @@ bool write_settings_file(const GenerationSettings& s, std::string& error) {
                              "template_field=" + s.template_field + "\r\n" +
                              "generated_field=" + s.generated_field + "\r\n" +
                              "template_path=" + s.template_path + "\r\n" +
-                             "generated_path=" + s.generated_path + "\r\n";
+                             "generated_path=" + s.generated_path + "\r\n" +
+                             (s.sql_dialect.empty() ? "" : "sql_dialect=" + s.sql_dialect + "\r\n");
     QSaveFile file(QString::fromStdString(s.filename));
     if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString().toStdString();
@@ -130,6 +131,9 @@ std::int16_t read_settings_file(GenerationSettings& s, const std::string& path) 
             s.template_path = value;
         } else if (key == "generated_path") {
             s.generated_path = value;
+        } else if (key == "sql_dialect") {
+            if (value != sql_dialect_access && value != sql_dialect_native) return -1;
+            s.sql_dialect = value;
         }
     }
     if (count > 0) s.filename = path;

@@ -23,9 +23,17 @@ struct GenerationSettings {
     std::string generated_field;
     std::string template_path;
     std::string generated_path;
+    // How statements reach an ODBC source: "" or "access", translated from
+    // Access SQL to the source's own dialect; "native", unchanged. Stored
+    // as the key sql_dialect only when set.
+    std::string sql_dialect = {};
 
     bool operator==(const GenerationSettings&) const = default;
 };
+
+// The values of the sql_dialect key.
+inline constexpr const char* sql_dialect_access = "access";
+inline constexpr const char* sql_dialect_native = "native";
 
 // Clears the record to its unset values.
 void reset_settings(GenerationSettings& settings);

@@ -148,6 +148,7 @@ bool page_generator::open_database(const GenerationSettings& settings) {
             // any statement, however long it runs.
             database_->set_row_bound(options_.row_limit == no_row_limit ? 0 : options_.row_limit + 1);
             database_->set_stop(options_.stop);
+            database_->set_access_sql(settings.sql_dialect != sql_dialect_native);
             // One consistent view of the data for the whole run, and cheaper queries.
             database_->begin_read_snapshot();
         }

@@ -56,6 +56,14 @@ TEST_F(settings_file, written_files_have_crlf_lines_and_read_back_whole) {
     EXPECT_EQ(read_settings_file(back, unset.filename), 8);
     EXPECT_EQ(back, unset);
 
+    // How SQL reaches an ODBC source is written only when it is set.
+    s.sql_dialect = sql_dialect_native;
+    ASSERT_TRUE(write_settings_file(s, error)) << error;
+    EXPECT_TRUE(test::read_file(s.filename).ends_with("generated_path=Größe/\r\nsql_dialect=native\r\n"));
+    EXPECT_EQ(read_settings_file(back, s.filename), 9);
+    EXPECT_EQ(back, s);
+    s.sql_dialect.clear();
+
     // A value with a line break reads back to its first line.
     s.main_name = "select *\r\nfrom pages";
     ASSERT_TRUE(write_settings_file(s, error));

@@ -2,6 +2,7 @@
 // repeating section over its order lines.
 #include "data/engine/database.h"
 #include "generator/page_generator.h"
+#include "northwind_template.h"
 #include "run_test_support.h"
 #include "sqlite_test_support.h"
 
@@ -40,14 +41,7 @@ TEST(northwind_run, a_page_per_product_lists_its_order_lines) {
 
     test::temp_folder folder;
     std::filesystem::create_directories(folder.path("out"));
-    test::write_file(folder.path("product.html"),
-                     "<h1><!--MAIN_FIELD=ProductName--></h1>\n"
-                     "<!--REPEAT=select OrderID, Quantity from [Order Details] "
-                     "where ProductID=#--MAIN_FIELD=ProductID--# order by OrderID-->\n"
-                     "<li><!--REPEAT_FIELD=OrderID-->: <!--REPEAT_FIELD=Quantity--></li>\n"
-                     "<!--REPEAT ELSE-->\n"
-                     "<p>no orders</p>\n"
-                     "<!--END REPEAT-->\n");
+    test::write_file(folder.path("product.html"), test::northwind_product_template);
 
     GenerationSettings settings;
     settings.database_type = 0;

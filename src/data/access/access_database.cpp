@@ -1,7 +1,7 @@
 #include "access_database.h"
 
 #include "data/access/access_functions.h"
-#include "data/access/access_sql.h"
+#include "data/sql/access_sql.h"
 #include "data/access/access_text.h"
 #include "data/access/mdb_reader.h"
 #include "data/access/child_process.h"
@@ -240,14 +240,14 @@ private:
                 out_.note("problem", o.name, q.problem);
                 continue;
             }
-            access::translated_sql t = access::translate_access_sql(q.sql);
+            sql::translated_sql t = sql::translate_access_sql(q.sql);
             if (!t.error.empty()) {
                 out_.note("problem", o.name, "The query '" + o.name + "' cannot be run here: " + t.error);
                 continue;
             }
             // Without rowids, for a DISTINCTROW over another query.
             const std::string plain =
-                t.sql.find(".rowid") == std::string::npos ? t.sql : access::translate_access_sql(q.sql, false).sql;
+                t.sql.find(".rowid") == std::string::npos ? t.sql : sql::translate_access_sql(q.sql, false).sql;
             out_.byte(view_record);
             out_.text(o.name);
             out_.text(t.sql);
@@ -304,7 +304,7 @@ public:
             error = "The database is closed.";
             return nullptr;
         }
-        access::translated_sql t = access::translate_access_sql(sql);
+        sql::translated_sql t = sql::translate_access_sql(sql);
         if (!t.error.empty()) {
             error = t.error;
             return nullptr;
@@ -318,7 +318,7 @@ public:
         }
         auto result = run_sqlite_query(db_, t.sql, error);
         if (!result && names_view_rowid(error)) {
-            result = run_sqlite_query(db_, access::translate_access_sql(sql, false).sql, error);
+            result = run_sqlite_query(db_, sql::translate_access_sql(sql, false).sql, error);
         }
         if (!result) explain_failure(error);
         return result;

@@ -37,6 +37,11 @@ public:
         return open_record_set(sql, error);
     }
 
+    // Statements come in Access SQL; an engine that does not answer it itself
+    // translates them to its own dialect, unless this is switched off: then
+    // they go to the engine as written. Engines that answer Access SQL ignore it.
+    virtual void set_access_sql(bool on) { static_cast<void>(on); }
+
     // Every table name (system tables included), in the engine's order.
     virtual bool table_names(std::vector<std::string>& names, std::string& error) = 0;
     // Every stored query (view) name, in the engine's order.

@@ -1,5 +1,8 @@
 #include "odbc_database.h"
 
+#include "data/odbc/odbc_dialect.h"
+#include "data/sql/access_sql.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QSqlDatabase>
@@ -303,8 +306,14 @@ public:
             error = describe(db_.lastError(), "Could not connect to the ODBC data source '" + name + "'.");
             return false;
         }
+        const QVariant handle = db_.driver()->handle();
+        if (handle.isValid() && handle.metaType().sizeOf() == sizeof(SQLHANDLE)) {
+            dialect_ = std::make_unique<odbc_dialect>(*static_cast<const SQLHANDLE*>(handle.constData()));
+        }
         return true;
     }
+
+    void set_access_sql(bool on) override { access_sql_ = on; }
 
     std::unique_ptr<record_set> open_record_set(const std::string& sql, std::string& error) override {
         if (!db_.isOpen()) {
@@ -316,7 +325,7 @@ public:
         const bool in_transaction = db_.transaction();
         std::unique_ptr<record_set> result;
         try {
-            result = run(sql, error);
+            result = translate_and_run(sql, error);
         } catch (const std::exception& e) {
             error = std::string("Reading the result failed: ") + e.what();
             result.reset();
@@ -343,6 +352,7 @@ public:
                 ok = false;
             }
         }
+        dialect_.reset();  // it holds the connection handle
         db_ = QSqlDatabase();  // no handle may outlive removeDatabase
         QSqlDatabase::removeDatabase(connection_name_);
         registered_ = false;
@@ -350,6 +360,22 @@ public:
     }
 
 private:
+    // Templates hold Access SQL whatever the source; it goes out in the
+    // source's own dialect unless the settings ask for it unchanged.
+    std::unique_ptr<record_set> translate_and_run(const std::string& access_sql, std::string& error) {
+        if (!access_sql_ || !dialect_) return run(access_sql, error);
+        const sql::translated_sql t = sql::translate_access_sql(access_sql, dialect_->target());
+        if (!t.error.empty()) {
+            error = t.error + " (With sql_dialect=native statements go to the data source unchanged.)";
+            return nullptr;
+        }
+        auto result = run(t.sql, error);
+        if (result == nullptr && t.sql != access_sql) {
+            error += " [sent to " + std::string(sql::target_name(dialect_->target().kind)) + " as: " + t.sql + "]";
+        }
+        return result;
+    }
+
     std::unique_ptr<record_set> run(const std::string& sql, std::string& error) {
         QSqlQuery query(db_);
         // Some drivers (MDBTools) cannot scroll; the snapshot makes up for it.
@@ -411,6 +437,8 @@ private:
     QString connection_name_;
     QSqlDatabase db_;
     bool registered_ = false;
+    std::unique_ptr<odbc_dialect> dialect_;  // after a successful open
+    bool access_sql_ = true;
 };
 
 }  // namespace

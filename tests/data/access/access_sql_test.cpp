@@ -4,7 +4,7 @@
 // Then text and dates as Access files store them and Access compares them.
 #include "data/access/access_dates.h"
 #include "data/access/access_functions.h"
-#include "data/access/access_sql.h"
+#include "data/sql/access_sql.h"
 #include "data/access/access_text.h"
 #include "data/access/function_catalogue.h"
 #include "../../support/case_table.h"
@@ -19,6 +19,9 @@
 
 namespace korvane::data::access {
 namespace {
+
+using sql::translate_access_sql;
+using sql::translated_sql;
 
 class access_sql : public ::testing::Test {
 protected:

@@ -1,49 +1,16 @@
-#include "data/access/access_sql.h"
+// SPDX-License-Identifier: Apache-2.0
+#include "data/sql/access_sql.h"
 
-#include "data/access/access_dates.h"
 #include "data/access/function_catalogue.h"
+#include "data/sql/sql_tokens.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <map>
 #include <memory>
 #include <set>
-#include <stdexcept>
 
-namespace korvane::data::access {
+namespace korvane::data::sql {
 namespace {
-
-enum class tk {
-    word,         // keyword or bare name
-    quoted_name,  // [name] or `name`, written as "name"
-    literal,      // text, number or date, already in SQLite form
-    op,
-    comma,
-    semicolon,
-    dot,
-    raw,  // SQLite text made by the translator itself
-};
-
-struct token {
-    tk kind = tk::op;
-    std::string text;   // what is written out
-    std::string upper;  // words: upper case, for keyword tests
-    std::string name;   // names: the name itself
-    bool space_before = false;
-    bool function = false;  // a word that names a function (followed by "(")
-};
-
-struct node {
-    bool group = false;  // a parenthesised group
-    token tok;
-    std::vector<node> kids;
-    bool space_before = false;
-};
-
-struct translate_error : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 // Words that end an expression: keywords of clauses, logic and comparison.
 const std::set<std::string>& boundary_words() {
@@ -56,163 +23,6 @@ const std::set<std::string>& boundary_words() {
         "PARAMETERS", "TRANSFORM", "PIVOT", "INSERT", "UPDATE", "DELETE", "SET", "CREATE", "DROP",
         "ALTER", "ANY", "SOME", "USING"};
     return words;
-}
-
-bool is_word_start(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
-bool is_word_char(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x80; }
-
-std::string quote_sqlite(std::string_view s, char q) {
-    std::string out(1, q);
-    for (char c : s) {
-        out += c;
-        if (c == q) out += q;
-    }
-    out += q;
-    return out;
-}
-
-std::string upper_ascii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::vector<token> tokenize(std::string_view s) {
-    std::vector<token> out;
-    std::size_t i = 0;
-    bool space = false;
-    auto push = [&](tk kind, std::string text) {
-        token t;
-        t.kind = kind;
-        t.text = std::move(text);
-        t.space_before = space;
-        space = false;
-        out.push_back(std::move(t));
-        return &out.back();
-    };
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (std::isspace(c)) {
-            space = true;
-            ++i;
-        } else if (c == '"' || c == '\'') {
-            std::string content;
-            std::size_t j = i + 1;
-            for (;;) {
-                if (j >= s.size()) throw translate_error("The text literal starting at " + std::string(s.substr(i, 20)) + " has no closing quote.");
-                if (s[j] == static_cast<char>(c)) {
-                    if (j + 1 < s.size() && s[j + 1] == static_cast<char>(c)) {
-                        content += s[j];
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                content += s[j++];
-            }
-            push(tk::literal, quote_sqlite(content, '\''));
-            i = j + 1;
-        } else if (c == '[' || c == '`') {
-            const char close = c == '[' ? ']' : '`';
-            const std::size_t end = s.find(close, i + 1);
-            if (end == std::string_view::npos) throw translate_error("The name starting at " + std::string(s.substr(i, 20)) + " has no closing " + close + ".");
-            std::string name(s.substr(i + 1, end - i - 1));
-            token* t = push(tk::quoted_name, quote_sqlite(name, '"'));
-            t->name = std::move(name);
-            i = end + 1;
-        } else if (c == '#') {
-            const std::size_t end = s.find('#', i + 1);
-            if (end == std::string_view::npos) throw translate_error("The date starting at " + std::string(s.substr(i, 20)) + " has no closing #.");
-            const std::string_view inner = s.substr(i + 1, end - i - 1);
-            auto parts = parse_date_text(inner);
-            if (!parts) throw translate_error("#" + std::string(inner) + "# is not a valid date.");
-            push(tk::literal, "'" + stamp_from_parts(*parts) + "'");
-            i = end + 1;
-        } else if (std::isdigit(c) || (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
-            std::size_t j = i;
-            while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
-            if (j < s.size() && s[j] == '.') {
-                ++j;
-                while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
-            }
-            if (j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
-                std::size_t k = j + 1;
-                if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
-                if (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) {
-                    j = k;
-                    while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
-                }
-            }
-            push(tk::literal, std::string(s.substr(i, j - i)));
-            i = j;
-        } else if (c == '&' && i + 2 < s.size() && (s[i + 1] == 'H' || s[i + 1] == 'h') &&
-                   std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
-            std::size_t j = i + 2;
-            while (j < s.size() && std::isxdigit(static_cast<unsigned char>(s[j]))) ++j;
-            std::uint64_t v = 0;
-            std::from_chars(s.data() + i + 2, s.data() + j, v, 16);
-            push(tk::literal, std::to_string(v));
-            i = j;
-        } else if (is_word_start(c)) {
-            std::size_t j = i;
-            while (j < s.size() && is_word_char(static_cast<unsigned char>(s[j]))) ++j;
-            if (j < s.size() && s[j] == '$') ++j;  // Left$, Format$ ...
-            std::string word(s.substr(i, j - i));
-            token* t = push(tk::word, word);
-            t->upper = upper_ascii(word);
-            t->name = word;
-            i = j;
-        } else if (c == '(' || c == ')') {
-            push(tk::op, std::string(1, static_cast<char>(c)));
-            ++i;
-        } else if (c == ',') {
-            push(tk::comma, ",");
-            ++i;
-        } else if (c == ';') {
-            push(tk::semicolon, ";");
-            ++i;
-        } else if (c == '.') {
-            push(tk::dot, ".");
-            ++i;
-        } else {
-            static const char* const two[] = {"<=", ">=", "<>", "!=", "==", "||"};
-            std::string op(1, static_cast<char>(c));
-            for (const char* t : two) {
-                if (s.substr(i, 2) == t) op = t;
-            }
-            push(tk::op, op);
-            i += op.size();
-        }
-    }
-    return out;
-}
-
-// Nests the tokens at their parentheses.
-std::vector<node> build_tree(const std::vector<token>& tokens) {
-    std::vector<std::vector<node>> stack(1);
-    std::vector<bool> group_space;
-    for (const token& t : tokens) {
-        if (t.kind == tk::op && t.text == "(") {
-            stack.emplace_back();
-            group_space.push_back(t.space_before);
-        } else if (t.kind == tk::op && t.text == ")") {
-            if (stack.size() == 1) throw translate_error("The statement has a \")\" without a matching \"(\".");
-            node g;
-            g.group = true;
-            g.kids = std::move(stack.back());
-            g.space_before = group_space.back();
-            stack.pop_back();
-            group_space.pop_back();
-            stack.back().push_back(std::move(g));
-        } else {
-            node n;
-            n.tok = t;
-            n.space_before = t.space_before;
-            stack.back().push_back(std::move(n));
-        }
-    }
-    if (stack.size() != 1) throw translate_error("The statement has a \"(\" without a matching \")\".");
-    return std::move(stack.front());
 }
 
 bool is_word(const node& n, const char* upper) {
@@ -250,11 +60,12 @@ struct expr {
 
 class translator {
 public:
-    explicit translator(bool rows_by_rowid) : rows_by_rowid_(rows_by_rowid) {}
+    explicit translator(const dialect& d) : d_(d) {}
     std::vector<std::string> names;
 
     std::string emit_group(std::vector<node> items) {
         rewrite_words(items);
+        rewrite_like(items);
         rewrite_distinctrow(items);
         rewrite_top(items);
         std::string out;
@@ -273,6 +84,7 @@ private:
         if (n.group) return false;
         const token& t = n.tok;
         if (t.kind == tk::comma || t.kind == tk::semicolon) return true;
+        if (t.kind == tk::raw) return t.boundary;
         if (t.kind == tk::word) return !t.function && boundary_words().count(t.upper) != 0;
         if (t.kind == tk::op) {
             static const std::set<std::string> comparisons = {"=", "<>", "<", ">", "<=", ">=", "!=", "=="};
@@ -297,8 +109,11 @@ private:
             }
             if (t.kind == tk::quoted_name) {
                 names.push_back(t.name);
+                t.text = write_name(d_, t.name, true);
                 continue;
             }
+            if (t.kind == tk::literal && t.is_text) t.text = write_text(t.name);
+            if (t.kind == tk::literal && t.is_date) t.text = write_date(d_, t.name);
             if (t.kind != tk::word) continue;
             if (i == 0 && t.upper == "PARAMETERS") {
                 throw translate_error("The statement asks for parameter values (PARAMETERS), which only Microsoft Access can supply.");
@@ -311,16 +126,29 @@ private:
             if (next_is_group && !after_dot && t.upper != "MOD") {
                 std::string fn = t.name;
                 if (!fn.empty() && fn.back() == '$') fn.pop_back();
-                std::string lower = fn;
-                for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                const function_support support = access_function(fn);
-                if (support.answer == function_answer::acc_version) {  // Left and Right are keywords too
+                const std::string lower = lower_ascii(fn);
+                const access::function_support support = access::access_function(fn);
+                // Names only Access can answer fail on every target; names it
+                // does not know may be the ODBC source's own functions.
+                const bool unknown = support.answer == access::function_answer::refused &&
+                                     support.message.starts_with("Undefined function");
+                if (d_.kind != target::access_copy && support.answer == access::function_answer::refused && !unknown) {
+                    throw translate_error(support.message);
+                }
+                if (d_.kind == target::access_copy && support.answer == access::function_answer::acc_version) {
                     t.text = "acc_" + lower;
                     t.function = true;
                     continue;
                 }
+                if (d_.kind != target::access_copy && !unknown) {
+                    t.function = true;
+                    t.access_call = true;
+                    continue;
+                }
                 if (boundary_words().count(t.upper) == 0) {
-                    if (support.answer == function_answer::refused) throw translate_error(support.message);
+                    if (support.answer == access::function_answer::refused && d_.kind == target::access_copy) {
+                        throw translate_error(support.message);
+                    }
                     t.text = fn;
                     t.function = true;
                     continue;
@@ -328,12 +156,12 @@ private:
             }
             if (after_dot || before_dot || next_is_group) {
                 names.push_back(t.name);
+                t.text = write_name(d_, t.name, false);
                 continue;
             }
-            if (t.upper == "TRUE" || t.upper == "YES") {
-                t = token{tk::literal, "-1", {}, {}, t.space_before, false};
-            } else if (t.upper == "FALSE" || t.upper == "NO") {
-                t = token{tk::literal, "0", {}, {}, t.space_before, false};
+            const bool yes = t.upper == "TRUE" || t.upper == "YES";
+            if (yes || t.upper == "FALSE" || t.upper == "NO") {
+                t = token{tk::literal, write_boolean(d_, yes), {}, {}, t.space_before};
             } else if (t.upper == "MOD") {
                 t.kind = tk::op;
                 t.text = "MOD";
@@ -341,8 +169,67 @@ private:
                 continue;  // rewrite_distinctrow's
             } else if (boundary_words().count(t.upper) == 0 && t.upper != "NULL") {
                 names.push_back(t.name);
+                t.text = write_name(d_, t.name, false);
             }
         }
+    }
+
+    // [NOT] Like "pattern": the target's own wildcards. A pattern that is no
+    // single literal keeps its text; only the operator changes.
+    void rewrite_like(std::vector<node>& items) {
+        if (d_.kind == target::access_copy) return;  // the copy has Access's like()
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (!is_word(items[i], "LIKE")) continue;
+            const bool literal = i + 1 < items.size() && !items[i + 1].group && items[i + 1].tok.is_text &&
+                                 (i + 2 == items.size() || is_boundary(items[i + 2]));
+            if (!literal) {
+                items[i].tok.text = like_operator(d_);
+                wrap_pattern(items, i + 1);
+                continue;
+            }
+            const bool negated = i > 0 && is_word(items[i - 1], "NOT");
+            const std::size_t from = negated ? i - 1 : i;
+            node r = raw_node(write_like(d_, negated, items[i + 1].tok.name), items[from].space_before);
+            r.tok.boundary = true;
+            items.erase(items.begin() + static_cast<std::ptrdiff_t>(from), items.begin() + static_cast<std::ptrdiff_t>(i + 2));
+            items.insert(items.begin() + static_cast<std::ptrdiff_t>(from), std::move(r));
+            i = from;
+        }
+    }
+
+    // A pattern made at run time gets * and ? turned into % and _ there.
+    void wrap_pattern(std::vector<node>& items, std::size_t from) {
+        std::size_t end = from;
+        while (end < items.size() && !is_boundary(items[end])) ++end;
+        if (end == from) return;
+        const auto text = [](const char* t) {
+            node n;
+            n.tok.kind = tk::literal;
+            n.tok.is_text = true;
+            n.tok.name = t;
+            n.space_before = n.tok.space_before = true;
+            return n;
+        };
+        node comma;
+        comma.tok.kind = tk::comma;
+        comma.tok.text = ",";
+        const auto call = [&](std::vector<node> args, const char* from_text, const char* to_text) {
+            node g;
+            g.group = true;
+            args.front().space_before = args.front().tok.space_before = false;
+            g.kids = std::move(args);
+            g.kids.push_back(comma);
+            g.kids.push_back(text(from_text));
+            g.kids.push_back(comma);
+            g.kids.push_back(text(to_text));
+            // The target's own replace(), not Access's Replace.
+            return std::vector<node>{raw_node("replace", true), std::move(g)};
+        };
+        std::vector<node> pattern(items.begin() + static_cast<std::ptrdiff_t>(from),
+                                  items.begin() + static_cast<std::ptrdiff_t>(end));
+        std::vector<node> wrapped = call(call(std::move(pattern), "*", "%"), "?", "_");
+        items.erase(items.begin() + static_cast<std::ptrdiff_t>(from), items.begin() + static_cast<std::ptrdiff_t>(end));
+        items.insert(items.begin() + static_cast<std::ptrdiff_t>(from), wrapped.begin(), wrapped.end());
     }
 
     // SELECT DISTINCTROW gives one row per distinct row of the tables whose
@@ -353,7 +240,7 @@ private:
         for (std::size_t s = 0; s + 1 < items.size(); ++s) {
             if (!is_word(items[s], "SELECT") || !is_word(items[s + 1], "DISTINCTROW")) continue;
             items.erase(items.begin() + static_cast<std::ptrdiff_t>(s + 1));
-            if (!rows_by_rowid_) continue;
+            if (d_.kind != target::access_copy || !d_.rows_by_rowid) continue;
             std::size_t from = s + 1;
             while (from < items.size() && !is_word(items[from], "FROM") && !is_word(items[from], "UNION")) ++from;
             if (from == items.size() || !is_word(items[from], "FROM")) continue;
@@ -429,14 +316,14 @@ private:
                 while (body_end < end && !is_word(items[body_end], "ORDER")) ++body_end;
                 std::vector<node> body(items.begin() + static_cast<std::ptrdiff_t>(s),
                                        items.begin() + static_cast<std::ptrdiff_t>(body_end));
-                limit = "(SELECT (COUNT(*) * " + n + " + 99) / 100 FROM (" + emit_group(std::move(body)) + "))";
+                limit = "(SELECT (COUNT(*) * " + n + " + 99) / 100 FROM (" + emit_group(std::move(body)) + ") AS top_rows)";
             }
             const bool member_of_union = end < items.size() && is_word(items[end], "UNION");
             if (member_of_union) {
                 std::vector<node> member(items.begin() + static_cast<std::ptrdiff_t>(s),
                                          items.begin() + static_cast<std::ptrdiff_t>(end));
                 const bool space = items[s].space_before;
-                std::string text = "SELECT * FROM (" + emit_group(std::move(member)) + " LIMIT " + limit + ")";
+                std::string text = "SELECT * FROM (" + emit_group(std::move(member)) + " LIMIT " + limit + ") AS top_rows";
                 items.erase(items.begin() + static_cast<std::ptrdiff_t>(s), items.begin() + static_cast<std::ptrdiff_t>(end));
                 items.insert(items.begin() + static_cast<std::ptrdiff_t>(s), raw_node(std::move(text), space));
             } else {
@@ -454,8 +341,40 @@ private:
 
     std::string emit_plain(const std::vector<node>& items, std::size_t from, std::size_t to) {
         std::string out;
-        for (std::size_t i = from; i < to; ++i) out += emit_item(items[i]);
+        for (std::size_t i = from; i < to; ++i) {
+            if (!items[i].group && items[i].tok.access_call && i + 1 < to && items[i + 1].group) {
+                out += emit_call(items[i], items[i + 1]);
+                ++i;
+            } else {
+                out += emit_item(items[i]);
+            }
+        }
         return out;
+    }
+
+    // An Access function the target writes its own way, its arguments
+    // translated one by one.
+    std::string emit_call(const node& fn, const node& group) {
+        std::vector<std::vector<node>> parts(1);
+        for (const node& k : group.kids) {
+            if (!k.group && k.tok.kind == tk::comma) {
+                parts.emplace_back();
+            } else {
+                parts.back().push_back(k);
+            }
+        }
+        std::vector<std::string> args;
+        if (!(parts.size() == 1 && parts.front().empty())) {
+            for (std::vector<node>& part : parts) {
+                std::string arg = emit_group(std::move(part));
+                while (!arg.empty() && arg.front() == ' ') arg.erase(0, 1);
+                if (arg.empty()) throw translate_error(fn.tok.name + "() has an empty argument.");
+                args.push_back(std::move(arg));
+            }
+        }
+        std::string lower = lower_ascii(fn.tok.name);
+        if (!lower.empty() && lower.back() == '$') lower.pop_back();
+        return (fn.space_before ? " " : "") + write_call(d_, lower, fn.tok.name, args);
     }
 
     // Parser state over one segment.
@@ -547,7 +466,7 @@ private:
         }
     }
 
-    static std::string render(const expr& e) {
+    std::string render(const expr& e) {
         switch (e.kind) {
             case expr::atom:
                 return e.text;
@@ -561,18 +480,14 @@ private:
         if (e.op == "&") {
             std::vector<const expr*> parts;
             flatten_concat(e, parts);
-            std::string out = "acc_concat(";
-            for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? ", " : "") + render(*parts[i]);
-            return out + ")";
+            std::vector<std::string> texts;
+            for (const expr* part : parts) texts.push_back(render(*part));
+            return write_concat(d_, texts);
         }
-        if (e.op == "*") return "(" + a + " * " + b + ")";
-        static const std::map<std::string, std::string> functions = {
-            {"+", "acc_add"}, {"-", "acc_sub"}, {"/", "acc_div"}, {"\\", "acc_intdiv"},
-            {"MOD", "acc_mod"}, {"^", "acc_pow"}};
-        return functions.at(e.op) + "(" + a + ", " + b + ")";
+        return write_operator(d_, e.op, a, b);
     }
 
-    bool rows_by_rowid_;
+    const dialect& d_;
 
     std::string emit_segment(const std::vector<node>& items, std::size_t from, std::size_t to) {
         segment s{items, from, to};
@@ -584,12 +499,12 @@ private:
 
 }  // namespace
 
-translated_sql translate_access_sql(std::string_view access_sql, bool rows_by_rowid) {
+translated_sql translate_access_sql(std::string_view access_sql, const dialect& target) {
     translated_sql result;
     try {
-        translator t(rows_by_rowid);
+        translator t(target);
         std::string sql = t.emit_group(build_tree(tokenize(access_sql)));
-        // SQLite takes one statement: drop the trailing semicolons Access allows.
+        // One statement is run: drop the trailing semicolons Access allows.
         while (!sql.empty() && (sql.back() == ';' || sql.back() == ' ')) sql.pop_back();
         while (!sql.empty() && sql.front() == ' ') sql.erase(0, 1);
         result.sql = std::move(sql);
@@ -602,4 +517,10 @@ translated_sql translate_access_sql(std::string_view access_sql, bool rows_by_ro
     return result;
 }
 
-}  // namespace korvane::data::access
+translated_sql translate_access_sql(std::string_view access_sql, bool rows_by_rowid) {
+    dialect copy;
+    copy.rows_by_rowid = rows_by_rowid;
+    return translate_access_sql(access_sql, copy);
+}
+
+}  // namespace korvane::data::sql

@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: Apache-2.0
+// Templates hold Access SQL whatever the source. dialect_cases.tsv gives, per
+// statement, the PostgreSQL text it becomes and the rows it gives on a
+// PostgreSQL server and on an SQLite file through ODBC, both holding the same
+// table under a name with a blank and columns in mixed case.
+#include "data/odbc/odbc_database.h"
+#include "data/odbc/odbc_dialect.h"
+#include "data/sql/access_sql.h"
+#include "odbc_test_support.h"
+#include "sqlite_test_support.h"
+#include "../../support/case_table.h"
+
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QVariant>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace korvane::data {
+namespace {
+
+const char* const rows_sql = R"sql(
+    INSERT INTO "Web Pages" VALUES
+        (1, 'Home', 'Zoë', '1995-01-02 10:30:00', TRUE, 14.50, NULL),
+        (2, 'About us', 'bob', '1996-07-04 00:00:00', FALSE, 3.25, 'x%y'),
+        (3, 'Contact', NULL, '2024-02-29 23:59:59', TRUE, 20, ''),
+        (4, 'a_b', 'Bob', NULL, FALSE, NULL, 'Note');
+)sql";
+
+class access_sql_on_odbc : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const auto& box = test::sandbox();
+        server_ = std::make_unique<test::postgres_server>(box.root / "pg_dialect", box.postgres_port);
+        setup_error_ = server_->start(std::string(R"sql(
+            CREATE TABLE "Web Pages"("PageID" int PRIMARY KEY, "Title" varchar(40), "Author Name" text,
+                                     "Published" timestamp, "Live" boolean, "Price" numeric(10,2), "Note" text);
+        )sql") + rows_sql);
+        postgres_ = "Driver=PostgreSQL Unicode;Servername=" + (box.root / "pg_dialect").string() +
+                    ";Port=" + std::to_string(box.postgres_port) + ";Database=postgres;Username=korvane;BoolsAsChar=0";
+        const std::string file = (box.root / "dialect.sqlite").string();
+        std::filesystem::remove(file);
+        if (!test::make_sqlite_file(file, std::string(R"sql(
+                CREATE TABLE "Web Pages"("PageID" INTEGER PRIMARY KEY, "Title" TEXT, "Author Name" TEXT,
+                                         "Published" DATETIME, "Live" BOOLEAN, "Price" REAL, "Note" TEXT);
+            )sql") + rows_sql)) {
+            setup_error_ += "the SQLite file was not made";
+        }
+        sqlite_ = "Driver=SQLite3;Database=" + file;
+    }
+    static void TearDownTestSuite() { server_.reset(); }
+
+    void SetUp() override { ASSERT_EQ(setup_error_, ""); }
+
+    // The first column of every row, "|" between, <null> for Null; or
+    // "error: " and why.
+    static std::string rows_of(database& db, const std::string& statement) {
+        std::string error;
+        auto rs = db.open_record_set(statement, error);
+        if (rs == nullptr) return "error: " + error;
+        std::string out;
+        for (bool more = rs->move_first(), first = true; more; more = rs->move_next(), first = false) {
+            const db_value* v = rs->value(0);
+            out += (first ? "" : "|") + (v->is_null() ? std::string("<null>") : value_to_text(*v));
+        }
+        return out;
+    }
+
+    static inline std::unique_ptr<test::postgres_server> server_;
+    static inline std::string setup_error_, postgres_, sqlite_;
+};
+
+TEST_F(access_sql_on_odbc, every_case_of_the_table_on_postgresql_and_sqlite) {
+    std::string error;
+    auto pg = open_odbc_connection(postgres_, error);
+    ASSERT_NE(pg, nullptr) << error;
+    auto lite = open_odbc_connection(sqlite_, error);
+    ASSERT_NE(lite, nullptr) << error;
+    // The text PostgreSQL gets, from a dialect read off a connection of its own.
+    QSqlDatabase raw = QSqlDatabase::addDatabase("QODBC", "dialect_text");
+    raw.setDatabaseName(QString::fromStdString(postgres_));
+    ASSERT_TRUE(raw.open());
+    {
+        const QVariant handle = raw.driver()->handle();
+        odbc_dialect target(*static_cast<void* const*>(handle.constData()));
+        EXPECT_EQ(target.dbms_name(), "PostgreSQL");
+        const auto rows = test::read_case_table("data/odbc/dialect_cases.tsv", 4);
+        ASSERT_GT(rows.size(), 40u);
+        for (const auto& row : rows) {
+            const sql::translated_sql t = sql::translate_access_sql(row[0], target.target());
+            test::expect_outcome(t.error.empty() ? t.sql : "error: " + t.error, row[1], row.where + " (text)");
+            test::expect_outcome(rows_of(*pg, row[0]), row[2], row.where + " (PostgreSQL)");
+            test::expect_outcome(rows_of(*lite, row[0]), row[3], row.where + " (SQLite)");
+        }
+    }
+    raw.close();
+    raw = QSqlDatabase();
+    QSqlDatabase::removeDatabase("dialect_text");
+}
+
+TEST_F(access_sql_on_odbc, native_passes_statements_through_and_errors_show_the_text_sent) {
+    std::string error;
+    auto pg = open_odbc_connection(postgres_, error);
+    ASSERT_NE(pg, nullptr) << error;
+    // The main statement of a table with a blank in its name.
+    const std::string main_sql = "select * from `Web Pages`; ";
+    EXPECT_EQ(rows_of(*pg, main_sql), "1|2|3|4");
+    EXPECT_NE(rows_of(*pg, "SELECT Title FROM [Web Pages] WHERE Nothing = 1").find(
+                  "[sent to PostgreSQL as: SELECT \"Title\" FROM \"Web Pages\" WHERE Nothing = 1]"),
+              std::string::npos);
+    EXPECT_NE(rows_of(*pg, "SELECT Round(Price) FROM [Web Pages]").find("sql_dialect=native"), std::string::npos);
+
+    pg->set_access_sql(false);
+    EXPECT_NE(rows_of(*pg, main_sql).find("syntax error"), std::string::npos);
+    EXPECT_EQ(rows_of(*pg, "SELECT \"PageID\" FROM \"Web Pages\" WHERE \"Title\" ~ '^A'"), "2");
+}
+
+}  // namespace
+}  // namespace korvane::data
