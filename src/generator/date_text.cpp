@@ -55,11 +55,19 @@ int run_length(std::string_view text, std::size_t at, char lower, int most) {
 
 bool tokenise(std::string_view format, std::vector<token>& tokens, bool& twelve_hour) {
     std::size_t i = 0;
-    bool after_hour = false;  // the nearest date or time letter before was h or hh
+    bool after_hour = false;  // the nearest date or time letter or marker before was h or hh
+    // Access documents the markers in these spellings only, and what it makes
+    // of others (Am/Pm, A/p) it does not say: those make the format invalid.
+    bool markers_documented = true;
     auto add = [&](part kind, int width, std::size_t length) {
-        tokens.push_back({kind, width, format.substr(i, length)});
+        const std::string_view written = format.substr(i, length);
+        if (kind == part::am_pm && written != "AM/PM" && written != "am/pm" && written != "AMPM" &&
+            written != "ampm" && written != "A/P" && written != "a/p") {
+            markers_documented = false;
+        }
+        tokens.push_back({kind, width, written});
         i += length;
-        if (kind != part::literal && kind != part::am_pm) after_hour = kind == part::hour;
+        if (kind != part::literal) after_hour = kind == part::hour;  // an m after a marker is the month
     };
     while (i < format.size()) {
         const char c = format[i];
@@ -107,7 +115,7 @@ bool tokenise(std::string_view format, std::vector<token>& tokens, bool& twelve_
             default: add(part::literal, 0, 1); continue;
         }
     }
-    return true;
+    return markers_documented;
 }
 
 void append_date(std::string& out, const local_date_time& t) {
@@ -207,7 +215,7 @@ std::string date_text(std::string_view format, const local_date_time& now) {
             case part::time: append_time(out, now); break;
             case part::am_pm:
                 if (t.width == 5) out += t.text.substr(afternoon ? 3 : 0, 2);       // AM/PM
-                else if (t.width == 4) out += t.text.substr(afternoon ? 2 : 0, 2);  // AMPM
+                else if (t.width == 4) out += afternoon ? "PM" : "AM";             // AMPM, ampm: the system's words
                 else out += t.text[afternoon ? 2 : 0];                             // A/P
                 break;
         }

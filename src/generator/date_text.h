@@ -28,8 +28,9 @@ local_date_time system_local_time();
 // first day of the week and the week of 1 January as week 1:
 //   d dd ddd dddd ddddd (yyyy-mm-dd) dddddd (Sunday, December 5, 2026);
 //   w (1-7) ww (week); m mm mmm mmmm, where m and mm after h or hh are
-//   minutes; q; y (day of the year) yy yyyy; h hh n nn s ss (12-hour when
-//   the format holds AM/PM, am/pm, A/P, a/p or AMPM, written as they stand);
+//   minutes (not after an AM/PM marker between); q; y (day of the year) yy
+//   yyyy; h hh n nn s ss (12-hour when the format holds AM/PM, am/pm, A/P,
+//   a/p or AMPM (ampm), written as they stand; other capitals are invalid);
 //   c (yyyy-mm-dd hh:nn:ss); ttttt (hh:nn:ss); "text" and \x literal.
 // D M Y H N S W Q work as their lower-case forms; every other character is
 // copied. An empty format gives yyyy-mm-dd hh:nn:ss; an unterminated quote or
