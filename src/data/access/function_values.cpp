@@ -3,6 +3,7 @@
 
 #include "data/access/access_dates.h"
 #include "data/access/access_functions.h"
+#include "text/general_number.h"
 
 #include <charconv>
 #include <cctype>
@@ -10,13 +11,7 @@
 
 namespace korvane::data::access {
 
-std::string general_number(double v) {
-    char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
-    std::string s(buf, res.ptr);
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
+std::string general_number(double v) { return text::general_number(v, 15); }
 
 std::string_view value_text(sqlite3_value* v) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
