@@ -5,6 +5,7 @@
 #include "data/access/access_text.h"
 #include "data/access/function_table.h"
 #include "data/access/function_values.h"
+#include "text/case_fold.h"
 
 #include <sqlite3.h>
 
@@ -17,11 +18,6 @@
 
 namespace korvane::data::access {
 namespace {
-
-std::string lower_ascii(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::vector<std::string> split_sections(const std::string& format) {
     std::vector<std::string> sections(1);
@@ -111,7 +107,7 @@ std::optional<std::string> format_number_section(double value, const std::string
 // AMPM 4, A/P 3), or 0.
 std::size_t am_pm_marker(std::string_view format, std::size_t at) {
     for (const std::string_view marker : {"am/pm", "ampm", "a/p"}) {
-        if (lower_ascii(std::string(format.substr(at, marker.size()))) == marker) return marker.size();
+        if (text::starts_with_ascii_folded(format, at, marker)) return marker.size();
     }
     return 0;
 }
@@ -142,7 +138,7 @@ bool markers_documented(std::string_view format) {
 }  // namespace
 
 std::optional<std::string> format_number(double value, const std::string& format) {
-    const std::string named = lower_ascii(format);
+    const std::string named = text::lower_ascii(format);
     if (named == "general number") return general_number(value);
     if (named == "currency") return format_number(value, "$#,##0.00;($#,##0.00)");
     if (named == "fixed") return format_number(value, "0.00");
@@ -182,7 +178,7 @@ std::optional<std::string> format_date(double ole_date, const std::string& forma
     auto parts = parts_from_ole(ole_date);
     if (!parts) return std::nullopt;
     const date_parts& p = *parts;
-    const std::string named = lower_ascii(format);
+    const std::string named = text::lower_ascii(format);
     if (named == "general date" || named == "c") {
         const bool has_time = p.hour != 0 || p.minute != 0 || p.second != 0;
         const bool has_date = !(p.year == 1899 && p.month == 12 && p.day == 30);

@@ -1,5 +1,7 @@
 #include "data/access/access_text.h"
 
+#include "text/windows_1252.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -340,23 +342,13 @@ std::size_t byte_offset_of_character(std::string_view text, std::size_t chars) {
     return pos;
 }
 
-namespace {
-
-constexpr char32_t ansi_high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-}  // namespace
-
-char32_t ansi_character(unsigned char byte) {
-    return byte >= 0x80 && byte < 0xA0 ? ansi_high[byte - 0x80] : byte;
-}
+char32_t ansi_character(unsigned char byte) { return text::windows_1252::code_point(byte); }
 
 std::optional<int> ansi_code(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
-    for (int i = 0; i < 32; ++i) {
-        if (ansi_high[i] == c) return 0x80 + i;
+    const auto& high = text::windows_1252::high_controls;
+    for (std::size_t i = 0; i < high.size(); ++i) {
+        if (high[i] == c) return 0x80 + static_cast<int>(i);
     }
     return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #include "data/access/access_dates.h"
 #include "data/access/access_text.h"
 #include "data/access/function_values.h"
+#include "text/calendar.h"
 
 #include <sqlite3.h>
 
@@ -85,9 +86,7 @@ date_parts add_months(date_parts p, std::int64_t months) {
     const std::int64_t total = static_cast<std::int64_t>(p.year) * 12 + (p.month - 1) + months;
     p.year = static_cast<int>(total >= 0 ? total / 12 : (total - 11) / 12);
     p.month = static_cast<int>(total - static_cast<std::int64_t>(p.year) * 12) + 1;
-    static constexpr int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (p.year % 4 == 0 && p.year % 100 != 0) || p.year % 400 == 0;
-    const int last = p.month == 2 && leap ? 29 : lengths[p.month - 1];
+    const int last = text::days_in_month(p.year, p.month);
     if (p.day > last) p.day = last;
     return p;
 }

@@ -1,18 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "data/access/function_catalogue.h"
 
-#include <algorithm>
-#include <cctype>
+#include "text/case_fold.h"
+
 #include <map>
 
 namespace korvane::data::access {
 namespace {
-
-std::string lower_ascii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 const std::map<std::string, function_answer, std::less<>>& answered() {
     constexpr auto korvane = function_answer::acc_version;
@@ -72,7 +66,7 @@ const std::map<std::string, std::string, std::less<>>& refused() {
 }  // namespace
 
 function_support access_function(std::string_view name) {
-    const std::string lower = lower_ascii(name);
+    const std::string lower = text::lower_ascii(name);
     if (auto it = answered().find(lower); it != answered().end()) return {it->second, {}};
     if (auto it = refused().find(lower); it != refused().end()) {
         return {function_answer::refused, "The function " + std::string(name) + it->second};
