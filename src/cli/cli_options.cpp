@@ -161,6 +161,24 @@ const option_row options_table[] = {
          else error = "--format takes text or json, not '" + v + "'";
          return error.empty();
      }},
+    {"shard", 0, "K/N", on_generate,
+     "make only part K (0 to N-1) of N parts (also KORVANE_SHARD=K/N)",
+     [](cli_options& o, const std::string& v, std::string& error) {
+         const auto part = parse_shard(v);
+         if (!part) error = "--shard takes K/N, part K (from 0) of N parts, not '" + v + "'";
+         else std::tie(o.shard_index, o.shard_count) = *part;
+         return part.has_value();
+     }},
+    {"no-wait", 0, nullptr, on_generate,
+     "end at once (status 5) if another run writes to the output folder",
+     [](cli_options& o, const std::string&, std::string&) { return o.no_wait = true; }},
+    {"sql-dialect", 0, "DIALECT", on_generate,
+     "native: send SQL to an ODBC source unchanged (default access: translated)",
+     [](cli_options& o, const std::string& v, std::string& error) {
+         if (v != "access" && v != "native") error = "--sql-dialect takes access or native, not '" + v + "'";
+         else o.sql_dialect = v;
+         return error.empty();
+     }},
     {"clean", 0, nullptr, on_generate,
      "delete the pages earlier runs wrote and this one did not",
      [](cli_options& o, const std::string&, std::string&) { return o.clean = true; }},

@@ -174,12 +174,12 @@ int generate_command(const cli_options& options) {
     page_generator run(run_options_for(options, base));
     run.begin_run(status, report);
     if (!run.lock_output_folder(settings)) {
-        if (!options.report_file.empty()) write_lines(options.report_file, report.lines());
+        if (!options.report_file.empty()) write_lines(options.report_file, report.texts());
         if (received_signal.load() == SIGINT) return exit_interrupted;
         if (received_signal.load() != 0) return exit_terminated;
         if (options.quiet) {  // the lines after the two start lines
             const auto& lines = report.lines();
-            for (std::size_t i = 2; i < lines.size(); ++i) std::fprintf(stderr, "%s\n", lines[i].c_str());
+            for (std::size_t i = 2; i < lines.size(); ++i) std::fprintf(stderr, "%s\n", lines[i].text.c_str());
         }
         return run.folder_busy() ? exit_folder_busy : exit_problems;
     }

@@ -321,7 +321,7 @@ TEST_F(generation_run, pages_that_cannot_be_opened_or_written_are_reported_and_n
                   "    The name is a folder: " + folder_.path("out/sub"), "    File: out/sub", ""},
                  failing_sql("3"),
                  {"Error writing file: ",
-                  "    The page could not be written (" +
+                  "    The page could not be put in place (" +
                       std::generic_category().message(ENOENT) + "): " + folder_.path("out/gone/p.html"),
                   "    File: out/gone/p.html", ""},
                  failing_sql("4")}),

@@ -90,7 +90,7 @@ int check_pages(const temp_folder& dir, const std::vector<std::string>& versions
     int pages = 0;
     for (const auto& entry : fs::directory_iterator(dir.dir() / "out")) {
         const std::string name = entry.path().filename().string();
-        if (name == ".korvane.lock") continue;
+        if (name == ".korvane.lock" || name == ".korvane-manifest") continue;
         if (name.rfind(".korvane-", 0) == 0) {
             problems.push_back("stray " + name);
             continue;
