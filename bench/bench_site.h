@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The benchmark's site, shared by korvane_bench (which writes it as a template)
 // and the floor program (which writes the same pages by hand): the template's
 // fixed texts and the statement of its repeating section.

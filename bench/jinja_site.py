@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """The benchmark's pages as a user would write them without korvane-cli:
 Jinja2 and sqlite3, the section statement bound per page.
 

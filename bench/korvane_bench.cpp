@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Measures korvane-cli against a floor on a synthetic catalogue: N pages of
 // about ten child rows each, a 4 KB template with every construct, output in
 // memory and on disk. In one invocation, round robin, it runs the floor program (the same

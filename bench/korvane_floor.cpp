@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The floor for the generation benchmark: the pages of the benchmark's site
 // written by hand-coded logic, with nothing a general generator needs. What
 // korvane-cli costs beyond this is what generality costs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Renders the logo SVG as a square PNG of one size, for the icon theme's
 // fixed-size folders: render_icon LOGO.svg OUT.png SIZE
 #include <QGuiApplication>

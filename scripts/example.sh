@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs what is missing, builds Korvane and generates the example site.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

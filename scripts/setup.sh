@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs the Debian 12 packages Korvane builds, tests and runs with.
 # Idempotent: when every package is already there it installs nothing and
 # does not touch the package lists.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs what is missing, then builds and runs every test twice: once in a
 # normal build and once under AddressSanitizer and UBSan.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Times the Access backend: opening Northwind.mdb and listing its tables
 // (which loads every user table and the stored queries), and the load cost
 // per Access row. Usage: access_bench [file.mdb] [runs]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `korvane-cli check`: everything that would make a run go wrong, found
 // before the run: the settings, the database and main SQL, the templates the
 // main rows name, their tags, fields and section SQL.

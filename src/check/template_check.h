@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Lint for templates: finds what the generator passes over in silence (tags
 // that are not tags, sections it will close somewhere the author did not
 // mean, conditions that cannot hold) before a run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The command line of korvane-cli: what to do, on which settings file, how.
 // The commands and their options are tables in cli_options.cpp: a new option
 // is one row there and one field here.

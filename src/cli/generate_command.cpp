@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/generate_command.h"
 
 #include "cli/json_report.h"

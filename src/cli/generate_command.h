@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `korvane-cli generate`: one run over the main result, on one or more
 // threads, with the error report on standard error.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // korvane-cli: generation and template checks without a window, for scripts,
 // scheduled jobs and CI.
 #include "cli/cli_options.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The self-updating progress line korvane-cli shows on a terminal: a bar, the
 // percentage, pages per second and the file being written.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Picks the backend by what a database file is, not by its name.
 #include "data/access/access_database.h"
 #include "data/odbc/odbc_database.h"

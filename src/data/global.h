@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The module `global`: one set of database operations for the windows and the
 // generator. Opening by settings type, the main SQL and its result, the lists
 // of tables, queries and fields. Failures are shown through the message port

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The settings record of a generation and its ".kvn" file: eight lines of
 // key "=" value, written in UTF-8 with CRLF.
 #pragma once

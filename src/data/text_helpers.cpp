@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "data/text_helpers.h"
 
 #include "text/case_fold.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Small text and path functions shared by the windows, the data access and
 // the generator.
 #pragma once

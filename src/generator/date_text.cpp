@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "generator/date_text.h"
 
 #include "text/calendar.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The date and time of a run, and the user-defined date format of the
 // "TODAYS DATE" tag. The clock is handed to a run so a page can be reproduced
 // with a fixed date.

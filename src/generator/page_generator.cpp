@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The generation run: opening the database and the main result, one page per
 // main row, and the closing lines.
 #include "generator/page_generator.h"

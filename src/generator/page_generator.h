@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The page generator `korvane`: one generation run over the rows of the main
 // result, and the interpreter of the template language (field values, today's
 // date, repeating and conditional sections). All state of a run lives in one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The small parsers of the template language: tags and field references split
 // into name and parameter, options of a field parameter, conditions split at
 // their operator, and the encoding of values for web addresses. They keep the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The template language: the tag loop, field values and today's date,
 // repeating sections and conditional sections.
 #include "data/text_helpers.h"

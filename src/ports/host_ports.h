@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the core needs of a window, as small interfaces: the main window
 // plugs in widgets, the command-line tool plugs in the terminal, tests plug in
 // recorders. Nothing here knows of widgets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ports/log_errors.h"
 
 namespace korvane {

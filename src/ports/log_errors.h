@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The error report: the one way a generation run writes its problems into the
 // list the user reads afterwards. The list itself is a target interface, so the
 // window's list box, the command line and the tests each plug in their own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One template held as lines with a cursor that moves forward through it,
 // and the one output page being written from it. The generator walks the
 // template with the scans below; the text they pass over is copied to the

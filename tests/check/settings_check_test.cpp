@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "check/settings_check.h"
 
 #include "sqlite_test_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // korvane-cli run as a process, as scripts run it: exit statuses, the
 // report on standard error and in files, --jobs giving the pages and report
 // of --jobs 1, and a stop that leaves no page half-written.

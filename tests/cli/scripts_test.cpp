@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The README's two commands share build/release: the example script and the
 // test script must configure it alike, or the second rebuilds everything.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The kinds of value by the names the case tables use.
 #pragma once
 

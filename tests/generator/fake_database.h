@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An in-memory stand-in for a database: each SQL text it knows gives a fixed
 // result; any other text fails the way bad SQL does. It records every
 // statement it is asked to run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole generation runs over real SQLite files: the pages byte for byte and
 // the error report line for line.
 #include "generator/page_generator.h"

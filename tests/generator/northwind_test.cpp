@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A whole run on a real Access file: a page per Northwind product, with a
 // repeating section over its order lines.
 #include "data/engine/database.h"

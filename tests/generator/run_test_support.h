@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Recorders for what a run shows a window (captions, message boxes, event
 // pumps) and a fixed clock, for the end-to-end tests of the generator; the
 // widget tests record their message boxes with the same recorder.

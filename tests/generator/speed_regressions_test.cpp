@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Guards for the fast paths of a generation run: a repeating section's
 // statement kept prepared across pages must give every page its own rows,
 // names and errors, as preparing it afresh would.

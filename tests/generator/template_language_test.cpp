@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The template language over a stand-in database: tags, values, repeating
 // and conditional sections, each page compared byte for byte.
 #include "fake_database.h"

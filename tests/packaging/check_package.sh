@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the Debian package from a build tree and checks what a user would
 # get from it.
 #   check_package.sh BUILD_DIR VERSION CPACK KORVANE_CLI [KORVANE]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Long lists of cases live in data files beside their tests: one case a line,
 // fields separated by tabs. Empty lines and lines that are "#" or start with
 // "# " or "##" are comments ("#1/2/95#" is an Access date). In a field,

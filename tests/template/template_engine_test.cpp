@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "template/template_engine.h"
 
 #include "../support/case_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "access_database.h"
 
 #include "data/access/access_functions.h"

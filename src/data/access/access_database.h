@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Access .mdb and .accdb files, read with libmdb into an in-memory SQLite
 // database; Access SQL is translated to SQLite before it runs.
 #pragma once

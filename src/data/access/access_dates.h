@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Access dates: the stored form (days since 1899-12-30, the fraction being
 // the time of day) and the text form the in-memory copy keeps,
 // "YYYY-MM-DD HH:MM:SS", or "YYYY-MM-DD" at midnight, which sorts and

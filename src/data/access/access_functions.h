@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Access side of the in-memory SQLite copy: the acc_* functions the
 // translated SQL calls (operators with Access's Null and type rules, text,
 // conversion, date and aggregate functions), Access's Like in place of

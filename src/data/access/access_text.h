@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Text as Access keeps and compares it: decoding of Jet4/ACE UTF-16 text
 // (plain and "compressed") to UTF-8, and Access's case-insensitive
 // comparison and Like matching on UTF-8 text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs a piece of work in a forked child with CPU, memory and time limits,
 // its standard streams on /dev/null, while the caller keeps watching for a
 // stop. libmdb can loop or allocate without end on a damaged file; this is

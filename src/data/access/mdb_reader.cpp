@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "data/access/mdb_reader.h"
 
 #include "data/access/access_dates.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads an Access file through libmdb: the catalog, column definitions and
 // raw row values (never libmdb's text conversions, which lose Null, dates
 // outside 1900-2700, long memos and characters outside the BMP).

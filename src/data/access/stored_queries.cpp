@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "data/access/stored_queries.h"
 
 #include "data/access/access_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Stored queries of an Access file, rebuilt as Access SQL from the rows
 // Access keeps in MSysQueries (one row per clause item), or the reason a
 // query cannot be answered outside Access.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The database engine as the rest of Korvane sees it: a connection that runs
 // SQL into snapshots and lists its tables and stored queries. Backends: SQLite
 // files, Access files (read into an in-memory SQLite database) and ODBC data

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One value read from a database, with the kind it had there, and the one
 // conversion to page text that every backend shares.
 #pragma once

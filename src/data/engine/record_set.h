@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A read-only snapshot of a query's result: every row is fetched when it is
 // opened, so it can be counted and walked in both directions without the
 // database. Backends fill one; the generator and the windows read it. A

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "odbc_database.h"
 
 #include "data/odbc/odbc_dialect.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ODBC data sources through unixODBC and Qt SQL's ODBC driver.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The data source names unixODBC knows (user and system odbc.ini), for the
 // completion of a data source box.
 #pragma once

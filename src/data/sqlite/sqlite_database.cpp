@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sqlite_database.h"
 
 #include "data/sqlite/statement_cache.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SQLite files, our embedded default, opened read-only; and the reader that turns a statement on any sqlite3
 // connection into a record set (the Access backend queries its in-memory
 // copy with it too).

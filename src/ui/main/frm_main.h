@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window: the settings panel filled from top to bottom (database,
 // main table, query or SQL statement, the two fields, the two folders), the
 // File, Run and Help menus, the error report and the status line, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // korvane: the window program. Opens a settings file named on the command
 // line and, with "/auto", generates its pages and ends after a count-down.
 #include "korvane/version.h"

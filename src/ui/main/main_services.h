@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Everything the main window needs that is not a widget of its own: message
 // boxes, dialogs, the desktop, ending the program, the splash and About
 // windows, the wizard, the help files and the timers' intervals. The program

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/main/program_services.h"
 
 #include "data/odbc/odbc_sources.h"

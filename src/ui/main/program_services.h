@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The real services of the main window: Qt's message boxes, dialogs and
 // desktop, the splash and About windows, the wizard, the documentation files
 // and QCoreApplication::exit. Shared by the program and the screenshots.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes the documentation's pictures into the folder given on the command
 // line, rendered offscreen: the main window with the example site loaded
 // after a run (main_window.png), the splash (splash.png) and About

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Times a run from the main window as the menu starts it, on the window's
 // own status label, error list and event pump, for comparison with
 // `korvane-cli generate --jobs 1` on the same settings. Not installed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/support/file_dialog.h"
 
 #include "data/engine/database.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The module `file_dialog`: Qt's file and folder dialogs behind the windows'
 // three operations, the desktop's "open" for files and addresses, and where
 // the documentation files are found.

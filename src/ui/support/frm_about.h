@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The About window: the version, the authors and a link to the documentation
 // (or to the home page when the build names one). OK hides it, so the next
 // Help > About shows the same window again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/support/frm_splash.h"
 
 #include "ui/support/logo.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The splash window shown while the program starts: the logo, the name, the
 // version and the system. It closes by its timer or by a click on its frame.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Korvane's logo, drawn from the SVG in the library's resources.
 #pragma once
 

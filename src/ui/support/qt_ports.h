@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The core's ports over Qt widgets: message boxes, letting pending events
 // run, a drop-down list and the error report's list box.
 #pragma once

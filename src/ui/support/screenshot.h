@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the programs that draw the documentation's pictures share: ports that
 // nobody answers, the offscreen application around their work and the saving
 // of a window's picture.

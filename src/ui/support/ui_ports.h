@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the windows need of the desktop, as small interfaces: the file and
 // folder dialogs, opening a file or address, ending the program. The program
 // plugs in Qt's; widget tests plug in recorders with queued answers, so no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Small rules every window of Korvane keeps: lists are filled and emptied
 // without selecting anything or signalling, code that selects calls the list's
 // click handling itself, the focus goes only where it can, the hourglass is

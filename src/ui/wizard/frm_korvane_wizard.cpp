@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/wizard/frm_korvane_wizard.h"
 
 #include "data/global.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The set-up wizard: three pages (database; main table, query or SQL; the two
 // fields and folders) that collect a settings record for a new user and hand
 // it to the main window. Built and driven without exec(), so tests can click

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one way into the set-up wizard: the main window shows it modally and
 // receives the record it collected.
 #pragma once

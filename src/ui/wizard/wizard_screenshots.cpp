@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes the wizard's three pages, filled in for the example site, as
 // wizard_1.png .. wizard_3.png into the folder given on the command line,
 // rendered offscreen. Used to draw the documentation's pictures.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Access backend on real Access files (Jet3, Jet4 and ACE), through the
 // engine interface the generator and the windows use. The files in files/
 // go with the repository; the Northwind copies and a few others come from

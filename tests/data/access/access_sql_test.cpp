@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Access SQL as the in-memory copy answers it: each statement of
 // sql_cases.tsv is translated and run on a SQLite connection carrying the
 // Access functions, so the cases check results, not the translator's spelling.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Stored queries rebuilt from MSysQueries rows: the clauses, the joins
 // merged in the order Access stores them, and the queries Access alone runs.
 #include "data/access/stored_queries.h"

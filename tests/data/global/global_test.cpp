@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "data/global.h"
 
 #include "../../generator/run_test_support.h"

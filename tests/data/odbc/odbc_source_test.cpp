@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ODBC backend on both kinds of data source the tests set up: an SQLite
 // file through the SQLite3 ODBC driver, and PostgreSQL through psqlODBC on a
 // server started for the suite on a private Unix socket. Both hold the same

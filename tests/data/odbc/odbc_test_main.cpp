@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // gtest main for the ODBC tests: Qt SQL needs an application object to load
 // its drivers, and the private ODBC configuration must exist before the first
 // ODBC call.

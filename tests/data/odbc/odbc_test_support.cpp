@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "odbc_test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A private ODBC set-up for the tests: a temporary odbcinst.ini and odbc.ini
 // (ODBCSYSINI, ODBCINI) naming an SQLite3 data source and PostgreSQL ones,
 // and PostgreSQL servers started on private Unix sockets.

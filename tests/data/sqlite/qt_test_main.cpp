@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // gtest main with a QCoreApplication: Qt SQL loads its drivers as plugins,
 // which needs an application object.
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Helpers for tests that need real SQLite files: a temporary folder per test
 // and a writer that runs SQL on a new file with the sqlite3 C API.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The real program as a scheduled job starts it: `korvane /auto site.kvn`
 // writes the example's pages and ends by itself, with status 0, after the
 // splash and the count-down.

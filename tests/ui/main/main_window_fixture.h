@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A main window over recorders, in a temporary folder with a small SQLite
 // site: pages (two rows), other (one of its fields), empty, a view, the
 // system-looking tables MSysObjects and msysLower, templates/ and site/.

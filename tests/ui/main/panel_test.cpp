@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The settings panel from top to bottom: each level usable only when the one
 // above has a value, nothing chosen for the user, and going back up releasing
 // what depended on the level. The steps are in main_window_scenarios.tsv.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs from the menu and from "/auto", the count-down, stopping, the wizard's
 // hand-over, the template check, Help and a dropped file.
 #include "main_window_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Settings records into and out of the window: File > New, Open, Save and
 // Save As, the command line, and records that cannot be shown.
 #include "main_window_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The windows' filter text as Qt's name filters, the save dialog's default
 // suffix and the lookup of the documentation files.
 #include "ui/support/file_dialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The list rules the windows rely on: code fills, empties and removes without
 // choosing an item or signalling; code that selects calls the click handling.
 // Message boxes and the event pump as the windows use them.

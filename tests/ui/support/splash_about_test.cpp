@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The splash closes by its timer or a click on its frame, nothing else;
 // About opens its link through the desktop and is shown again, not rebuilt.
 #include "ui/support/frm_about.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Scenarios a window goes through, read from a case table: one step a line,
 // "scenario<TAB>step<TAB>controls<TAB>value[<TAB>icon]". Steps act as a user:
 //   click (a button or menu item), type, choose, enter, leave [popup|window],

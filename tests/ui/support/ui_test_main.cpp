@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main of every widget test: an offscreen QApplication around GoogleTest.
 // Test discovery runs the binary during the build, where there is no display.
 #include <gtest/gtest.h>

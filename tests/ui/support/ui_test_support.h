@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the widget tests share: the recorders that stand in for message boxes,
 // dialogs and the desktop, SQLite files and text files made on the spot, and
 // the lookup and choice of a window's controls by name.

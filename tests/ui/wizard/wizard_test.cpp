@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The set-up wizard driven as a user drives it, on real SQLite files: what each
 // page enables and lists, what a failed Next keeps, and the one record Finish
 // hands over.
