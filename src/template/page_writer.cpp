@@ -288,8 +288,9 @@ close_result page_writer::write_page() {
         // A replaced page keeps its owner and group where we may set them,
         // then its mode (a change of owner may clear set-id bits). Best
         // effort: some file systems have neither.
-        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
-            (void)::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
+        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 &&
+            ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid) != 0) {
+            // Neither owner nor group could be kept; the mode still is.
         }
         (void)::fchmod(fd, existing.st_mode & 07777);
     }
