@@ -4,6 +4,8 @@
 // comparison and Like matching on UTF-8 text.
 #pragma once
 
+#include "text/utf8.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -18,7 +20,7 @@ namespace korvane::data::access {
 void utf16_text_to_utf8(const unsigned char* bytes, std::size_t size, std::string& out);
 
 // Appends one code point as UTF-8.
-void append_utf8(char32_t c, std::string& out);
+inline void append_utf8(char32_t c, std::string& out) { korvane::text::append_utf8(out, c); }
 
 // Reads one code point from UTF-8 at pos and advances pos; malformed bytes
 // read as themselves (Latin-1), so any byte string can be compared.
