@@ -166,6 +166,7 @@ TEST(northwind_on_postgresql, the_access_templates_give_the_same_pages) {
 
     int compared = 0, with_rows = 0;
     for (const auto& entry : fs::directory_iterator(from_access.dir() / "out")) {
+        if (entry.path().filename().string().rfind(".korvane", 0) == 0) continue;  // the run's lock
         const std::string page = test::read_file(entry.path().string());
         EXPECT_EQ(test::read_file((from_postgres.dir() / "out" / entry.path().filename()).string()), page)
             << entry.path().filename();
