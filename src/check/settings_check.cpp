@@ -4,6 +4,7 @@
 #include "data/global.h"
 #include "data/settings.h"
 #include "data/text_helpers.h"
+#include "generator/path_confinement.h"
 #include "generator/template_syntax.h"
 #include "text/utf8.h"
 #include "text/windows_1252.h"
@@ -97,9 +98,10 @@ public:
     }
 
 private:
-    void at_key(const std::string& key, std::string message) {
+    void at_key(const std::string& key, std::string message, bool path_warning = false) {
         const auto it = keys_.find(key);
-        findings_.push_back({settings_path_, it == keys_.end() ? 1 : it->second, 1, std::move(message)});
+        findings_.push_back(
+            {settings_path_, it == keys_.end() ? 1 : it->second, 1, std::move(message), path_warning});
     }
 
     void check_database_and_templates() {
@@ -172,6 +174,10 @@ private:
                 settings_.template_path + text_of(main_->value(settings_.template_field));
             first_row_of_template.emplace(file, row);
             if (!settings_.generated_field.empty()) {
+                check_confined(row, file, settings_.generated_path +
+                                              text_of(main_->value(settings_.generated_field)));
+            }
+            if (!settings_.generated_field.empty()) {
                 const std::string output = resolve(
                     base_, settings_.generated_path + text_of(main_->value(settings_.generated_field)));
                 const auto folder = fs::path(output).parent_path().string();
@@ -189,6 +195,35 @@ private:
             }
         }
         for (const auto& [file, first_row] : first_row_of_template) check_template(file, first_row);
+    }
+
+    // Every row whose files leave their folders, as a warning a confined run
+    // turns into a refusal.
+    void check_confined(long row, const std::string& template_file, const std::string& page) {
+        using generator::escape_kind;
+        const struct {
+            const char* key;
+            const std::string& path_setting;
+            const std::string& name;
+            bool is_template;
+            const char* names;
+            const char* outside;
+        } files[] = {
+            {"template_field", settings_.template_path, template_file, true, " reads the template '",
+             "' from outside the template folder '"},
+            {"generated_field", settings_.generated_path, page, false, " writes the page '",
+             "' outside the generated folder '"},
+        };
+        for (const auto& f : files) {
+            const auto escape = generator::find_escape(f.path_setting, f.name, base_.string(), f.is_template);
+            if (escape.kind == escape_kind::none) continue;
+            const bool outside = escape.kind == escape_kind::outside_folder;
+            at_key(f.key,
+                   "main row " + std::to_string(row) + f.names + resolve(base_, f.name) +
+                       (outside ? f.outside + escape.folder : "' through the symbolic link '" + escape.link) +
+                       "' (generate --confine refuses the row)",
+                   true);
+        }
     }
 
     void check_template(const std::string& file, long row) {

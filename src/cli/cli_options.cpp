@@ -173,6 +173,9 @@ const option_row options_table[] = {
     {"no-wait", 0, nullptr, on_generate,
      "end at once (status 5) if another run writes to the output folder",
      [](cli_options& o, const std::string&, std::string&) { return o.no_wait = true; }},
+    {"confine", 0, nullptr, on_generate | on_check,
+     "refuse rows whose template or page lies outside its folder or behind a link",
+     [](cli_options& o, const std::string&, std::string&) { return o.confine = true; }},
     {"sql-dialect", 0, "DIALECT", on_generate,
      "native: send SQL to an ODBC source unchanged (default access: translated)",
      [](cli_options& o, const std::string& v, std::string& error) {

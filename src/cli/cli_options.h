@@ -30,6 +30,7 @@ struct cli_options {
     std::optional<local_time> now;
     bool no_row_limit = false;
     bool no_wait = false;  // another run writes to the output folder: end at once
+    bool confine = false;  // refuse rows whose template or page leaves its folder
     // watch and serve
     int poll_seconds = 0;  // 0: an ODBC source is not polled
     int port = 8000;

@@ -109,6 +109,7 @@ generator::run_options run_options_for(const cli_options& options, const std::st
     run.base_folder = base;
     run.stop = stop_signal.token();
     run.wait_for_output_lock = !options.no_wait;
+    run.confine = options.confine;
     run.row_limit = options.no_row_limit ? generator::no_row_limit : generator::classic_row_limit;
     if (options.now) {
         const local_time t = *options.now;

@@ -83,7 +83,7 @@ std::string check_json(const std::string& settings_file, int exit_status,
                        const std::vector<check::finding>& findings) {
     QJsonArray problems;
     for (const auto& f : findings) {
-        QJsonObject o = problem_object("finding", f.message);
+        QJsonObject o = problem_object(f.path_warning ? "path_warning" : "finding", f.message);
         o["template_file"] = text_or_null(f.file);
         o["line"] = f.line;
         o["column"] = f.column;

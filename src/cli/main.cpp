@@ -13,6 +13,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -32,7 +33,10 @@ int check_command(const cli_options& options) {
                      options.settings_file.c_str());
         return exit_settings_unreadable;
     }
-    const int code = outcome.findings.empty() ? exit_ok : exit_problems;
+    // Files outside their folders are allowed unless the check is for a confined run.
+    const bool problems = std::any_of(outcome.findings.begin(), outcome.findings.end(),
+                                      [&](const finding& f) { return !f.path_warning || options.confine; });
+    const int code = problems ? exit_problems : exit_ok;
     if (options.format == report_format::json) {
         std::fputs(check_json(options.settings_file, code, outcome.findings).c_str(), stdout);
     } else {

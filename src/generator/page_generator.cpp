@@ -5,6 +5,7 @@
 
 #include "data/global.h"
 #include "data/text_helpers.h"
+#include "generator/path_confinement.h"
 
 #include <cmath>
 #include <exception>
@@ -294,6 +295,10 @@ page_outcome page_generator::generate_row(std::int64_t row_number, std::int64_t 
         if (!main_field_text(settings_.template_field, template_file) ||
             !main_field_text(settings_.generated_field, output_file)) {
             outcome = page_outcome::stopped;
+        } else if (options_.confine &&
+                   !check_row_confined(settings_.template_path, template_file, settings_.generated_path,
+                                       output_file, options_.base_folder, report_)) {
+            // Refused (reported): nothing read, nothing written.
         } else {
             if (!engine_) engine_ = std::make_unique<template_engine>();
             if (template_file == previous_template_file_) {

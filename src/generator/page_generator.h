@@ -58,6 +58,10 @@ struct run_options {
     // While another run writes into the same output folder: wait for it
     // (true) or end at once (false).
     bool wait_for_output_lock = true;
+    // Refuse (and report) every row whose template or page lies outside its
+    // folder or behind a symbolic link below it (path_confinement.h). Off:
+    // rows may name any file, as the settings allow.
+    bool confine = false;
     // Called after each main row with the row (1-based) and the row count,
     // for a progress bar.
     std::function<void(std::int64_t row, std::int64_t count)> progress;

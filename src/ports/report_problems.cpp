@@ -27,6 +27,10 @@ constexpr kind_row kinds[] = {
     {"Error encountered trying to evaluate expression", "if_expression_failed"},
     {"Generation stopped by the user.", "stopped"},
     {"Error generating pages:", "run_failed"},
+    {"Template outside its folder", "template_outside_folder"},
+    {"Template behind a symbolic link", "template_behind_link"},
+    {"Page outside its folder", "page_outside_folder"},
+    {"Page behind a symbolic link", "page_behind_link"},
 };
 
 constexpr std::string_view indent = "    ";

@@ -36,6 +36,7 @@ std::string describe(const cli_options& o) {
     if (o.clean) text += " clean";
     if (o.format == report_format::json) text += " format=json";
     if (o.no_wait) text += " no-wait";
+    if (o.confine) text += " confine";
     if (o.shard_count) text += " shard=" + std::to_string(o.shard_index) + "/" + std::to_string(o.shard_count);
     if (!o.sql_dialect.empty()) text += " sql-dialect=" + o.sql_dialect;
     return text;

@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: Apache-2.0
+// Rows that name files outside their folders: allowed and written by default,
+// listed by check, refused one by one by generate --confine.
+#include "sqlite_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::read_file;
+using test::temp_folder;
+using test::write_file;
+
+struct cli_run {
+    int status = -1;
+    std::string out, err;
+};
+
+cli_run run_cli(const temp_folder& dir, const std::string& args) {
+    const std::string command = "'" KORVANE_CLI "' " + args + " >'" + dir.path("stdout.txt") + "' 2>'" +
+                                dir.path("stderr.txt") + "'";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(dir.path("stdout.txt")),
+            read_file(dir.path("stderr.txt"))};
+}
+
+const struct {
+    const char* template_value;
+    const char* page_value;
+    const char* page_file;  // where the page lands, from the site's folder
+    const char* check_text; // in check's warning for the row ("": none)
+    const char* refusal;    // generate --confine's report line for the row ("": made)
+    const char* kind;       // the refusal's kind in the JSON report
+} rows[] = {
+    {"t.html", "a.html", "out/a.html", "", "", ""},
+    {"t.html", "../escaped.html", "escaped.html", "' outside the generated folder '",
+     "Page outside its folder, row refused:", "page_outside_folder"},
+    {"t.html", "linked/b.html", "elsewhere/b.html", "' through the symbolic link '",
+     "Page behind a symbolic link, row refused:", "page_behind_link"},
+    {"../outside.html", "c.html", "out/c.html", "' from outside the template folder '",
+     "Template outside its folder, row refused:", "template_outside_folder"},
+    {"shared.html", "d.html", "out/d.html", "/tpl/shared.html' through the symbolic link '",
+     "Template behind a symbolic link, row refused:", "template_behind_link"},
+};
+
+std::string make_site(const temp_folder& dir) {
+    std::string sql = "CREATE TABLE pages (id INTEGER PRIMARY KEY, tpl TEXT, out TEXT);";
+    for (const auto& r : rows) {
+        sql += std::string("INSERT INTO pages (tpl, out) VALUES ('") + r.template_value + "', '" + r.page_value + "');";
+    }
+    test::make_sqlite_file(dir.path("site.db"), sql);
+    fs::create_directories(dir.dir() / "out");
+    fs::create_directories(dir.dir() / "tpl");
+    fs::create_directories(dir.dir() / "elsewhere");
+    write_file(dir.path("tpl/t.html"), "page <!--MAIN_FIELD=id-->\n");
+    write_file(dir.path("outside.html"), "outside <!--MAIN_FIELD=id-->\n");
+    fs::create_symlink("t.html", dir.dir() / "tpl/shared.html");
+    fs::create_directory_symlink("../elsewhere", dir.dir() / "out/linked");
+    write_file(dir.path("site.kvn"),
+               "db_type=0\r\ndb_name=site.db\r\nmain_type=2\r\nmain_name=select * from pages order by id\r\n"
+               "template_field=tpl\r\ngenerated_field=out\r\ntemplate_path=tpl/\r\ngenerated_path=out/\r\n");
+    return dir.path("site.kvn");
+}
+
+TEST(confinement, rows_outside_their_folders_are_written_listed_by_check_and_refused_when_confined) {
+    for (const bool confine : {false, true}) {
+        temp_folder dir;
+        const std::string kvn = "'" + make_site(dir) + "'";
+        const std::string option = confine ? " --confine" : "";
+        const auto check = run_cli(dir, "check" + option + " " + kvn);
+        // Allowed files are warnings; a check for a confined run fails on them.
+        EXPECT_EQ(check.status, confine ? 1 : 0) << check.out << check.err;
+        const auto generated = run_cli(dir, "generate -q -j 1 --format json" + option + " " + kvn);
+        EXPECT_EQ(generated.status, confine ? 1 : 0) << generated.err;
+
+        for (std::size_t i = 0; i < std::size(rows); ++i) {
+            const auto& r = rows[i];
+            const std::string row = "main row " + std::to_string(i + 1) + " ";
+            const std::string where = std::string(r.page_value) + (confine ? ", confined" : "");
+            const auto warning = check.out.find(row);
+            if (*r.check_text) {
+                ASSERT_NE(warning, std::string::npos) << where << "\n" << check.out;
+                const std::string line = check.out.substr(warning, check.out.find('\n', warning) - warning);
+                EXPECT_NE(line.find(r.check_text), std::string::npos) << where << "\n" << line;
+            } else {
+                EXPECT_EQ(warning, std::string::npos) << where << "\n" << check.out;
+            }
+            const bool refused = confine && *r.refusal;
+            EXPECT_EQ(fs::exists(dir.path(r.page_file)), !refused) << where;
+            EXPECT_EQ(*r.refusal && generated.err.find(r.refusal) != std::string::npos, refused)
+                << where << "\n" << generated.err;
+            if (refused) {
+                EXPECT_NE(generated.out.find(std::string("\"kind\": \"") + r.kind + "\""), std::string::npos)
+                    << where << "\n" << generated.out;
+            }
+        }
+    }
+    temp_folder dir;
+    const auto json = run_cli(dir, "check --format json '" + make_site(dir) + "'");
+    EXPECT_NE(json.out.find("\"kind\": \"path_warning\""), std::string::npos) << json.out;
+}
+
+}  // namespace
+}  // namespace korvane
