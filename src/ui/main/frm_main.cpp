@@ -4,6 +4,7 @@
 
 #include "data/text_helpers.h"
 #include "ui/main/panel_model.h"
+#include "ui/main/site_preview.h"
 #include "ui/support/qt_text.h"
 #include "ui/support/widget_helpers.h"
 
@@ -205,9 +206,18 @@ void frm_main::build_menus() {
     run->addSeparator();
     mnu_run_gen_ = item(run, "mnu_run_gen", "&Generate pages", QKeySequence(Qt::Key_F5),
                         &frm_main::generate_pages);
+    mnu_run_preview_ = item(run, "mnu_run_preview", "&Preview in browser",
+                            QKeySequence(Qt::Key_F6), &frm_main::preview_site);
     mnu_run_stop_ = item(run, "mnu_run_stop", "&Stop generation", QKeySequence(Qt::Key_Escape),
                          &frm_main::stop_generation);
     mnu_run_stop_->setEnabled(false);
+    run->addSeparator();
+    mnu_run_clean_ = run->addAction(QStringLiteral("&Remove stale pages"));
+    mnu_run_clean_->setObjectName(QStringLiteral("mnu_run_clean"));
+    mnu_run_clean_->setCheckable(true);
+    mnu_run_clean_->setToolTip(QStringLiteral(
+        "After a run through every row, delete the pages an earlier run of this settings "
+        "file wrote that no row names any more"));
     run->addSeparator();
     item(run, "mnu_run_check", "&Check templates", QKeySequence(), &frm_main::check_templates);
 

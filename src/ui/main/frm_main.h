@@ -33,6 +33,7 @@ class QTimer;
 namespace korvane::ui {
 
 struct run_feed;
+class site_preview;
 
 class frm_main final : public QMainWindow {
     Q_OBJECT
@@ -68,7 +69,14 @@ public:
     void file_save_as();
     void file_exit();
     void generate_pages();
+    // Run > Remove stale pages: a run deletes the pages an earlier run of the
+    // same settings file wrote and no row names any more.
+    bool remove_stale_pages() const;
     void stop_generation();
+    // Run > Preview in browser: the edit loop on a port of this machine.
+    void preview_site();
+    bool previewing() const;
+    void stop_preview();
     void check_templates();
     void run_wizard();
     void help_documentation();
@@ -155,9 +163,13 @@ private:
     QProgressBar* prg_run_ = nullptr;
     QTimer* tim_exit_timer_ = nullptr;
 
-    // The two menu items whose state changes.
+    // The menu items whose state changes.
     QAction* mnu_run_gen_ = nullptr;
+    QAction* mnu_run_preview_ = nullptr;
     QAction* mnu_run_stop_ = nullptr;
+    QAction* mnu_run_clean_ = nullptr;
+
+    std::unique_ptr<site_preview> preview_;
 };
 
 // What a command line asks for, worked out without a window: the arguments

@@ -4,6 +4,7 @@
 
 #include "check/settings_check.h"
 #include "generator/page_generator.h"
+#include "generator/page_manifest.h"
 #include "generator/parallel_run.h"
 #include "ui/main/background_run.h"
 #include "ui/support/qt_text.h"
@@ -16,35 +17,77 @@
 #include <QProgressBar>
 
 #include <exception>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace korvane::ui {
 namespace {
 
 // The run as korvane-cli makes it with one job per core: this run reads the
 // main result and reports, further runs make pages beside it, and the report,
-// captions and progress come back in row order.
+// captions and progress come back in row order. The output folder is locked
+// first, as every run locks it, and the folder's list of written pages is
+// kept up to date; with clean, the pages an earlier run of the same settings
+// file wrote and no row names now are removed.
 void make_pages_on_every_core(const GenerationSettings& settings,
-                              const generator::run_options& options, status_port& status,
-                              error_list_target& report) {
+                              const generator::run_options& options, bool clean,
+                              status_port& status, error_list_target& report) {
     generator::page_generator run(options);
     run.begin_run(status, report);
+    if (!run.lock_output_folder(settings)) return;
     if (!run.open_database(settings)) return;
     const std::int64_t row_count = run.open_main_recordset(settings.main_type, settings.main_name);
+    std::vector<std::string> made_pages, named_pages;
+    std::string page;
+    bool row_stopped = false;
     generator::parallel_options parallel;
     parallel.jobs = 0;
     parallel.run = options;
     parallel.report = &report;
     parallel.status = &status;
     parallel.stop = options.stop;
-    parallel.progress = [&options](std::int64_t row, std::int64_t count, generator::page_outcome,
-                                   const std::string&) {
+    parallel.files = [&page](std::int64_t, const std::string&, const std::string& output_file) {
+        page = output_file;
+    };
+    parallel.progress = [&](std::int64_t row, std::int64_t count, generator::page_outcome outcome,
+                            const std::string&) {
+        using generator::page_outcome;
+        if (outcome == page_outcome::stopped) row_stopped = true;
+        if (!page.empty()) {
+            named_pages.push_back(page);
+            if (outcome == page_outcome::written || outcome == page_outcome::unchanged)
+                made_pages.push_back(page);
+        }
+        page.clear();
         if (options.progress) options.progress(row, count);
     };
     const generator::parallel_result made =
         generator::make_pages(run, settings, row_count, parallel);
-    if (made.rows_done < row_count && options.stop.stop_requested())
-        report.add_line("Generation stopped by the user.");
+    const bool stopped = options.stop.stop_requested();
+    if (made.rows_done < row_count && stopped) report.add_line("Generation stopped by the user.");
     run.finish_run();
+
+    // Settings never saved have no file to own their pages by.
+    if (settings.filename.empty() || row_count <= 0) {
+        if (clean) report.add_line("No page was removed: " +
+                                   std::string(settings.filename.empty()
+                                                   ? "save the settings to a file first."
+                                                   : "the run made no pages."));
+        return;
+    }
+    // Only a run through every row can tell which pages are stale.
+    const bool whole_run = !stopped && !row_stopped && made.rows_done == row_count;
+    if (clean && !whole_run)
+        report.add_line("No page was removed: the run did not make every row's page.");
+    std::error_code ec;
+    const auto owner = std::filesystem::absolute(settings.filename, ec).lexically_normal();
+    const auto update = generator::update_manifest(
+        generator::manifest_folder(options.base_folder, settings.generated_path), owner.string(),
+        made_pages, named_pages, clean && whole_run);
+    for (const std::string& removed : update.removed)
+        report.add_line("Removed a page no row names any more: " + removed);
+    for (const std::string& error : update.errors) report.add_line(error);
 }
 
 }  // namespace
@@ -72,12 +115,14 @@ void frm_main::run_generation(const GenerationSettings& settings) {
     hooks.show = [this](run_feed&& feed) { show_run_feed(std::move(feed)); };
     run_in_background(
         options,
-        [&settings](const generator::run_options& run_options, status_port& status,
-                    error_list_target& report) { make_pages_on_every_core(settings, run_options, status, report); },
+        [&settings, clean = remove_stale_pages()](const generator::run_options& run_options,
+                                                  status_port& status, error_list_target& report) {
+            make_pages_on_every_core(settings, run_options, clean, status, report);
+        },
         hooks);
 
     prg_run_->setVisible(false);
-    mnu_run_stop_->setEnabled(false);
+    mnu_run_stop_->setEnabled(previewing());
     running_ = false;
     if (exit_after_run_) end_program();
 }
@@ -95,8 +140,10 @@ void frm_main::show_run_feed(run_feed&& feed) {
     }
 }
 
+// Stops the run under way, else the preview.
 void frm_main::stop_generation() {
     if (running_) stop_.request_stop();
+    else stop_preview();
 }
 
 void frm_main::check_templates() {

@@ -89,6 +89,7 @@ void frm_main::end_program() {
     if (ended_) return;
     ended_ = true;
     tim_exit_timer_->stop();
+    stop_preview();
     if (services_.end_program) services_.end_program();
 }
 

@@ -12,6 +12,10 @@
 #include <QProgressBar>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 using runs = main_window_test;
 
 TEST_F(runs, a_record_opened_from_another_folder_runs_from_the_menu) {
@@ -224,4 +228,52 @@ TEST_F(runs, the_windows_run_on_every_core_gives_the_pages_and_report_of_korvane
         cli_report.removeLast();
     for (QString& line : cli_report) line.remove('\r');
     EXPECT_EQ(cli_report, window_report);
+}
+
+// Run > Remove stale pages: off, a page whose row went stays; on, it goes,
+// and a file no run wrote stays either way.
+TEST_F(runs, remove_stale_pages_deletes_only_pages_an_earlier_run_of_the_file_wrote) {
+    const QString settings = write_settings("s.kvn", "0", "site.sqlite", "0", "pages");
+    make_window({settings});
+    window->generate_pages();
+    ASSERT_TRUE(QFileInfo::exists(path("site/two.html")));
+    write_text_file(path("site/mine.html"), "not Korvane's");
+    make_sqlite_file(path("site.sqlite"),
+                     "delete from pages where page_file = 'two.html';");
+
+    window->generate_pages();
+    EXPECT_TRUE(QFileInfo::exists(path("site/two.html")));
+
+    c<QAction>("mnu_run_clean").trigger();
+    ASSERT_TRUE(window->remove_stale_pages());
+    window->generate_pages();
+    EXPECT_FALSE(QFileInfo::exists(path("site/two.html")));
+    EXPECT_TRUE(QFileInfo::exists(path("site/one.html")));
+    EXPECT_TRUE(QFileInfo::exists(path("site/mine.html")));
+    EXPECT_TRUE(report().contains("Removed a page no row names any more: two.html"))
+        << report().join('\n').toStdString();
+}
+
+// The window's run takes the output folder's lock as every run does: it
+// waits for the run holding it, says so, and Stop ends the wait.
+TEST_F(runs, a_run_waits_for_another_run_on_its_folder_and_stop_ends_the_wait) {
+    const QString settings = write_settings("s.kvn", "0", "site.sqlite", "0", "pages");
+    make_window({settings});
+    const int held = ::open(path("site/.korvane.lock").toLocal8Bit().constData(),
+                            O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    bool waited = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, window.get(), [&] {
+        if (!status().contains("Waiting for another run")) return;
+        waited = true;
+        c<QAction>("mnu_run_stop").trigger();
+    });
+    poll.start(20);
+    window->generate_pages();
+    ::close(held);
+    EXPECT_TRUE(waited);
+    EXPECT_TRUE(report().contains("Generation stopped by the user."));
+    EXPECT_FALSE(QFileInfo::exists(path("site/one.html")));
 }
