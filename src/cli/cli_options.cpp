@@ -154,8 +154,9 @@ const option_row options_table[] = {
      }},
     {"open", 0, nullptr, on_serve, "open the first row's page in the browser",
      [](cli_options& o, const std::string&, std::string&) { return o.open_browser = true; }},
-    {"format", 0, "FORMAT", on_generate | on_check,
-     "text (default), or json: one JSON document on standard output",
+    {"format", 0, "FORMAT", on_generate | on_check | on_live,
+     "text (default), or json: one JSON document on standard output (watch and serve: "
+     "one JSON object per line for each event)",
      [](cli_options& o, const std::string& v, std::string& error) {
          if (v == "json") o.format = report_format::json;
          else if (v == "text") o.format = report_format::text;

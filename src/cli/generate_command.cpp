@@ -177,13 +177,19 @@ int generate_command(const cli_options& options) {
     run.begin_run(status, report);
     if (!run.lock_output_folder(settings)) {
         if (!options.report_file.empty()) write_lines(options.report_file, report.texts());
-        if (received_signal.load() == SIGINT) return exit_interrupted;
-        if (received_signal.load() != 0) return exit_terminated;
-        if (options.quiet) {  // the lines after the two start lines
+        int code = run.folder_busy() ? exit_folder_busy : exit_problems;
+        if (received_signal.load() == SIGINT) code = exit_interrupted;
+        else if (received_signal.load() != 0) code = exit_terminated;
+        else if (options.quiet) {  // the lines after the two start lines
             const auto& lines = report.lines();
             for (std::size_t i = 2; i < lines.size(); ++i) std::fprintf(stderr, "%s\n", lines[i].text.c_str());
         }
-        return run.folder_busy() ? exit_folder_busy : exit_problems;
+        if (json) {
+            // Nothing was generated: the run did not fail, it never began.
+            const run_summary summary{options.settings_file, code, false, received_signal.load() != 0};
+            std::fputs(generate_json(summary, report.lines(), {}).c_str(), stdout);
+        }
+        return code;
     }
     if (part.count > 1) {
         report.add_line("Shard " + std::to_string(part.index) + "/" + std::to_string(part.count) +

@@ -26,6 +26,33 @@ std::string to_text(const QJsonObject& document) {
     return QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString();
 }
 
+// The problems of one row's report lines (or of the lines around the rows,
+// row 0), with the row's files where a line does not name them.
+void append_problems(QJsonArray& problems, const std::vector<std::string>& group, std::int64_t row,
+                     const row_files* files) {
+    for (const auto& p : problems_of_report(group)) {
+        QJsonObject o = problem_object(p.kind, p.message);
+        if (!p.descriptions.empty()) o["description"] = text(p.descriptions.front());
+        std::string template_file = p.detail("Template");
+        std::string output_file = p.detail("File");
+        if (files) {
+            if (template_file.empty()) template_file = files->template_file;
+            if (output_file.empty()) output_file = files->output_file;
+        }
+        o["template_file"] = text_or_null(template_file);
+        o["output_file"] = text_or_null(output_file);
+        if (row > 0) o["row"] = static_cast<double>(row);
+        o["sql"] = text_or_null(p.detail("SQL"));
+        QJsonObject details;
+        for (const auto& [label, value] : p.details) details[text(label)] = text(value);
+        o["details"] = details;
+        QJsonArray raw;
+        for (const auto& line : p.lines) raw.append(text(line));
+        o["lines"] = raw;
+        problems.append(o);
+    }
+}
+
 }  // namespace
 
 std::string generate_json(const run_summary& summary, const std::vector<report_line>& lines,
@@ -38,27 +65,8 @@ std::string generate_json(const run_summary& summary, const std::vector<report_l
         while (to < lines.size() && lines[to].row == lines[from].row) group.push_back(lines[to++].text);
         const std::int64_t row = lines[from].row;
         const auto files = files_of_rows.find(row);
-        for (const auto& p : problems_of_report(group)) {
-            QJsonObject o = problem_object(p.kind, p.message);
-            if (!p.descriptions.empty()) o["description"] = text(p.descriptions.front());
-            std::string template_file = p.detail("Template");
-            std::string output_file = p.detail("File");
-            if (files != files_of_rows.end()) {
-                if (template_file.empty()) template_file = files->second.template_file;
-                if (output_file.empty()) output_file = files->second.output_file;
-            }
-            o["template_file"] = text_or_null(template_file);
-            o["output_file"] = text_or_null(output_file);
-            if (row > 0) o["row"] = static_cast<double>(row);
-            o["sql"] = text_or_null(p.detail("SQL"));
-            QJsonObject details;
-            for (const auto& [label, value] : p.details) details[text(label)] = text(value);
-            o["details"] = details;
-            QJsonArray raw;
-            for (const auto& line : p.lines) raw.append(text(line));
-            o["lines"] = raw;
-            problems.append(o);
-        }
+        append_problems(problems, group, row,
+                        files == files_of_rows.end() ? nullptr : &files->second);
         from = to;
     }
     const QJsonObject counts{
@@ -77,6 +85,31 @@ std::string generate_json(const run_summary& summary, const std::vector<report_l
                     {"stopped", summary.stopped},
                     {"summary", counts},
                     {"problems", problems}});
+}
+
+std::string watch_json_line(const rebuild_summary& rebuild, const std::vector<std::string>& run_lines,
+                            const std::map<std::string, std::vector<std::string>>& page_lines) {
+    QJsonArray problems;
+    append_problems(problems, run_lines, 0, nullptr);
+    for (const auto& [page, lines] : page_lines) {
+        const row_files files{"", page};
+        append_problems(problems, lines, 0, &files);
+    }
+    const QJsonObject counts{
+        {"pages_written", static_cast<double>(rebuild.pages_written)},
+        {"pages_unchanged", static_cast<double>(rebuild.pages_unchanged)},
+        {"rows_with_problems", static_cast<double>(rebuild.rows_with_problems)},
+        {"problems", problems.size()},
+        {"seconds", rebuild.seconds},
+    };
+    return json_line({{"event", "rebuild"},
+                      {"changed", text(rebuild.changed)},
+                      {"summary", counts},
+                      {"problems", problems}});
+}
+
+std::string json_line(const QJsonObject& event) {
+    return QJsonDocument(event).toJson(QJsonDocument::Compact).toStdString() + "\n";
 }
 
 std::string check_json(const std::string& settings_file, int exit_status,

@@ -6,6 +6,8 @@
 
 #include "check/template_check.h"
 
+#include <QJsonObject>
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -35,6 +37,19 @@ struct run_summary {
 
 std::string generate_json(const run_summary& summary, const std::vector<report_line>& lines,
                           const std::map<std::int64_t, row_files>& files_of_rows);
+
+// watch and serve with --format json: JSON Lines, one object per event on
+// a line of its own. A rebuild lists its problems as generate's document
+// does, each page's under its output file.
+struct rebuild_summary {
+    std::string changed;  // "generated" for the first build, else what changed
+    std::int64_t pages_written = 0, pages_unchanged = 0, rows_with_problems = 0;
+    double seconds = 0;
+};
+std::string watch_json_line(const rebuild_summary& rebuild, const std::vector<std::string>& run_lines,
+                            const std::map<std::string, std::vector<std::string>>& page_lines);
+// Any other event ({"event": "serving", ...}) as one line.
+std::string json_line(const QJsonObject& event);
 
 std::string check_json(const std::string& settings_file, int exit_status,
                        const std::vector<check::finding>& findings);

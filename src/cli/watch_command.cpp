@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cli/watch_command.h"
 
+#include "cli/json_report.h"
 #include "data/settings.h"
 #include "generator/page_generator.h"
 #include "live/live_site.h"
@@ -105,22 +106,42 @@ int watch_command(const cli_options& options) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
+    // Text lines for a person, or one JSON object per line for a program.
+    const bool json = options.format == report_format::json;
+    auto say = [json](const char* event, const QJsonObject& fields, const std::string& line) {
+        if (!json) {
+            std::printf("%s\n", line.c_str());
+            return;
+        }
+        QJsonObject object = fields;
+        object["event"] = QString::fromUtf8(event);
+        std::fputs(json_line(object).c_str(), stdout);
+    };
     bool first = true;
     site.on_rebuilt([&](const live::rebuild_result& r, const live::change_set& changes) {
-        for (const auto& line : r.report) std::fprintf(stderr, "%s\n", line.c_str());
-        std::printf("%s: %lld pages written, %lld left unchanged, %lld with problems, %.2f s\n",
-                    first ? "generated" : changes.describe().c_str(),
-                    static_cast<long long>(r.written), static_cast<long long>(r.unchanged),
-                    static_cast<long long>(r.with_problems), r.seconds);
+        const std::string changed = first ? "generated" : changes.describe();
+        if (json) {
+            const rebuild_summary summary{changed, r.written, r.unchanged, r.with_problems, r.seconds};
+            std::fputs(watch_json_line(summary, r.run_report, r.problems).c_str(), stdout);
+        } else {
+            for (const auto& line : r.report) std::fprintf(stderr, "%s\n", line.c_str());
+            std::printf("%s: %lld pages written, %lld left unchanged, %lld with problems, %.2f s\n",
+                        changed.c_str(), static_cast<long long>(r.written),
+                        static_cast<long long>(r.unchanged), static_cast<long long>(r.with_problems),
+                        r.seconds);
+        }
         if (first && r.odbc && options.poll_seconds == 0) {
-            std::printf("note: an ODBC data source cannot be watched; the pages follow its data "
-                        "only with --poll SECONDS. The settings and templates are watched.\n");
+            const char* note = "an ODBC data source cannot be watched; the pages follow its data "
+                               "only with --poll SECONDS. The settings and templates are watched.";
+            say("note", {{"message", note}}, std::string("note: ") + note);
         }
         if (server) {
             server->set_site_folder(r.site_folder);
             if (first) {
-                std::printf("serving %s at %s\n", r.site_folder.c_str(),
-                            server->address_text().toLocal8Bit().constData());
+                const QString address = server->address_text();
+                say("serving",
+                    {{"site_folder", QString::fromStdString(r.site_folder)}, {"address", address}},
+                    "serving " + r.site_folder + " at " + address.toStdString());
                 const QString page = server->url_of(r.first_page);
                 if (options.open_browser && !page.isEmpty()) {
                     xdg_opener opener;
@@ -131,7 +152,10 @@ int watch_command(const cli_options& options) {
                 }
             }
         }
-        if (first) std::printf("watching %s (Ctrl+C stops)\n", options.settings_file.c_str());
+        if (first) {
+            say("watching", {{"settings_file", QString::fromStdString(options.settings_file)}},
+                "watching " + options.settings_file + " (Ctrl+C stops)");
+        }
         std::fflush(stdout);
         first = false;
     });
@@ -141,7 +165,9 @@ int watch_command(const cli_options& options) {
     server.reset();
     ::close(signal_pipe[0]);
     ::close(signal_pipe[1]);
-    return received == SIGTERM ? exit_terminated : exit_interrupted;
+    const int code = received == SIGTERM ? exit_terminated : exit_interrupted;
+    if (json) say("stopped", {{"exit_status", code}}, "");
+    return code;
 }
 
 }  // namespace korvane::cli

@@ -86,9 +86,8 @@ rebuild_result run_rebuild(const rebuild_request& request, const pages_ready_fun
 
     GenerationSettings settings;
     if (read_settings_file(settings, request.settings_file) < 0) {
-        result.report.push_back("Cannot read the settings file: ");
-        result.report.push_back("    File: " + request.settings_file);
-        result.report.push_back("");
+        result.run_report = {"Cannot read the settings file: ", "    File: " + request.settings_file, ""};
+        result.report = result.run_report;
         return finish();
     }
     result.settings_read = true;
@@ -113,9 +112,12 @@ rebuild_result run_rebuild(const rebuild_request& request, const pages_ready_fun
     run_report.clear();  // the start lines are not problems
     auto take_run_report = [&] {
         result.report.insert(result.report.end(), run_report.lines.begin(), run_report.lines.end());
+        result.run_report.insert(result.run_report.end(), run_report.lines.begin(),
+                                 run_report.lines.end());
         run_report.clear();
     };
-    if (!run.open_database(settings)) {
+    // A rebuild writes the folder as any run does: after another run there.
+    if (!run.lock_output_folder(settings) || !run.open_database(settings)) {
         take_run_report();
         return finish();
     }

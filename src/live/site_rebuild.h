@@ -71,8 +71,9 @@ struct rebuild_result {
     // Report lines of each page made this time that had problems.
     std::map<std::string, std::vector<std::string>> problems;
     // The problem lines of the whole rebuild, in row order, as `generate`
-    // reports them.
-    std::vector<std::string> report;
+    // reports them, and those of them that belong to no row (the settings,
+    // the database, the main statement, the output folder).
+    std::vector<std::string> report, run_report;
     // What to watch next: the settings file, every template the rows name
     // and the database file (empty for an ODBC source), as seen before they
     // were read.

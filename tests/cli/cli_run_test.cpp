@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
@@ -275,6 +277,30 @@ TEST(cli_failed_run, a_failing_main_statement_fails_the_run) {
     ASSERT_FALSE(c["problems"].toArray().isEmpty()) << check.out;
     EXPECT_TRUE(c["problems"][0]["template_file"].toString().endsWith("bad.kvn"));
     EXPECT_GE(c["problems"][0]["line"].toInt(), 1);
+}
+
+// A run that never began, because another run holds the output folder, still
+// prints its JSON document.
+TEST(cli_failed_run, a_busy_output_folder_is_a_json_document_too) {
+    temp_folder dir;
+    ASSERT_TRUE(make_sqlite_file(dir.path("db.sqlite"),
+                                 "CREATE TABLE p (tpl TEXT, out TEXT); INSERT INTO p VALUES ('t.html', 'a.html');"));
+    const auto kvn = write_settings(dir, "site.kvn", "db.sqlite", "select * from p", "out");
+    write_file(dir.path("templates/t.html"), "page\n");
+    fs::create_directories(dir.path("out"));
+    const int held = ::open(dir.path("out/.korvane.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const auto busy = run_cli(dir, {"generate", kvn, "--no-wait", "--format", "json"});
+    ::close(held);
+    EXPECT_EQ(busy.status, 5);
+    QJsonParseError error;
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(busy.out), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << busy.out;
+    EXPECT_EQ(o["exit_status"].toInt(), 5);
+    EXPECT_FALSE(o["run_failed"].toBool());
+    EXPECT_EQ(o["summary"]["pages_written"].toInt(), 0);
+    EXPECT_FALSE(fs::exists(dir.path("out/a.html")));
 }
 
 // --clean removes the page of a row that is gone, and nothing else.

@@ -3,6 +3,9 @@
 // bytes, regenerating only the rows that name it; the command ends cleanly.
 #include "live_fixture.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 
 #include <filesystem>
@@ -125,6 +128,61 @@ TEST(live_command, serve_stops_cleanly_on_sigterm) {
     ASSERT_TRUE(cli.waitForFinished(10000));
     EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(cli.exitCode(), 143);
+}
+
+// watch --format json: each event is one JSON object on a line of its own;
+// a rebuild carries its counts and its problems, each under its page.
+TEST(live_command, watch_in_json_writes_one_object_per_line_for_each_event) {
+    temp_folder folder;
+    std::filesystem::create_directories(folder.dir() / "site");
+    write_file(folder.path("t.html"), "<p><!--MAIN_FIELD=title--></p>");
+    ASSERT_TRUE(make_sqlite_file(folder.path("d.sqlite"),
+                                 "create table p (t text, o text, title text);"
+                                 "insert into p values ('t.html','one.html','One'),"
+                                 "  ('absent.html','two.html','Two');"));
+    write_file(folder.path("s.kvn"),
+               "db_type=0\r\ndb_name=d.sqlite\r\nmain_type=0\r\nmain_name=p\r\ntemplate_field=t\r\n"
+               "generated_field=o\r\ntemplate_path=\r\ngenerated_path=site/\r\n");
+    QProcess cli;
+    cli.start(QStringLiteral(KORVANE_CLI),
+              {"watch", QString::fromStdString(folder.path("s.kvn")), "--format", "json"});
+    ASSERT_TRUE(cli.waitForStarted(10000));
+    std::vector<QJsonObject> events;
+    std::string pending;
+    // Reads whole lines until one of the event named has come.
+    auto read_until = [&](const char* event) {
+        return wait_until([&] {
+            pending += cli.readAllStandardOutput().toStdString();
+            for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
+                QJsonParseError error;
+                const auto line = QByteArray::fromStdString(pending.substr(0, end));
+                const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+                EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+                events.push_back(doc.object());
+                pending.erase(0, end + 1);
+            }
+            return !events.empty() && events.back()["event"].toString() == event;
+        }, 20000);
+    };
+    ASSERT_TRUE(read_until("watching"));
+    ASSERT_EQ(events.size(), 2u);
+    const QJsonObject first = events[0];
+    EXPECT_EQ(first["event"].toString(), "rebuild");
+    EXPECT_EQ(first["changed"].toString(), "generated");
+    EXPECT_EQ(first["summary"].toObject()["pages_written"].toInt(), 1);
+    EXPECT_EQ(first["summary"].toObject()["rows_with_problems"].toInt(), 1);
+    const QJsonArray problems = first["problems"].toArray();
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems[0].toObject()["output_file"].toString().endsWith("two.html"));
+
+    write_file(folder.path("t.html"), "<h1><!--MAIN_FIELD=title--></h1>");
+    ASSERT_TRUE(read_until("rebuild"));
+    EXPECT_NE(events.back()["changed"].toString().indexOf("t.html"), -1)
+        << events.back()["changed"].toString().toStdString();
+    cli.terminate();
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    ASSERT_TRUE(read_until("stopped"));
+    EXPECT_EQ(events.back()["exit_status"].toInt(), 143);
 }
 
 }  // namespace
