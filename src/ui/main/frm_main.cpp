@@ -218,6 +218,11 @@ void frm_main::build_menus() {
     mnu_run_clean_->setToolTip(QStringLiteral(
         "After a run through every row, delete the pages an earlier run of this settings "
         "file wrote that no row names any more"));
+    mnu_run_confine_ = run->addAction(QStringLiteral("&Keep pages in their folders"));
+    mnu_run_confine_->setObjectName(QStringLiteral("mnu_run_confine"));
+    mnu_run_confine_->setCheckable(true);
+    mnu_run_confine_->setToolTip(QStringLiteral(
+        "Refuse rows whose template or page lies outside its folder or behind a symbolic link"));
     run->addSeparator();
     item(run, "mnu_run_check", "&Check templates", QKeySequence(), &frm_main::check_templates);
 

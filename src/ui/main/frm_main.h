@@ -72,6 +72,9 @@ public:
     // Run > Remove stale pages: a run deletes the pages an earlier run of the
     // same settings file wrote and no row names any more.
     bool remove_stale_pages() const;
+    // Run > Keep pages in their folders: rows whose template or page lies
+    // outside its folder, or behind a link, are refused.
+    bool keep_pages_in_folders() const;
     void stop_generation();
     // Run > Preview in browser: the edit loop on a port of this machine.
     void preview_site();
@@ -168,6 +171,7 @@ private:
     QAction* mnu_run_preview_ = nullptr;
     QAction* mnu_run_stop_ = nullptr;
     QAction* mnu_run_clean_ = nullptr;
+    QAction* mnu_run_confine_ = nullptr;
 
     std::unique_ptr<site_preview> preview_;
 };

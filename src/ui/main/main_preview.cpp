@@ -11,6 +11,8 @@ namespace korvane::ui {
 
 bool frm_main::remove_stale_pages() const { return mnu_run_clean_->isChecked(); }
 
+bool frm_main::keep_pages_in_folders() const { return mnu_run_confine_->isChecked(); }
+
 bool frm_main::previewing() const { return preview_ && preview_->running(); }
 
 void frm_main::preview_site() {

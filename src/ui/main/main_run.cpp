@@ -108,6 +108,7 @@ void frm_main::run_generation(const GenerationSettings& settings) {
                               ? std::string()
                               : ss(QFileInfo(qs(settings.filename)).absolutePath());
     options.stop = stop_.token();
+    options.confine = keep_pages_in_folders();
     background_run_hooks hooks;
     hooks.gui = this;
     hooks.messages = services_.messages;

@@ -277,3 +277,21 @@ TEST_F(runs, a_run_waits_for_another_run_on_its_folder_and_stop_ends_the_wait) {
     EXPECT_TRUE(report().contains("Generation stopped by the user."));
     EXPECT_FALSE(QFileInfo::exists(path("site/one.html")));
 }
+
+// Run > Keep pages in their folders refuses a row whose page lies outside
+// the generated folder; without it the row writes there, as rows may.
+TEST_F(runs, keep_pages_in_their_folders_refuses_a_row_leaving_its_folder) {
+    make_sqlite_file(path("site.sqlite"),
+                     "update pages set page_file = '../outside.html' where page_file = 'two.html';");
+    make_window({write_settings("s.kvn", "0", "site.sqlite", "0", "pages")});
+    c<QAction>("mnu_run_confine").trigger();
+    window->generate_pages();
+    EXPECT_TRUE(QFileInfo::exists(path("site/one.html")));
+    EXPECT_FALSE(QFileInfo::exists(path("outside.html")));
+    EXPECT_TRUE(report().contains("Page outside its folder, row refused:"))
+        << report().join('\n').toStdString();
+
+    c<QAction>("mnu_run_confine").trigger();
+    window->generate_pages();
+    EXPECT_TRUE(QFileInfo::exists(path("outside.html")));
+}
