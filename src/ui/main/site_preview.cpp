@@ -38,14 +38,18 @@ bool site_preview::start(const std::string& settings_file, QString& error) {
         server_->set_site_folder(r.site_folder);
         const QString what = first ? QStringLiteral("generated")
                                    : QString::fromStdString(changes.describe());
-        status_(QStringLiteral(" Preview at %1 - %2: %3 pages written, %4 with problems")
-                    .arg(server_->address_text(), what)
-                    .arg(r.written)
-                    .arg(r.with_problems));
-        if (first && desktop_) {
-            const QString page = server_->url_of(r.first_page);
-            desktop_->open_url(QUrl(page.isEmpty() ? server_->address_text() : page));
+        QString text = QStringLiteral(" Preview at %1 - %2: %3 pages written, %4 with problems")
+                           .arg(server_->address_text(), what)
+                           .arg(r.written)
+                           .arg(r.with_problems);
+        if (first) {
+            QString page = server_->url_of(r.first_page);
+            if (page.isEmpty()) page = server_->address_text();
+            // Without a browser the address is still there to be opened by hand.
+            if (!desktop_ || !desktop_->open_url(QUrl(page)))
+                text = QStringLiteral(" No browser could be started: open %1").arg(page);
         }
+        status_(text);
         first = false;
     });
     status_(QStringLiteral(" Preview at %1 - generating...").arg(server_->address_text()));

@@ -59,3 +59,15 @@ TEST_F(main_window_test, preview_needs_a_saved_settings_file) {
     ASSERT_FALSE(messages.shown.empty());
     EXPECT_TRUE(desktop.urls.empty());
 }
+
+// Without a browser the status line gives the address to open by hand.
+TEST_F(main_window_test, preview_without_a_browser_names_the_page_to_open) {
+    desktop.result = false;
+    make_window({write_settings("p.kvn", "0", "site.sqlite", "0", "pages")});
+    c<QAction>("mnu_run_preview").trigger();
+    ASSERT_TRUE(wait_until([&] { return !desktop.urls.empty(); }));
+    ASSERT_TRUE(wait_until([&] { return status().startsWith(" No browser"); }))
+        << status().toStdString();
+    EXPECT_TRUE(status().endsWith(desktop.urls.front().toString())) << status().toStdString();
+    c<QAction>("mnu_run_stop").trigger();
+}
