@@ -104,16 +104,20 @@ TEST(live_poll, an_odbc_source_is_polled) {
     EXPECT_TRUE(wait_until([&] { return read_file(folder.path("one.html")) == "<p>Two</p>\r\n"; }));
 }
 
-TEST(live_command, serve_stops_cleanly_on_sigterm) {
-    temp_folder folder;
+// A site for the command's own tests: t.html over the rows given, pages in site/.
+bool make_command_site(temp_folder& folder, const std::string& rows) {
     std::filesystem::create_directories(folder.dir() / "site");
     write_file(folder.path("t.html"), "<p><!--MAIN_FIELD=title--></p>");
-    ASSERT_TRUE(make_sqlite_file(folder.path("d.sqlite"),
-                                 "create table p (t text, o text, title text);"
-                                 "insert into p values ('t.html','one.html','One');"));
     write_file(folder.path("s.kvn"),
                "db_type=0\r\ndb_name=d.sqlite\r\nmain_type=0\r\nmain_name=p\r\ntemplate_field=t\r\n"
                "generated_field=o\r\ntemplate_path=\r\ngenerated_path=site/\r\n");
+    return make_sqlite_file(folder.path("d.sqlite"),
+                            "create table p (t text, o text, title text); insert into p values " + rows + ";");
+}
+
+TEST(live_command, serve_stops_cleanly_on_sigterm) {
+    temp_folder folder;
+    ASSERT_TRUE(make_command_site(folder, "('t.html','one.html','One')"));
     QProcess cli;
     cli.start(QStringLiteral(KORVANE_CLI),
               {"serve", QString::fromStdString(folder.path("s.kvn")), "--port", "0"});
@@ -134,15 +138,7 @@ TEST(live_command, serve_stops_cleanly_on_sigterm) {
 // a rebuild carries its counts and its problems, each under its page.
 TEST(live_command, watch_in_json_writes_one_object_per_line_for_each_event) {
     temp_folder folder;
-    std::filesystem::create_directories(folder.dir() / "site");
-    write_file(folder.path("t.html"), "<p><!--MAIN_FIELD=title--></p>");
-    ASSERT_TRUE(make_sqlite_file(folder.path("d.sqlite"),
-                                 "create table p (t text, o text, title text);"
-                                 "insert into p values ('t.html','one.html','One'),"
-                                 "  ('absent.html','two.html','Two');"));
-    write_file(folder.path("s.kvn"),
-               "db_type=0\r\ndb_name=d.sqlite\r\nmain_type=0\r\nmain_name=p\r\ntemplate_field=t\r\n"
-               "generated_field=o\r\ntemplate_path=\r\ngenerated_path=site/\r\n");
+    ASSERT_TRUE(make_command_site(folder, "('t.html','one.html','One'), ('absent.html','two.html','Two')"));
     QProcess cli;
     cli.start(QStringLiteral(KORVANE_CLI),
               {"watch", QString::fromStdString(folder.path("s.kvn")), "--format", "json"});
