@@ -12,7 +12,13 @@
 #include <QString>
 #include <QStringDecoder>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
+#include <cstdlib>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -49,6 +55,32 @@ std::optional<std::int16_t> strict_int16(const std::string& text) {
     return round_to_int16(value);
 }
 
+// Replaces path as a whole with a file only its owner may read (0600): it
+// is made so (mkstemp) before a byte is written, so no other user can open
+// it at any moment, then renamed over the old file.
+bool write_private_file(const std::string& path, const std::string& text, std::string& error) {
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    bool ok = true;
+    for (std::size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    const int saved_errno = errno;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
+    error = std::strerror(ok ? errno : saved_errno);
+    ::unlink(temp.c_str());
+    return false;
+}
+
 }  // namespace
 
 void reset_settings(GenerationSettings& settings) { settings = GenerationSettings{}; }
@@ -79,6 +111,8 @@ bool write_settings_file(const GenerationSettings& s, std::string& error) {
                              "template_path=" + s.template_path + "\r\n" +
                              "generated_path=" + s.generated_path + "\r\n" +
                              (s.sql_dialect.empty() ? "" : "sql_dialect=" + s.sql_dialect + "\r\n");
+    // A connection string holding a password or token is the user's secret.
+    if (mask_passwords(s.database_name) != s.database_name) return write_private_file(s.filename, text, error);
     QSaveFile file(QString::fromStdString(s.filename));
     if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString().toStdString();
