@@ -178,6 +178,46 @@ TEST_P(odbc_data_source, serves_one_connection_per_thread) {
     EXPECT_EQ(good, 12);
 }
 
+// A main result of any size: counted up to the run's bound, then read a row
+// at a time on a connection of its own while this one answers the pages'
+// statements; reading it again gives the same rows.
+TEST_P(odbc_data_source, streams_a_forward_result_beside_other_statements_counting_up_to_the_bound) {
+    db->set_access_sql(false);
+    const std::string numbers =
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
+        "SELECT i, 'row ' || i AS label FROM n";
+    auto rows = db->open_forward_record_set(numbers, error);
+    ASSERT_NE(rows, nullptr) << error;
+    ASSERT_EQ(rows->record_count(), 40000);
+    std::int64_t walked = 0;
+    for (; rows->has_current_row(); rows->move_next()) {
+        ++walked;
+        ASSERT_EQ(rows->value("i")->integer, walked);
+        if (walked % 10000 == 0) {
+            ASSERT_EQ(rows->value("label")->text, "row " + std::to_string(walked));
+            ASSERT_EQ(page_count(*db), 2) << "the run's connection answers meanwhile";
+        }
+    }
+    EXPECT_EQ(walked, 40000);
+    ASSERT_TRUE(rows->move_first());
+    EXPECT_EQ(rows->value("i")->integer, 1);
+
+    // Past the bound a result counts no further (more rows than a run may use).
+    db->set_row_bound(32768);
+    rows = db->open_forward_record_set(numbers, error);
+    ASSERT_NE(rows, nullptr) << error;
+    EXPECT_EQ(rows->record_count(), 32768);
+    EXPECT_EQ(rows->value("i")->integer, 1);
+    auto snapshot = db->open_record_set(numbers, error);
+    ASSERT_NE(snapshot, nullptr) << error;
+    EXPECT_EQ(snapshot->record_count(), 32768);
+
+    EXPECT_EQ(db->open_forward_record_set("SELECT * FROM no_such_table", error), nullptr);
+    EXPECT_NE(error.find("no_such_table"), std::string::npos) << error;
+    EXPECT_EQ(db->open_forward_record_set("DELETE FROM pages", error), nullptr);
+    EXPECT_EQ(page_count(*db), 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(odbc, odbc_data_source, ::testing::Values(sqlite_source, postgres_source),
                          [](const auto& source) { return std::string(source.param.name); });
 
