@@ -222,7 +222,8 @@ int generate_command(const cli_options& options) {
 
     // The pages of the run, for the manifest and --clean: those written or
     // left as they were, and every one a row named.
-    std::vector<std::string> pages_made, pages_named;
+    const auto folder = generator::manifest_folder(base, settings.generated_path);
+    generator::page_list pages_made(folder), pages_named(folder);
     std::map<std::int64_t, row_files> files_of_rows;  // --format json only
     row_files current;
     generator::parallel_options parallel;
@@ -251,8 +252,8 @@ int generate_command(const cli_options& options) {
         if (!made || report.row_problem_lines() > 0) ++problem_rows;
         if (outcome == page_outcome::stopped) row_stopped = true;
         if (!current.output_file.empty()) {
-            pages_named.push_back(current.output_file);
-            if (made) pages_made.push_back(current.output_file);
+            if (options.clean) pages_named.add(current.output_file);  // only --clean reads them
+            if (made) pages_made.add(current.output_file);
         }
         if (outcome == page_outcome::written && options.verbose) {
             progress.finish();
@@ -305,8 +306,7 @@ int generate_command(const cli_options& options) {
         std::error_code ec;
         const auto owner = std::filesystem::absolute(options.settings_file, ec).lexically_normal();
         const auto update =
-            generator::update_manifest(generator::manifest_folder(base, settings.generated_path),
-                                       owner.string(), pages_made, pages_named,
+            generator::update_manifest(owner.string(), pages_made, pages_named,
                                        options.clean && whole_run);
         for (const auto& page : update.removed) {
             if (options.verbose) std::fprintf(stderr, "removed %s\n", page.c_str());

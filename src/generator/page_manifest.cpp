@@ -5,8 +5,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
-#include <set>
+#include <iterator>
 #include <system_error>
 #include <tuple>
 
@@ -28,7 +29,9 @@ std::string relative_page(const fs::path& folder, const std::string& page) {
         return ec ? std::string() : current.string() + '/';
     }();
     const std::string start = folder.string() + '/';
-    const std::string absolute_text = page.starts_with('/') ? page : here + page;
+    std::string_view from_here = page;
+    while (from_here.starts_with("./")) from_here.remove_prefix(2);  // a base folder of "."
+    const std::string absolute_text = page.starts_with('/') ? page : here + std::string(from_here);
     if (absolute_text.starts_with(start)) {
         text = absolute_text.substr(start.size());
         if (text.find("//") != std::string::npos || text.find("/.") != std::string::npos ||
@@ -49,8 +52,16 @@ std::string relative_page(const fs::path& folder, const std::string& page) {
     return text;
 }
 
-bool write_whole(const fs::path& folder, const std::vector<manifest_entry>& entries,
-                 std::string& error) {
+bool by_bytes(const char* a, const char* b) { return std::strcmp(a, b) < 0; }
+
+bool by_owner_and_page(const manifest_entry& a, const manifest_entry& b) {
+    return std::tie(a.owner, a.page) < std::tie(b.owner, b.page);
+}
+
+// The manifest replaced whole, in (owner, page) order: the other owners'
+// entries around owner's pages.
+bool write_whole(const fs::path& folder, const std::vector<manifest_entry>& others,
+                 const std::string& owner, const std::vector<const char*>& pages, std::string& error) {
     const fs::path target = folder / manifest_file_name;
     const fs::path temporary = folder / (std::string(manifest_file_name) + ".tmp" +
                                          std::to_string(::getpid()));
@@ -60,7 +71,14 @@ bool write_whole(const fs::path& folder, const std::vector<manifest_entry>& entr
         return false;
     }
     bool ok = std::fprintf(out, "%s\n", first_line) > 0;
-    for (const auto& e : entries) ok &= std::fprintf(out, "%s\t%s\n", e.owner.c_str(), e.page.c_str()) > 0;
+    auto other = others.begin();
+    for (; other != others.end() && other->owner < owner; ++other) {
+        ok &= std::fprintf(out, "%s\t%s\n", other->owner.c_str(), other->page.c_str()) > 0;
+    }
+    for (const char* page : pages) ok &= std::fprintf(out, "%s\t%s\n", owner.c_str(), page) > 0;
+    for (; other != others.end(); ++other) {
+        ok &= std::fprintf(out, "%s\t%s\n", other->owner.c_str(), other->page.c_str()) > 0;
+    }
     ok &= std::fflush(out) == 0 && ::fsync(::fileno(out)) == 0;
     ok &= std::fclose(out) == 0;
     std::error_code ec;
@@ -95,52 +113,102 @@ std::vector<manifest_entry> read_manifest(const fs::path& folder) {
     return entries;
 }
 
-manifest_update update_manifest(const fs::path& folder, const std::string& owner,
-                                const std::vector<std::string>& written,
-                                const std::vector<std::string>& named, bool clean) {
-    manifest_update update;
-    const std::vector<manifest_entry> old_entries = read_manifest(folder);
-    std::set<std::string> keep;  // pages of owner this run stands for
-    for (const auto* list : {&written, &named}) {
-        for (const auto& page : *list) {
-            if (auto p = relative_page(folder, page); !p.empty()) keep.insert(p);
+void page_list::add(const std::string& page) {
+    if (const std::string p = relative_page(folder_, page); !p.empty()) add_listed(p);
+}
+
+void page_list::add_listed(std::string_view page) {
+    const std::size_t need = page.size() + 1;
+    if (blocks_.empty() || blocks_.back().used + need > blocks_.back().size) {
+        const std::size_t size = std::max<std::size_t>(1 << 20, need);
+        blocks_.push_back({std::make_unique<char[]>(size), size, 0});
+    }
+    block& b = blocks_.back();
+    std::memcpy(b.bytes.get() + b.used, page.data(), page.size());
+    b.bytes[b.used + page.size()] = '\0';
+    b.used += need;
+    ++count_;
+}
+
+std::vector<const char*> page_list::sorted() const {
+    std::vector<const char*> pages;
+    pages.reserve(count_);
+    for (const block& b : blocks_) {
+        for (std::size_t at = 0; at < b.used; at += std::strlen(b.bytes.get() + at) + 1) {
+            pages.push_back(b.bytes.get() + at);
         }
     }
+    std::sort(pages.begin(), pages.end(), by_bytes);
+    pages.erase(std::unique(pages.begin(), pages.end(),
+                            [](const char* a, const char* b) { return std::strcmp(a, b) == 0; }),
+                pages.end());
+    return pages;
+}
 
-    std::vector<manifest_entry> entries;
-    for (const auto& e : old_entries) {
-        const fs::path file = folder / e.page;
+manifest_update update_manifest(const std::string& owner, const page_list& written,
+                                const page_list& named, bool clean) {
+    const fs::path& folder = written.folder();
+    manifest_update update;
+    const std::vector<const char*> made = written.sorted();
+    std::vector<const char*> keep;  // pages of owner this run stands for
+    if (clean) {
+        const std::vector<const char*> also = named.sorted();
+        std::set_union(made.begin(), made.end(), also.begin(), also.end(), std::back_inserter(keep), by_bytes);
+    }
+
+    // The old list line by line: the other owners' entries as they are, the
+    // owner's pages packed, since a large site lists a million.
+    std::vector<manifest_entry> others;
+    page_list listed_before(folder);
+    std::size_t old_lines = 0, dropped = 0;
+    std::ifstream in(folder / manifest_file_name, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        const auto tab = line.find('\t');
+        if (line.starts_with("#") || tab == std::string::npos) continue;
+        ++old_lines;
+        const std::string_view entry_owner = std::string_view(line).substr(0, tab);
+        const std::string page = line.substr(tab + 1);
+        const fs::path file = folder / page;
         std::error_code ec;
         const auto status = fs::symlink_status(file, ec);
         // What is gone, or is no longer a plain file, is no page to keep.
-        if (ec || !fs::is_regular_file(status)) continue;
-        const bool listed = fs::path(e.page).is_relative() && relative_page(folder, file.string()) == e.page;
-        if (clean && listed && e.owner == owner && !keep.contains(e.page)) {
+        const bool listed = !ec && fs::is_regular_file(status) && fs::path(page).is_relative() &&
+                            relative_page(folder, file.string()) == page;
+        if (!listed) {
+            ++dropped;
+            continue;
+        }
+        if (clean && entry_owner == owner && !std::binary_search(keep.begin(), keep.end(), page.c_str(), by_bytes)) {
             if (fs::remove(file, ec) && !ec) {
-                update.removed.push_back(e.page);
+                update.removed.push_back(page);
+                ++dropped;
                 continue;
             }
             update.errors.push_back("cannot delete " + file.string() + ": " + ec.message());
         }
-        if (listed) entries.push_back(e);
+        if (entry_owner == owner) {
+            listed_before.add_listed(page);
+        } else {
+            others.push_back({std::string(entry_owner), page});
+        }
     }
-    for (const auto& page : written) {
-        const std::string p = relative_page(folder, page);
-        if (!p.empty()) entries.push_back({owner, p});
-    }
-    std::sort(entries.begin(), entries.end(), [](const manifest_entry& a, const manifest_entry& b) {
-        return std::tie(a.owner, a.page) < std::tie(b.owner, b.page);
-    });
-    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+    in.close();
+    std::sort(others.begin(), others.end(), by_owner_and_page);
+    others.erase(std::unique(others.begin(), others.end()), others.end());
 
-    auto sorted_old = old_entries;
-    std::sort(sorted_old.begin(), sorted_old.end(), [](const manifest_entry& a, const manifest_entry& b) {
-        return std::tie(a.owner, a.page) < std::tie(b.owner, b.page);
-    });
+    // The owner's pages: those listed before and still there, and those written.
+    const std::vector<const char*> before = listed_before.sorted();
+    const bool nothing_new = std::includes(before.begin(), before.end(), made.begin(), made.end(), by_bytes);
+    std::vector<const char*> own;
+    if (!nothing_new) {
+        std::set_union(before.begin(), before.end(), made.begin(), made.end(), std::back_inserter(own), by_bytes);
+    }
+    const std::vector<const char*>& pages = nothing_new ? before : own;
     // An unchanged list leaves the folder untouched; no pages, no manifest.
-    if (entries == sorted_old || (entries.empty() && old_entries.empty())) return update;
+    if (nothing_new && dropped == 0 && before.size() + others.size() == old_lines) return update;
+    if (pages.empty() && others.empty() && old_lines == 0) return update;
     std::string error;
-    if (!write_whole(folder, entries, error)) update.errors.push_back(error);
+    if (!write_whole(folder, others, owner, pages, error)) update.errors.push_back(error);
     return update;
 }
 

@@ -5,8 +5,11 @@
 // touches a file it did not write.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace korvane::generator {
@@ -27,6 +30,31 @@ std::filesystem::path manifest_folder(const std::string& base_folder,
 
 std::vector<manifest_entry> read_manifest(const std::filesystem::path& folder);
 
+// Pages relative to a manifest's folder, their names packed one after the
+// other in large blocks: a million pages take little more than the bytes of
+// their names, never a string each.
+class page_list {
+public:
+    explicit page_list(std::filesystem::path folder) : folder_(std::move(folder)) {}
+    // A page as the run opened it; one outside the folder, or whose name
+    // cannot be kept on one manifest line, is not listed.
+    void add(const std::string& page);
+    // A name already relative to the folder.
+    void add_listed(std::string_view page);
+    const std::filesystem::path& folder() const { return folder_; }
+    // Every page once, in byte order (the names stay in the list).
+    std::vector<const char*> sorted() const;
+
+private:
+    struct block {
+        std::unique_ptr<char[]> bytes;  // names, each ended by a NUL
+        std::size_t size = 0, used = 0;
+    };
+    std::filesystem::path folder_;
+    std::vector<block> blocks_;
+    std::size_t count_ = 0;
+};
+
 struct manifest_update {
     std::vector<std::string> removed;  // pages deleted, relative to the folder
     std::vector<std::string> errors;   // one line each: what could not be done
@@ -36,10 +64,9 @@ struct manifest_update {
 // manifest, replaced whole, never half-written. With clean, first deletes
 // the pages the manifest lists for owner that the run neither wrote nor
 // named (named: every page a row named, made or not). Only plain files the
-// manifest lists inside the folder are ever deleted. Paths are as the run
-// opened them; pages outside the folder are not listed.
-manifest_update update_manifest(const std::filesystem::path& folder, const std::string& owner,
-                                const std::vector<std::string>& written,
-                                const std::vector<std::string>& named, bool clean);
+// manifest lists inside the folder are ever deleted. The folder is that of
+// written; named is read only with clean.
+manifest_update update_manifest(const std::string& owner, const page_list& written,
+                                const page_list& named, bool clean);
 
 }  // namespace korvane::generator

@@ -56,8 +56,8 @@ TEST(page_manifest, clean_deletes_exactly_the_stale_pages_korvane_wrote) {
             }
         }
         auto paths = [&](const std::string& field) {
-            std::vector<std::string> out;
-            for (const auto& p : list_of(field)) out.push_back((folder / p).string());
+            page_list out(folder);
+            for (const auto& p : list_of(field)) out.add((folder / p).string());
             return out;
         };
         const auto before = [&] {
@@ -68,7 +68,7 @@ TEST(page_manifest, clean_deletes_exactly_the_stale_pages_korvane_wrote) {
             return files;
         }();
 
-        const auto update = update_manifest(folder, owner_a, paths(row[3]), paths(row[2]), row[4] == "clean");
+        const auto update = update_manifest(owner_a, paths(row[3]), paths(row[2]), row[4] == "clean");
         EXPECT_TRUE(update.errors.empty()) << row.where;
         EXPECT_EQ(joined(update.removed), row[5]) << row.where;
         std::vector<std::string> gone;
@@ -84,6 +84,26 @@ TEST(page_manifest, clean_deletes_exactly_the_stale_pages_korvane_wrote) {
         EXPECT_EQ(expected_after, row[6]) << row.where;
         fs::remove_all(root);
     }
+}
+
+// Names packed in blocks of a MiB: a list spanning several gives each page
+// once, in byte order, and leaves out what lies outside its folder.
+TEST(page_manifest, a_page_list_spanning_blocks_gives_each_page_once_in_order) {
+    const fs::path folder = "/sites/out";
+    page_list pages(folder);
+    std::vector<std::string> expected;
+    for (int i = 2999; i >= 0; --i) {
+        const std::string name = "p" + std::to_string(i) + std::string(500, 'x') + ".html";
+        pages.add((folder / name).string());
+        if (i % 3 == 0) pages.add_listed(name);  // again, already relative
+        expected.push_back(name);
+    }
+    pages.add("/sites/elsewhere/page.html");
+    pages.add((folder / "../out2/page.html").string());
+    std::sort(expected.begin(), expected.end());
+    const std::vector<const char*> sorted = pages.sorted();
+    ASSERT_EQ(sorted.size(), expected.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i) ASSERT_EQ(sorted[i], expected[i]) << i;
 }
 
 }  // namespace

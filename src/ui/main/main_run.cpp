@@ -38,7 +38,8 @@ void make_pages_on_every_core(const GenerationSettings& settings,
     if (!run.lock_output_folder(settings)) return;
     if (!run.open_database(settings)) return;
     const std::int64_t row_count = run.open_main_recordset(settings.main_type, settings.main_name);
-    std::vector<std::string> made_pages, named_pages;
+    const auto folder = generator::manifest_folder(options.base_folder, settings.generated_path);
+    generator::page_list made_pages(folder), named_pages(folder);
     std::string page;
     bool row_stopped = false;
     generator::parallel_options parallel;
@@ -55,9 +56,9 @@ void make_pages_on_every_core(const GenerationSettings& settings,
         using generator::page_outcome;
         if (outcome == page_outcome::stopped) row_stopped = true;
         if (!page.empty()) {
-            named_pages.push_back(page);
+            if (clean) named_pages.add(page);
             if (outcome == page_outcome::written || outcome == page_outcome::unchanged)
-                made_pages.push_back(page);
+                made_pages.add(page);
         }
         page.clear();
         if (options.progress) options.progress(row, count);
@@ -82,9 +83,8 @@ void make_pages_on_every_core(const GenerationSettings& settings,
         report.add_line("No page was removed: the run did not make every row's page.");
     std::error_code ec;
     const auto owner = std::filesystem::absolute(settings.filename, ec).lexically_normal();
-    const auto update = generator::update_manifest(
-        generator::manifest_folder(options.base_folder, settings.generated_path), owner.string(),
-        made_pages, named_pages, clean && whole_run);
+    const auto update =
+        generator::update_manifest(owner.string(), made_pages, named_pages, clean && whole_run);
     for (const std::string& removed : update.removed)
         report.add_line("Removed a page no row names any more: " + removed);
     for (const std::string& error : update.errors) report.add_line(error);
