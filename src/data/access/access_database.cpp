@@ -141,7 +141,17 @@ public:
             if (entry.system && !starts_with_msys(entry.name)) continue;
             out_.note("table", entry.name, "");
             std::string error;
-            if (load_table(entry.name, error)) continue;
+            std::int64_t lost = 0;
+            if (load_table(entry.name, error, lost)) {
+                // Rows a damaged page hid are a problem of the table, never a
+                // silently shorter result.
+                if (lost > 0) {
+                    out_.note("unreadable", entry.name,
+                              "The table '" + entry.name + "' of the Access database '" + path +
+                                  "' is damaged: " + std::to_string(lost) + " of its rows cannot be read.");
+                }
+                continue;
+            }
             if (entry.system) {
                 out_.note("unreadable", entry.name, error);  // matters only to a statement using it
             } else {
@@ -153,7 +163,7 @@ public:
     }
 
 private:
-    bool load_table(const std::string& name, std::string& error) {
+    bool load_table(const std::string& name, std::string& error, std::int64_t& lost) {
         std::vector<column_def> columns;
         bool started = false;
         // The columns are known once the first row comes, or after a read of none.
@@ -182,7 +192,7 @@ private:
                 }
             }
         };
-        const bool read = reader_.read_table(name, columns, on_row, error);
+        const bool read = reader_.read_table(name, columns, on_row, error, &lost);
         if (read && !started) start();
         if (started) out_.byte(table_end_record);
         return read;
@@ -512,7 +522,7 @@ private:
                 if (kind == "table") tables_.push_back(name);
                 else if (kind == "query") queries_.push_back(name);
                 else if (kind == "problem") problems_[name] = detail;
-                else if (kind == "unreadable") unreadable_tables_[access::lower_text(name)] = detail;
+                else if (kind == "unreadable") mark_unreadable(name, detail);
                 else if (kind == "error") failure = detail;
             } else if (record == view_record) {
                 std::array<std::string, 3> view;
@@ -528,6 +538,14 @@ private:
             error = "The Access database '" + path + "' cannot be read: it is damaged.";
         }
         return false;
+    }
+
+    // A table that cannot be read whole is not there: a statement naming it,
+    // or a query over it, fails with why.
+    void mark_unreadable(const std::string& name, const std::string& why) {
+        unreadable_tables_[access::lower_text(name)] = why;
+        problems_[name] = why;
+        sqlite3_exec(db_, ("DROP TABLE IF EXISTS " + sql_name(name)).c_str(), nullptr, nullptr, nullptr);
     }
 
     // Views are made once every table is there; one whose DISTINCTROW

@@ -374,7 +374,7 @@ std::unique_ptr<mdb_reader> mdb_reader::open(const std::string& path, std::strin
 
 bool mdb_reader::read_table(const std::string& name, std::vector<column_def>& columns,
                             const std::function<void(const std::vector<cell>&)>& on_row,
-                            std::string& error) {
+                            std::string& error, std::int64_t* rows_lost) {
     impl& d = *impl_;
     MdbCatalogEntry* entry = nullptr;
     for (std::size_t i = 0; i < catalog_.size(); ++i) {
@@ -421,6 +421,7 @@ bool mdb_reader::read_table(const std::string& name, std::vector<column_def>& co
 
     std::vector<MdbField> fields(n == 0 ? 1 : n);
     std::vector<cell> row(n);
+    std::int64_t rows_read = 0;
     mdb_rewind_table(table);
     while (mdb_fetch_row(table)) {
         int start = 0;
@@ -440,7 +441,9 @@ bool mdb_reader::read_table(const std::string& name, std::vector<column_def>& co
                          row[static_cast<unsigned>(colnum)]);
         }
         on_row(row);
+        ++rows_read;
     }
+    if (rows_lost) *rows_lost = std::max<std::int64_t>(0, static_cast<std::int64_t>(table->num_rows) - rows_read);
     return true;
 }
 

@@ -46,9 +46,12 @@ public:
 
     // Reads a table's columns, then calls on_row once per row with one cell
     // per column. False with a description when the table cannot be read.
+    // rows_lost (when given): how many fewer rows could be read than the
+    // table's definition declares (a damaged data page), else 0. More rows
+    // than declared are no loss: some files count one short.
     bool read_table(const std::string& name, std::vector<column_def>& columns,
                     const std::function<void(const std::vector<cell>&)>& on_row,
-                    std::string& error);
+                    std::string& error, std::int64_t* rows_lost = nullptr);
 
 private:
     struct impl;

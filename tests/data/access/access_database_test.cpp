@@ -185,6 +185,51 @@ TEST(access_files, damaged_file_ends_in_an_error_quietly_and_can_be_stopped) {
     EXPECT_EQ(std::distance(fs::directory_iterator(scratch.dir()), fs::directory_iterator()), 2);
 }
 
+TEST(access_files, rows_a_damaged_page_hides_make_their_table_a_database_problem) {
+    const struct {
+        const char* file;
+        std::size_t page, page_size;  // the data page zeroed
+        const char* table;
+        const char* whole_count;
+        const char* lost;
+        const char* other_sql;  // a table the page did not hold still answers
+        const char* other_answer;
+    } cases[] = {
+        {"db-enc.mdb", 49, 2048, "Table1", "2", "1 of its rows", "", ""},
+        {"Northwind.mdb", 49, 4096, "Customers", "91", "25 of its rows", "select count(*) from Orders", "830"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = locate(c.file);
+        if (path.empty()) continue;  // the shared data is not here
+        SCOPED_TRACE(c.file);
+        const std::string count = std::string("select count(*) from ") + c.table;
+        std::string error;
+        auto whole = open_access_file(path, error);
+        ASSERT_TRUE(whole) << error;
+        EXPECT_EQ(column(*whole, count), c.whole_count);
+
+        test::temp_folder scratch;
+        std::string bytes = test::read_file(path);
+        ASSERT_GT(bytes.size(), (c.page + 1) * c.page_size);
+        bytes.replace(c.page * c.page_size, c.page_size, std::string(c.page_size, '\0'));
+        test::write_file(scratch.path("damaged.mdb"), bytes);
+        auto damaged = open_access_file(scratch.path("damaged.mdb"), error);
+        ASSERT_TRUE(damaged) << error;
+        const std::string got = column(*damaged, count);
+        EXPECT_NE(got.find(std::string("error: The table '") + c.table + "' of the Access database '"),
+                  std::string::npos) << got;
+        EXPECT_NE(got.find(std::string("is damaged: ") + c.lost + " cannot be read."), std::string::npos) << got;
+        if (*c.other_sql) {
+            EXPECT_EQ(column(*damaged, c.other_sql), c.other_answer);
+            // A stored query over the table says the same.
+            const std::string view = "select count(*) from [Customers and Suppliers by City]";
+            EXPECT_EQ(column(*whole, view), "120");
+            EXPECT_NE(column(*damaged, view).find("is damaged: 25 of its rows"), std::string::npos)
+                << column(*damaged, view);
+        }
+    }
+}
+
 TEST(access_files, decimals_keep_every_digit) {
     auto kept = [](const char* digits) {
         access::cell c;
