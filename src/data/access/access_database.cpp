@@ -9,6 +9,7 @@
 #include "data/access/stored_queries.h"
 #include "data/sqlite/sqlite_database.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -270,11 +271,14 @@ private:
     copy_writer& out_;
 };
 
-// The child's work: the records written into the file at copy_path.
+// The child's work: the records written into the copy's file, copy_fd.
 constexpr int cannot_write_copy = 2;  // the child's exit status when the records cannot be written
 
-int build_copy_file(const std::string& path, const std::string& copy_path) {
-    std::FILE* file = std::fopen(copy_path.c_str(), "wb");
+int build_copy_file(const std::string& path, int copy_fd) {
+    // An earlier attempt may have written part of it.
+    if (::ftruncate(copy_fd, 0) != 0 || ::lseek(copy_fd, 0, SEEK_SET) != 0) return cannot_write_copy;
+    const int own = ::dup(copy_fd);
+    std::FILE* file = own < 0 ? nullptr : ::fdopen(own, "wb");
     if (file == nullptr) return cannot_write_copy;
     copy_writer out(file);
     std::string error;
@@ -289,12 +293,22 @@ int build_copy_file(const std::string& path, const std::string& copy_path) {
     return std::fclose(file) == 0 && written ? 0 : cannot_write_copy;
 }
 
-// Removes the copy's file whatever happens to the open.
-struct file_remover {
-    std::string path;
-    ~file_remover() {
-        if (!path.empty()) ::unlink(path.c_str());
-    }
+// The file the child writes the copy into has no name: made without one
+// (O_TMPFILE), or, where the file system cannot, unlinked the moment it is
+// made. The child inherits it across the fork and this process reads it back
+// through the same descriptor, so a kill -9 of either leaves nothing behind.
+int open_copy_file(const std::filesystem::path& folder) {
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+    std::string name = (folder / "korvane-access-XXXXXX").string();
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(name.c_str());
+    return fd;
+}
+
+struct fd_closer {
+    int fd;
+    ~fd_closer() { ::close(fd); }
 };
 
 class access_database final : public database {
@@ -387,15 +401,13 @@ private:
         std::error_code ec;
         std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
         if (ec) folder = "/tmp";
-        std::string name = (folder / "korvane-access-XXXXXX").string();
-        const int fd = ::mkstemp(name.data());
+        const int fd = open_copy_file(folder);
         if (fd < 0) {
             error = "The Access database '" + path + "' cannot be read: no temporary file can be made in " +
                     folder.string() + ".";
             return false;
         }
-        ::close(fd);
-        const file_remover remover{name};
+        const fd_closer closer{fd};
 
         const auto size = std::filesystem::file_size(path, ec);
         const std::uint64_t bytes = ec ? 0 : size;
@@ -408,7 +420,7 @@ private:
         auto outcome = access::child_outcome::stalled;
         int status = 0;
         for (int attempt = 0; attempt < 4 && outcome == access::child_outcome::stalled; ++attempt) {
-            outcome = access::run_in_child([&] { return build_copy_file(path, name); }, limits, stop,
+            outcome = access::run_in_child([&] { return build_copy_file(path, fd); }, limits, stop,
                                            &status);
         }
         if (outcome == access::child_outcome::failed && status == cannot_write_copy) {
@@ -432,8 +444,10 @@ private:
                 return false;
         }
 
-        std::FILE* copy = std::fopen(name.c_str(), "rb");
+        const int own = ::lseek(fd, 0, SEEK_SET) == 0 ? ::dup(fd) : -1;
+        std::FILE* copy = own < 0 ? nullptr : ::fdopen(own, "rb");
         if (copy == nullptr) {
+            if (own >= 0) ::close(own);
             error = "The Access database '" + path + "' cannot be read: its copy cannot be read back.";
             return false;
         }

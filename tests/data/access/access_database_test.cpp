@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -228,6 +229,28 @@ TEST(access_files, rows_a_damaged_page_hides_make_their_table_a_database_problem
                 << column(*damaged, view);
         }
     }
+}
+
+TEST(access_files, the_copy_the_reader_writes_never_has_a_name_to_leave_behind) {
+    test::temp_folder scratch, temp;
+    // libmdb reads this one until it is stopped: time enough to look.
+    const std::string cut = scratch.path("cut.mdb");
+    test::write_file(cut, test::read_file((own_files / "testV1997.mdb").string()).substr(0, 98069));
+    const char* old_temp = std::getenv("TMPDIR");
+    const std::string kept = old_temp ? old_temp : "";
+    ::setenv("TMPDIR", temp.dir().c_str(), 1);
+    stop_source stop;
+    std::thread reader([&] {
+        std::string error;
+        EXPECT_FALSE(open_access_file(cut, error, stop.token()));
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // kill -9 now, of the program or of its reader, would leave nothing.
+    EXPECT_EQ(std::distance(fs::directory_iterator(temp.dir()), fs::directory_iterator()), 0);
+    stop.request_stop();
+    reader.join();
+    if (old_temp) ::setenv("TMPDIR", kept.c_str(), 1);
+    else ::unsetenv("TMPDIR");
 }
 
 TEST(access_files, decimals_keep_every_digit) {
