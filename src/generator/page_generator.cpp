@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The generation run: opening the database and the main result, one page per
-// main row, and the closing lines.
+// main row written by the template interpreter, the counters and the closing
+// lines.
 #include "generator/page_generator.h"
 
 #include "data/global.h"
@@ -24,12 +25,17 @@ std::string percent_text(std::int64_t row_number, std::int64_t row_count) {
     return std::to_string(static_cast<long long>(percent));
 }
 
+run_options with_defaults(run_options options) {
+    if (!options.clock) options.clock = system_local_time;
+    if (options.row_limit <= 0) options.row_limit = no_row_limit;
+    return options;
+}
+
 }  // namespace
 
-page_generator::page_generator(run_options options) : options_(std::move(options)) {
-    if (!options_.clock) options_.clock = system_local_time;
-    if (options_.row_limit <= 0) options_.row_limit = no_row_limit;
-}
+page_generator::page_generator(run_options options)
+    : options_(with_defaults(std::move(options))),
+      interpreter_({options_.clock, options_.row_limit, options_.events}, report_) {}
 
 page_generator::~page_generator() { close(); }
 
@@ -305,7 +311,7 @@ page_outcome page_generator::generate_row(std::int64_t row_number, std::int64_t 
                 engine_->initialise_cursor();
             } else {
                 template_loaded_ = engine_->load_template(resolved_path(template_file));
-                current_template_file_ = template_file;
+                interpreter_.set_template_file(template_file);
             }
             previous_template_file_ = template_file;
 
@@ -315,8 +321,9 @@ page_outcome page_generator::generate_row(std::int64_t row_number, std::int64_t 
                 pump_events();
                 std::string error;
                 if (engine_->open_output_file(resolved_path(output_file), error)) {
-                    repeat_level_ = 0;
-                    process_template(*engine_, nullptr);
+                    interpreter_.set_main_row(main_recordset_.get());
+                    interpreter_.set_database(database_.get());
+                    interpreter_.render(*engine_);
                     close_result closed = engine_->close_output_file();
                     switch (closed.status) {
                         case close_status::written: outcome = page_outcome::written; break;
@@ -386,7 +393,7 @@ void page_generator::close() {
     main_recordset_.reset();
     main_row_index_ = -1;
     main_row_offset_ = 0;
-    repeat_recordset_.fill(nullptr);
+    interpreter_.forget_sections();
     if (database_) {
         database_->end_read_snapshot();
         global::close_database(database_);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// The page generator `korvane`: one generation run over the rows of the main
-// result, and the interpreter of the template language (field values, today's
-// date, repeating and conditional sections). All state of a run lives in one
+// The page generator `korvane`: one generation run, which opens the database,
+// walks the rows of the main result, has the template interpreter write each
+// row's page, counts the pages and reports. All state of a run lives in one
 // page_generator, so runs can work side by side, one per thread.
 //
 // The window calls start_page_generator for a whole run. A tool that renders
@@ -19,13 +19,12 @@
 #include "data/settings.h"
 #include "generator/date_text.h"
 #include "generator/output_lock.h"
-#include "generator/tag_text.h"
+#include "generator/template_interpreter.h"
 #include "generator/template_syntax.h"
 #include "template/template_engine.h"
 #include "ports/log_errors.h"
 #include "ports/stop_token.h"
 
-#include <array>
 #include <functional>
 #include <cstdint>
 #include <limits>
@@ -77,8 +76,6 @@ enum class page_outcome {
 
 class page_generator {
 public:
-    static constexpr int max_repeat_levels = syntax::max_repeat_levels;
-
     explicit page_generator(run_options options = {});
     ~page_generator();
     page_generator(const page_generator&) = delete;
@@ -141,16 +138,6 @@ public:
     std::int64_t files_generated() const { return pages_written_ + pages_unchanged_; }
     const std::string& main_sql() const { return main_sql_; }
 
-    // --- The template language, for tests --------------------------------------
-    // Writes the template from the cursor to the page until the end, or until
-    // a closing tag of a section, on whose "<!--" the cursor is left.
-    void process_template(template_engine& engine, const data::record_set* section_recordset);
-    // text with its #--...--# references replaced by their values.
-    std::string substitute_field_references(std::string_view text,
-                                            const data::record_set* section_recordset) const;
-    // Repeating sections open around the cursor.
-    int repeat_level() const { return repeat_level_; }
-
     // The main result, for tests and tools that set its row themselves.
     data::record_set* main_recordset() { return main_recordset_.get(); }
     void set_main_recordset(std::unique_ptr<data::record_set> result);
@@ -164,31 +151,7 @@ public:
                        const std::string& main_sql);
 
 private:
-    // Today's date as the page shows it; valid until the next call.
-    const std::string& date_text(std::string_view format) const;
-
-    // The repeating section whose opening tag, holding statement, is at the
-    // cursor.
-    void process_repeat_section(template_engine& engine, std::string_view statement,
-                                const data::record_set* section_recordset);
-    void enter_repeat_level(int level, const data::record_set* recordset,
-                            std::int64_t record_number, std::int64_t record_count);
-    const data::record_set* repeat_recordset_at(int level) const;
-    std::int64_t repeat_record_number(int level) const;
-    std::int64_t repeat_record_count(int level) const;
-
-    void process_if_section(template_engine& engine, std::string_view condition,
-                            const data::record_set* section_recordset);
-    // The operand replaced by its value: field references, current_record_num,
-    // number_of_records; anything else as it is.
-    void resolve_operand(std::string& operand, const data::record_set* section_recordset) const;
-
     void start_over(const GenerationSettings& settings);
-    // Appends the value of a field of the current row of recordset, as page
-    // text; the not-found text when the field, the row or the recordset is
-    // missing.
-    void append_field_value(std::string& out, std::string_view parameter,
-                            const data::record_set* recordset) const;
     bool move_main_to_row(std::int64_t row_number);
     // Appends the page text of a field of the main row; false when the row or
     // the field is not there.
@@ -196,15 +159,6 @@ private:
     std::string resolved_path(const std::string& path) const;
     void set_status(const std::string& text);
     void pump_events();
-    // Row count of the statement's result (after substitution, which sql
-    // receives); -1 when it could not run (reported), 0 for no rows or more
-    // than the row limit.
-    std::int64_t run_repeat_statement(std::string_view statement,
-                                      std::unique_ptr<data::record_set>& result,
-                                      const data::record_set* section_recordset, std::string& sql);
-    // Leaves out a conditional section, both parts, from its opening tag on.
-    void skip_if_section(template_engine& engine);
-    void report_too_deep(std::string_view tag);
 
     bool stop_asked() const;
 
@@ -223,23 +177,11 @@ private:
 
     std::unique_ptr<template_engine> engine_;
     std::string previous_template_file_;
-    std::string current_template_file_;
     bool template_loaded_ = false;
-
-    int repeat_level_ = 0;
-    std::array<std::int64_t, max_repeat_levels + 1> repeat_record_number_{};
-    std::array<std::int64_t, max_repeat_levels + 1> repeat_record_count_{};
-    std::array<const data::record_set*, max_repeat_levels + 1> repeat_recordset_{};
-    int section_depth_ = 0;  // sections of both kinds open around the cursor
+    template_interpreter interpreter_;
 
     std::int64_t pages_written_ = 0;
     std::int64_t pages_unchanged_ = 0;
-    std::string scratch_;  // a field value on its way to the page
-    // The date last written, by format and time: a page's dates repeat.
-    mutable std::string date_format_;
-    mutable local_date_time date_now_;
-    mutable std::string date_written_;
-    mutable bool date_known_ = false;
 };
 
 }  // namespace korvane::generator

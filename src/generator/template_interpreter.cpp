@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
-// The template language: the tag loop, field values and today's date,
-// repeating sections and conditional sections.
+// The template language at work: the tag loop, field values and today's
+// date, repeating sections and conditional sections.
+#include "generator/template_interpreter.h"
+
 #include "data/text_helpers.h"
-#include "generator/page_generator.h"
-#include "generator/template_syntax.h"
+#include "generator/tag_text.h"
 
 #include <charconv>
 #include <optional>
+#include <utility>
 
 namespace korvane::generator {
 namespace {
@@ -39,9 +41,21 @@ bool text_is_stored(data::value_kind kind) {
 
 }  // namespace
 
+template_interpreter::template_interpreter(interpreter_options options, log_errors& report)
+    : options_(std::move(options)), report_(report) {}
+
+void template_interpreter::pump_events() {
+    if (options_.events) options_.events->process_pending_events();
+}
+
 // --- The tag loop ------------------------------------------------------------
 
-void page_generator::process_template(template_engine& engine,
+void template_interpreter::render(template_engine& engine) {
+    repeat_level_ = 0;
+    process_template(engine, nullptr);
+}
+
+void template_interpreter::process_template(template_engine& engine,
                                       const data::record_set* section_recordset) {
     while (!engine.end_of_file()) {
         if (!engine.output_to_line_containing(tag_open, "", false)) return;
@@ -53,7 +67,7 @@ void page_generator::process_template(template_engine& engine,
         } else if (name == main_field || name == repeat_field) {
             scratch_.clear();
             append_field_value(scratch_, parameter,
-                               name == main_field ? main_recordset_.get() : section_recordset);
+                               name == main_field ? main_ : section_recordset);
             engine.output_text(scratch_, false);
             engine.jump_past_line_containing(tag_close, "", false);
         } else if (name == repeat) {
@@ -72,7 +86,7 @@ void page_generator::process_template(template_engine& engine,
 
 // --- Values ------------------------------------------------------------------
 
-void page_generator::append_field_value(std::string& out, std::string_view parameter,
+void template_interpreter::append_field_value(std::string& out, std::string_view parameter,
                                         const data::record_set* recordset) const {
     std::string lowered;
     std::string_view field = parameter;
@@ -115,7 +129,7 @@ void page_generator::append_field_value(std::string& out, std::string_view param
     else out += text;
 }
 
-const std::string& page_generator::date_text(std::string_view format) const {
+const std::string& template_interpreter::date_text(std::string_view format) const {
     const local_date_time now = options_.clock();
     if (!date_known_ || now != date_now_ || format != date_format_) {
         date_written_ = generator::date_text(format, now);
@@ -128,7 +142,7 @@ const std::string& page_generator::date_text(std::string_view format) const {
 
 // --- Repeating sections ------------------------------------------------------
 
-void page_generator::enter_repeat_level(int level, const data::record_set* recordset,
+void template_interpreter::enter_repeat_level(int level, const data::record_set* recordset,
                                         std::int64_t record_number, std::int64_t record_count) {
     if (level < 0 || level > max_repeat_levels) return;
     repeat_level_ = level;
@@ -138,22 +152,22 @@ void page_generator::enter_repeat_level(int level, const data::record_set* recor
     repeat_record_count_[at] = record_count;
 }
 
-const data::record_set* page_generator::repeat_recordset_at(int level) const {
+const data::record_set* template_interpreter::repeat_recordset_at(int level) const {
     if (level < 0 || level > max_repeat_levels) return nullptr;
     return repeat_recordset_[static_cast<std::size_t>(level)];
 }
 
-std::int64_t page_generator::repeat_record_number(int level) const {
+std::int64_t template_interpreter::repeat_record_number(int level) const {
     if (level < 0 || level > max_repeat_levels) return 0;
     return repeat_record_number_[static_cast<std::size_t>(level)];
 }
 
-std::int64_t page_generator::repeat_record_count(int level) const {
+std::int64_t template_interpreter::repeat_record_count(int level) const {
     if (level < 0 || level > max_repeat_levels) return 0;
     return repeat_record_count_[static_cast<std::size_t>(level)];
 }
 
-std::string page_generator::substitute_field_references(
+std::string template_interpreter::substitute_field_references(
     std::string_view text, const data::record_set* section_recordset) const {
     std::string result(text);
     std::string replaced;
@@ -180,7 +194,7 @@ std::string page_generator::substitute_field_references(
         const std::string_view whole = result;
         replaced.assign(whole.substr(0, reference.open));
         if (reference.name == main_field) {
-            append_field_value(replaced, reference.parameter, main_recordset_.get());
+            append_field_value(replaced, reference.parameter, main_);
         } else if (reference.name == repeat_field) {
             append_field_value(replaced, reference.parameter, section_recordset);
         }
@@ -194,7 +208,7 @@ std::string page_generator::substitute_field_references(
     return result;
 }
 
-std::int64_t page_generator::run_repeat_statement(std::string_view statement,
+std::int64_t template_interpreter::run_repeat_statement(std::string_view statement,
                                                   std::unique_ptr<data::record_set>& result,
                                                   const data::record_set* section_recordset,
                                                   std::string& sql) {
@@ -205,7 +219,7 @@ std::int64_t page_generator::run_repeat_statement(std::string_view statement,
     if (!result) {
         report_.add_error_line("Problem running SQL for repeating section:");
         report_.add_error_line("    " + error);
-        report_.add_error_line("    Template: " + current_template_file_);
+        report_.add_error_line("    Template: " + template_file_);
         report_.add_error_line("    SQL: " + sql);
         report_.add_blank_error_line();
         pump_events();
@@ -216,7 +230,7 @@ std::int64_t page_generator::run_repeat_statement(std::string_view statement,
     return count >= 1 && count <= options_.row_limit ? count : 0;
 }
 
-void page_generator::process_repeat_section(template_engine& engine, std::string_view statement,
+void template_interpreter::process_repeat_section(template_engine& engine, std::string_view statement,
                                             const data::record_set* section_recordset) {
     if (section_depth_ >= max_section_depth) {
         report_too_deep(engine.tag_at_cursor());
@@ -234,7 +248,7 @@ void page_generator::process_repeat_section(template_engine& engine, std::string
     if (count >= 1 && level >= max_repeat_levels) {
         // No slot is left to replay the body from: the section is left out.
         report_.add_error_line("Too many nested repeating sections (the limit is six):");
-        report_.add_error_line("    Template: " + current_template_file_);
+        report_.add_error_line("    Template: " + template_file_);
         report_.add_error_line("    SQL: " + sql);
         report_.add_blank_error_line();
         engine.jump_past_line_containing(tag_close, "", false);
@@ -278,7 +292,7 @@ void page_generator::process_repeat_section(template_engine& engine, std::string
 
 // --- Conditional sections ----------------------------------------------------
 
-void page_generator::resolve_operand(std::string& operand,
+void template_interpreter::resolve_operand(std::string& operand,
                                      const data::record_set* section_recordset) const {
     if (operand.find(reference_open) != std::string::npos) {
         operand = substitute_field_references(operand, section_recordset);
@@ -289,20 +303,20 @@ void page_generator::resolve_operand(std::string& operand,
     }
 }
 
-void page_generator::skip_if_section(template_engine& engine) {
+void template_interpreter::skip_if_section(template_engine& engine) {
     engine.jump_past_line_containing(tag_close, "", false);
     engine.jump_past_line_containing(end_if_tag, if_opener, false);
 }
 
-void page_generator::report_too_deep(std::string_view tag) {
+void template_interpreter::report_too_deep(std::string_view tag) {
     report_.add_error_line("Too many nested sections (the limit is " +
                            std::to_string(max_section_depth) + "):");
-    report_.add_error_line("    Template: " + current_template_file_);
+    report_.add_error_line("    Template: " + template_file_);
     report_.add_error_line("    TAG: " + std::string(tag));
     report_.add_blank_error_line();
 }
 
-void page_generator::process_if_section(template_engine& engine, std::string_view condition,
+void template_interpreter::process_if_section(template_engine& engine, std::string_view condition,
                                         const data::record_set* section_recordset) {
     if (condition.empty()) {
         report_.add_error_line("IF statement is missing data");

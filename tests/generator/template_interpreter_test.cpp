@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-// The template language over a stand-in database: tags, values, repeating
-// and conditional sections, each page compared byte for byte.
+// The template interpreter on its own, over a stand-in database and a main
+// row made in memory: tags, values, repeating and conditional sections, each
+// page compared byte for byte.
 #include "fake_database.h"
-#include "generator/page_generator.h"
+#include "generator/template_interpreter.h"
 #include "sqlite_test_support.h"
 #include "../support/case_table.h"
 
@@ -22,9 +23,8 @@ using lines = std::vector<std::string>;
 class template_language : public ::testing::Test {
 protected:
     void SetUp() override {
-        generator_.begin_run(status_, report_);
-        report_.clear();
-        generator_.use_database(std::make_unique<fake_database>(book_), GenerationSettings{});
+        log_.set_error_list(&report_);
+        interpreter_.set_database(&database_);
         answer("rows", {"a", "b", "c"});
         answer("empty", {});
         answer("select * from t where id=7 and k='A & B'", {"found"});
@@ -33,10 +33,15 @@ protected:
         answer("inner 2", {});
         answer("inner 3", {"z"}, "i");
         answer("pq", {"p", "q"}, "o");
-        generator_.set_main_recordset(test::make_record_set(
+        set_main_row(
             {{"id", "Title", "url", "nothing", "price", "sold", "\xC3\x84rger"},
              {{number(7), text("A & B"), text("a b/c?d"), null(), data::db_value::from_real(2.5),
-               data::db_value::from_boolean(true), text("grr")}}}));
+               data::db_value::from_boolean(true), text("grr")}}});
+    }
+
+    void set_main_row(const test::fake_table& row) {
+        main_ = test::make_record_set(row);
+        interpreter_.set_main_row(main_.get());
     }
 
     // A statement the database answers, with one column "v".
@@ -55,27 +60,27 @@ protected:
             ADD_FAILURE() << "template did not load or page did not open: " << error;
             return {};
         }
-        generator_.process_template(engine, nullptr);
-        EXPECT_EQ(generator_.repeat_level(), 0);
+        interpreter_.render(engine);
+        EXPECT_EQ(interpreter_.repeat_level(), 0);
         engine.close_output_file();
         return test::read_file(folder_.path("page.html"));
     }
 
     std::string substitute(const std::string& text) {
-        return generator_.substitute_field_references(text, nullptr);
+        return interpreter_.substitute_field_references(text, nullptr);
     }
 
     const lines& report() const { return report_.lines(); }
 
     test::temp_folder folder_;
     fake_database::book book_;
+    fake_database database_{book_};
+    std::unique_ptr<data::record_set> main_;
     memory_error_list report_;
-    null_status_port status_;
-    page_generator generator_{[] {
-        run_options o;
-        o.clock = [] { return local_date_time{2026, 12, 5, 14, 7, 9}; };
-        return o;
-    }()};
+    log_errors log_;
+    template_interpreter interpreter_{
+        {[] { return local_date_time{2026, 12, 5, 14, 7, 9}; }, syntax::classic_row_limit, nullptr},
+        log_};
 };
 
 // Every page of the table: plain text, value tags, repeating and conditional
@@ -127,10 +132,9 @@ TEST_F(template_language, a_seventh_level_with_rows_is_reported_and_left_out) {
 TEST_F(template_language, references_that_values_reproduce_are_cut_off_and_long_values_are_not) {
     // A value holding its own reference does not hang, and a long value does
     // not stop the references after it.
-    generator_.set_main_recordset(test::make_record_set(
-        {{"loop", "grow", "big", "small"},
-         {{text("#--MAIN_FIELD=loop--#"), text("y#--MAIN_FIELD=grow--#"),
-           text(std::string(std::size_t{3} << 20, 'x')), text("s")}}}));
+    set_main_row({{"loop", "grow", "big", "small"},
+                  {{text("#--MAIN_FIELD=loop--#"), text("y#--MAIN_FIELD=grow--#"),
+                    text(std::string(std::size_t{3} << 20, 'x')), text("s")}}});
     EXPECT_EQ(substitute("#--MAIN_FIELD=loop--#!#--MAIN_FIELD=small--#"), "#--MAIN_FIELD=loop--#!s");
     const std::string grown = substitute("#--MAIN_FIELD=grow--#!#--MAIN_FIELD=small--#");
     EXPECT_LT(grown.size(), std::size_t{1} << 20);
@@ -141,7 +145,7 @@ TEST_F(template_language, references_that_values_reproduce_are_cut_off_and_long_
 }
 
 TEST_F(template_language, faulty_conditions_are_reported_and_both_parts_left_out) {
-    generator_.set_main_recordset(test::make_record_set({{"big"}, {{text("9e400")}}}));
+    set_main_row({{"big"}, {{text("9e400")}}});
     EXPECT_EQ(render("a<!--START IF=-->T<!--ELSE-->E<!--END IF-->b\n"
                      "c<!--START IF=x=y-->T<!--ELSE-->E<!--END IF-->d\n"
                      "e<!--START IF=#--MAIN_FIELD=big--# < 1-->T<!--ELSE-->E<!--END IF-->f"),
@@ -166,6 +170,19 @@ TEST_F(template_language, very_deep_nesting_is_cut_off_with_a_report) {
     ASSERT_EQ(report().size(), 4U);
     EXPECT_EQ(report()[0], "Too many nested sections (the limit is 1000):");
     EXPECT_EQ(report()[2], "    TAG: <!--START IF=1==1-->");
+}
+
+TEST_F(template_language, without_a_database_or_a_main_row_sections_fail_and_fields_are_missing) {
+    // What a run hands over is all the interpreter has: nothing is opened
+    // behind its back.
+    interpreter_.set_database(nullptr);
+    interpreter_.set_main_row(nullptr);
+    interpreter_.set_template_file("t.html");
+    EXPECT_EQ(render("<!--REPEAT=rows-->r<!--REPEAT ELSE-->none<!--END REPEAT-->|<!--MAIN_FIELD=id-->"),
+              "none|Korvane: Field, id not found\r\n");
+    EXPECT_EQ(report(), (lines{"Problem running SQL for repeating section:", "    No database is open",
+                               "    Template: t.html", "    SQL: rows", ""}));
+    EXPECT_EQ(book_.statements, lines{});
 }
 
 }  // namespace
