@@ -3,6 +3,7 @@
 
 #include "cli/json_report.h"
 #include "cli/progress_line.h"
+#include "cli/standard_output.h"
 #include "data/settings.h"
 #include "data/text_helpers.h"
 #include "generator/page_generator.h"
@@ -187,7 +188,7 @@ int generate_command(const cli_options& options) {
         if (json) {
             // Nothing was generated: the run did not fail, it never began.
             const run_summary summary{options.settings_file, code, false, received_signal.load() != 0};
-            std::fputs(generate_json(summary, report.lines(), {}).c_str(), stdout);
+            write_standard_output(generate_json(summary, report.lines(), {}));
         }
         return code;
     }
@@ -207,7 +208,7 @@ int generate_command(const cli_options& options) {
         if (json) {
             run_summary summary{options.settings_file, code, code == exit_database_unopened,
                                 code != exit_database_unopened};
-            std::fputs(generate_json(summary, report.lines(), {}).c_str(), stdout);
+            write_standard_output(generate_json(summary, report.lines(), {}));
         }
         return code;
     }
@@ -350,7 +351,7 @@ int generate_command(const cli_options& options) {
         summary.rows_with_problems = problem_rows;
         summary.pages_removed = pages_removed;
         summary.seconds = seconds;
-        std::fputs(generate_json(summary, report.lines(), files_of_rows).c_str(), stdout);
+        write_standard_output(generate_json(summary, report.lines(), files_of_rows));
     }
     return code;
 }

@@ -5,6 +5,7 @@
 #include "cli/generate_command.h"
 #include "cli/watch_command.h"
 #include "cli/json_report.h"
+#include "cli/standard_output.h"
 #include "check/settings_check.h"
 #include "generator/template_syntax.h"
 #include "korvane/version.h"
@@ -38,9 +39,9 @@ int check_command(const cli_options& options) {
                                       [&](const finding& f) { return !f.path_warning || options.confine; });
     const int code = problems ? exit_problems : exit_ok;
     if (options.format == report_format::json) {
-        std::fputs(check_json(options.settings_file, code, outcome.findings).c_str(), stdout);
+        write_standard_output(check_json(options.settings_file, code, outcome.findings));
     } else {
-        for (const auto& f : outcome.findings) std::printf("%s\n", format_finding(f).c_str());
+        for (const auto& f : outcome.findings) write_standard_output(format_finding(f) + "\n");
     }
     return code;
 }

@@ -2,6 +2,7 @@
 #include "cli/watch_command.h"
 
 #include "cli/json_report.h"
+#include "cli/standard_output.h"
 #include "data/settings.h"
 #include "generator/page_generator.h"
 #include "live/live_site.h"
@@ -156,7 +157,7 @@ int watch_command(const cli_options& options) {
             say("watching", {{"settings_file", QString::fromStdString(options.settings_file)}},
                 "watching " + options.settings_file + " (Ctrl+C stops)");
         }
-        std::fflush(stdout);
+        flush_standard_output();
         first = false;
     });
     site.start();

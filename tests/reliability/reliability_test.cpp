@@ -57,7 +57,10 @@ std::string make_site(const temp_folder& dir, const std::string& version,
     return dir.path("site.kvn");
 }
 
-pid_t start_cli(std::vector<std::string> args, rlim_t memory_limit = 0) {
+// Standard output and error go to /dev/null unless out_fd or err_path say
+// otherwise.
+pid_t start_cli(std::vector<std::string> args, rlim_t memory_limit = 0, int out_fd = -1,
+                const std::string& err_path = "") {
     args.insert(args.begin(), KORVANE_CLI);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -65,8 +68,8 @@ pid_t start_cli(std::vector<std::string> args, rlim_t memory_limit = 0) {
     const pid_t child = ::fork();
     if (child == 0) {
         const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
+        ::dup2(out_fd >= 0 ? out_fd : null, 1);
+        ::dup2(err_path.empty() ? null : ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
         if (memory_limit != 0) {
             const rlimit limit{memory_limit, memory_limit};
             ::setrlimit(RLIMIT_AS, &limit);
@@ -151,6 +154,47 @@ TEST(reliability, a_closed_pipe_does_not_end_the_run) {
     std::vector<std::string> problems;
     EXPECT_EQ(check_pages(dir, {"new"}, problems), site_pages);
     EXPECT_EQ(problems, std::vector<std::string>{});
+}
+
+// Runs korvane-cli with its standard output on a pipe nobody reads any more
+// and its standard error into err; the exit status.
+int run_with_closed_stdout(const std::vector<std::string>& args, const std::string& err) {
+    int ends[2];
+    if (::pipe(ends) != 0) return -1;
+    ::close(ends[0]);
+    const pid_t child = start_cli(args, 0, ends[1], err);
+    ::close(ends[1]);
+    return wait_for(child);
+}
+
+TEST(reliability, a_closed_standard_output_is_said_once_and_the_pages_are_still_written) {
+    const std::string said = "korvane-cli: standard output is closed";
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {"generate's JSON", {"generate", "-q", "-j", "1", "--format", "json"}, 0},
+        {"check's findings", {"check"}, 1},
+        {"check's JSON", {"check", "--format", "json"}, 1},
+    };
+    for (const auto& c : cases) {
+        temp_folder dir;
+        // Two tags check finds wrong, so it has more than one line to print.
+        const std::string kvn = make_site(dir, "new", "select tpl, out, id from pages",
+                                          "<!--main_field=id-->\n<!--Main_Field=id-->\n");
+        auto args = c.args;
+        args.push_back(kvn);
+        EXPECT_EQ(run_with_closed_stdout(args, dir.path("err.txt")), c.status) << c.name;
+        const std::string err = read_file(dir.path("err.txt"));
+        const auto first = err.find(said);
+        EXPECT_NE(first, std::string::npos) << c.name << "\n" << err;
+        EXPECT_EQ(err.find(said, first + 1), std::string::npos) << c.name << ": said more than once";
+        if (c.args[0] == "generate") {
+            std::vector<std::string> problems;
+            EXPECT_EQ(check_pages(dir, {"new"}, problems), site_pages) << c.name;
+        }
+    }
 }
 
 TEST(reliability, two_runs_into_one_folder_take_turns_or_the_second_refuses) {
