@@ -28,7 +28,8 @@ std::string relative_page(const fs::path& folder, const std::string& page) {
         const fs::path current = fs::current_path(ec);
         return ec ? std::string() : current.string() + '/';
     }();
-    const std::string start = folder.string() + '/';
+    std::string start = folder.string();  // "site/" from a generated_path of "site/"
+    if (!start.ends_with('/')) start += '/';
     std::string_view from_here = page;
     while (from_here.starts_with("./")) from_here.remove_prefix(2);  // a base folder of "."
     const std::string absolute_text = page.starts_with('/') ? page : here + std::string(from_here);
