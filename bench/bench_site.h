@@ -57,6 +57,16 @@ inline std::string page_template() {
            "<p>Generated <!--TODAYS DATE=yyyy-mm-dd hh:nn--></p>\n</footer>\n</body>\n</html>\n";
 }
 
+// The lighter workload: the same page without its repeating section, only
+// field tags and conditions around fixed text.
+inline std::string fields_template() {
+    std::string t = page_template();
+    const std::size_t from = t.find("<!--REPEAT=");
+    const std::string end = "<!--END REPEAT-->\n";
+    t.erase(from, t.find(end) + end.size() - from);
+    return t;
+}
+
 // The same page as a Jinja2 template, for the script a user would write
 // instead (jinja_site.py); its values come formatted as the pages show them.
 inline std::string jinja_template() {

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 // Measures korvane-cli against a floor on a synthetic catalogue: N pages of
-// about ten child rows each, a 4 KB template with every construct, output in
-// memory and on disk. In one invocation, round robin, it runs the floor program (the same
+// about ten child rows each, output in memory and on disk, in two workloads:
+// "sections", a 4 KB template with every construct (a repeating section over
+// the page's rows with a condition inside), and "fields", the same page
+// without the section. In one invocation, round robin, it runs the floor program (the same
 // pages written by hand-coded logic, preparing the section statement per page
 // and with one prepared statement) and korvane-cli at --jobs 1 and 2, and
 // prints pages/s, user and system CPU per page, peak memory, and the ratios
@@ -47,6 +49,7 @@ struct options {
     std::vector<long> pages{10000, 100000};  // in memory
     std::vector<long> disk_pages{10000};
     std::vector<unsigned> jobs{1, 2};
+    std::vector<std::string> workloads{"sections", "fields"};
     int rounds = 3;
     int settle_seconds = 35;
 };
@@ -115,11 +118,12 @@ bool make_database(const fs::path& file, long pages) {
     return ok;
 }
 
-bool write_settings(const fs::path& file, const std::string& output_folder) {
+bool write_settings(const fs::path& file, const std::string& database, const std::string& templates,
+                    const std::string& output_folder) {
     std::ofstream out(file, std::ios::binary);
-    out << "db_type=0\r\ndb_name=catalogue.sqlite\r\nmain_type=0\r\nmain_name=pages\r\n"
+    out << "db_type=0\r\ndb_name=" << database << "\r\nmain_type=0\r\nmain_name=pages\r\n"
            "template_field=template\r\ngenerated_field=file\r\n"
-           "template_path=templates/\r\ngenerated_path="
+           "template_path=" << templates << "/\r\ngenerated_path="
         << output_folder << "/\r\n";
     return static_cast<bool>(out);
 }
@@ -166,6 +170,7 @@ struct contender {
     std::vector<std::string> args;  // "{site}" and "{kvn}" are filled in
     std::vector<run_result> runs;
     std::vector<double> vs_floor, vs_floor_one;
+    std::vector<double> vs_jobs_one;  // pages/s over korvane-cli --jobs 1's
     std::vector<double> cpu_vs_floor;  // the floor's CPU time over this one's
     std::vector<double> vs_jinja;
 };
@@ -210,7 +215,7 @@ void usage() {
     std::cout << "usage: korvane_bench [--cli PATH] [--other-cli PATH] [--floor PATH] [--jinja PATH]\n"
                  "                     [--tmpfs DIR] [--work DIR] [--pages N[,N...]]\n"
                  "                     [--disk-pages N[,N...] | --no-disk] [--jobs J[,J...]]\n"
-                 "                     [--rounds R] [--settle SECONDS]\n"
+                 "                     [--rounds R] [--settle SECONDS] [--workloads W[,W]]\n"
                  "Runs the floor program and korvane-cli generate (at each --jobs, default 1,2)\n"
                  "round robin on synthetic catalogues, R rounds (default 3), and prints the\n"
                  "medians and the ratios to the floor: first in memory (a folder under /dev/shm,\n"
@@ -220,7 +225,18 @@ void usage() {
                  "run waits until --settle seconds (default 35) have passed since the last\n"
                  "removal before it measures. --other-cli runs a second build (an earlier one,\n"
                  "say) in the same rounds. Where python3 has jinja2, the script a user would\n"
-                 "write instead (--jinja PATH, \"\" to leave it out) runs too.\n";
+                 "write instead (--jinja PATH, \"\" to leave it out) runs too. --workloads picks\n"
+                 "sections (a repeating section per page) and fields (none), default both.\n";
+}
+
+std::vector<std::string> parse_words(const std::string& text) {
+    std::vector<std::string> words;
+    std::stringstream in(text);
+    for (std::string item; std::getline(in, item, ',');) {
+        if (item != "sections" && item != "fields") throw std::invalid_argument("unknown workload " + item);
+        words.push_back(item);
+    }
+    return words;
 }
 
 template <typename T>
@@ -231,13 +247,20 @@ std::vector<T> parse_list(const std::string& text) {
     return values;
 }
 
-bool measure(const options& opt, const fs::path& work, const char* where, long n) {
+bool measure(const options& opt, const fs::path& work, const char* where, long n, const std::string& workload) {
     const bool in_memory = work != opt.work;
-    if (!make_database(work / "catalogue.sqlite", n)) {
-        std::cerr << "korvane_bench: could not build the catalogue database\n";
-        return false;
+    const bool fields = workload == "fields";
+    // One catalogue of each size per folder serves both workloads.
+    const std::string db_name = "catalogue-" + std::to_string(n) + ".sqlite";
+    static std::vector<fs::path> made;
+    if (std::find(made.begin(), made.end(), work / db_name) == made.end()) {
+        if (!make_database(work / db_name, n)) {
+            std::cerr << "korvane_bench: could not build the catalogue database\n";
+            return false;
+        }
+        made.push_back(work / db_name);
     }
-    const std::string db = (work / "catalogue.sqlite").string();
+    const std::string db = (work / db_name).string();
     std::vector<contender> all;
     auto add = [&](std::string name, std::string key, std::vector<std::string> args) {
         contender c;
@@ -246,8 +269,13 @@ bool measure(const options& opt, const fs::path& work, const char* where, long n
         c.args = std::move(args);
         all.push_back(std::move(c));
     };
-    add("floor, statement per page", "floor", {opt.floor, db, "{site}", bench_date_text});
-    add("floor, one statement", "floor1", {opt.floor, db, "{site}", bench_date_text, "--one-statement"});
+    if (fields) {
+        add("floor", "floor", {opt.floor, db, "{site}", bench_date_text, "--fields"});
+        add("floor (again)", "floor1", {opt.floor, db, "{site}", bench_date_text, "--fields"});
+    } else {
+        add("floor, statement per page", "floor", {opt.floor, db, "{site}", bench_date_text});
+        add("floor, one statement", "floor1", {opt.floor, db, "{site}", bench_date_text, "--one-statement"});
+    }
     for (const auto& [cli, label] : {std::pair{opt.cli, std::string()}, {opt.other_cli, std::string("other ")}}) {
         if (cli.empty()) continue;
         for (unsigned jobs : opt.jobs) {
@@ -258,13 +286,13 @@ bool measure(const options& opt, const fs::path& work, const char* where, long n
                 args);
         }
     }
-    const bool jinja = !opt.jinja_script.empty() &&
+    const bool jinja = !fields && !opt.jinja_script.empty() &&
                        std::system("python3 -c 'import jinja2' >/dev/null 2>&1") == 0;
     if (jinja) {
         add("python3 + jinja2", "jinja",
             {"/usr/bin/env", "python3", opt.jinja_script, db,
              (work / "templates" / "page.jinja").string(), "{site}", bench_date_text});
-    } else {
+    } else if (!fields && !opt.jinja_script.empty()) {
         std::printf("(python3 with jinja2 not found: the Jinja2 script is left out)\n");
     }
 
@@ -273,11 +301,12 @@ bool measure(const options& opt, const fs::path& work, const char* where, long n
         // first, after a pause, or right after the floor.
         for (std::size_t k = 0; k < all.size(); ++k) {
             auto& c = all[(k + static_cast<std::size_t>(round - 1)) % all.size()];
-            const std::string folder = "site-" + std::to_string(n) + "-" + c.key + "-" + std::to_string(round);
+            const std::string folder =
+                "site-" + std::to_string(n) + "-" + workload + "-" + c.key + "-" + std::to_string(round);
             const fs::path site = work / folder;
             fs::create_directories(site);
             const fs::path kvn = work / ("bench-" + c.key + ".kvn");
-            write_settings(kvn, folder);
+            write_settings(kvn, db_name, fields ? "templates-fields" : "templates", folder);
             std::vector<std::string> args = c.args;
             for (auto& a : args) {
                 if (a == "{site}") a = site.string();
@@ -294,17 +323,19 @@ bool measure(const options& opt, const fs::path& work, const char* where, long n
         const double floor_speed = all[0].runs.back().seconds;
         const double floor_one_speed = all[1].runs.back().seconds;
         auto cpu = [](const run_result& r) { return r.user_seconds + r.system_seconds; };
+        const auto jobs_one = std::find_if(all.begin(), all.end(), [](const contender& c) { return c.key == "j1"; });
         for (auto& c : all) {
+            if (jobs_one != all.end()) c.vs_jobs_one.push_back(jobs_one->runs.back().seconds / c.runs.back().seconds);
             if (jinja) c.vs_jinja.push_back(all.back().runs.back().seconds / c.runs.back().seconds);
             c.vs_floor.push_back(floor_speed / c.runs.back().seconds);
             c.vs_floor_one.push_back(floor_one_speed / c.runs.back().seconds);
             c.cpu_vs_floor.push_back(cpu(all[0].runs.back()) / std::max(1e-6, cpu(c.runs.back())));
         }
         if (round == 1) {
-            const fs::path reference = work / ("site-" + std::to_string(n) + "-floor-1");
+            const std::string prefix = "site-" + std::to_string(n) + "-" + workload + "-";
+            const fs::path reference = work / (prefix + "floor-1");
             for (std::size_t i = 1; i < all.size(); ++i) {
-                const long differ = pages_differing(
-                    reference, work / ("site-" + std::to_string(n) + "-" + all[i].key + "-1"));
+                const long differ = pages_differing(reference, work / (prefix + all[i].key + "-1"));
                 if (differ != 0) {
                     std::printf("warning: %ld pages of %s differ from the floor's\n", differ,
                                 all[i].name.c_str());
@@ -315,10 +346,11 @@ bool measure(const options& opt, const fs::path& work, const char* where, long n
         if (in_memory) remove_sites(work);
     }
 
-    std::printf("\n%ld pages %s, median of %d rounds; ratios to the floor's in the same round: pages/s,\n"
-                "and CPU time (user + system) of the floor over the program's\n", n, where, opt.rounds);
-    std::printf("%-28s %9s %11s %11s %9s %9s %11s %10s %9s\n", "program", "pages/s", "user us/pg",
-                "sys us/pg", "peak MiB", "vs floor", "vs floor 1", "CPU floor", "vs jinja");
+    std::printf("\n%ld pages %s, %s workload, median of %d rounds; ratios within each round: pages/s\n"
+                "over the floor's and over korvane-cli --jobs 1's, and CPU time (user + system) of the\n"
+                "floor over the program's\n", n, where, workload.c_str(), opt.rounds);
+    std::printf("%-28s %9s %11s %11s %9s %9s %11s %10s %9s %9s\n", "program", "pages/s", "user us/pg",
+                "sys us/pg", "peak MiB", "vs floor", "vs floor 1", "CPU floor", "vs jobs 1", "vs jinja");
     for (auto& c : all) {
         std::vector<double> speed, user, sys, peak;
         for (const auto& r : c.runs) {
@@ -327,9 +359,14 @@ bool measure(const options& opt, const fs::path& work, const char* where, long n
             sys.push_back(r.system_seconds * 1e6 / static_cast<double>(n));
             peak.push_back(static_cast<double>(r.peak_kib) / 1024.0);
         }
-        std::printf("%-28s %9.0f %11.1f %11.1f %9.1f %9.2f %11.2f %10.2f %9.2f\n", c.name.c_str(),
+        std::printf("%-28s %9.0f %11.1f %11.1f %9.1f %9.2f %11.2f %10.2f %9.2f", c.name.c_str(),
                     median(speed), median(user), median(sys), median(peak), median(c.vs_floor),
-                    median(c.vs_floor_one), median(c.cpu_vs_floor), median(c.vs_jinja));
+                    median(c.vs_floor_one), median(c.cpu_vs_floor), median(c.vs_jobs_one));
+        if (c.vs_jinja.empty()) {
+            std::printf(" %9s\n", "-");
+        } else {
+            std::printf(" %9.2f\n", median(c.vs_jinja));
+        }
     }
     std::fflush(stdout);
     return true;
@@ -356,6 +393,7 @@ int main(int argc, char** argv) {
             else if (a == "--pages") opt.pages = parse_list<long>(next());
             else if (a == "--no-disk") opt.disk_pages.clear();
             else if (a == "--jobs") opt.jobs = parse_list<unsigned>(next());
+            else if (a == "--workloads") opt.workloads = parse_words(next());
             else if (a == "--rounds") opt.rounds = std::max(1, std::stoi(next()));
             else if (a == "--settle") opt.settle_seconds = std::stoi(next());
             else if (a == "--help") { usage(); return 0; }
@@ -375,7 +413,10 @@ int main(int argc, char** argv) {
 
     auto write_templates = [](const fs::path& work) {
         fs::create_directories(work / "templates");
+        fs::create_directories(work / "templates-fields");
         std::ofstream(work / "templates" / "page.html", std::ios::binary) << page_template();
+        std::ofstream(work / "templates-fields" / "page.html", std::ios::binary)
+            << korvane::bench::fields_template();
         std::ofstream(work / "templates" / "page.jinja", std::ios::binary)
             << korvane::bench::jinja_template();
     };
@@ -389,7 +430,10 @@ int main(int argc, char** argv) {
             own_tmpfs ? fs::path("/dev/shm/korvane_bench-" + std::to_string(::getpid())) : opt.tmpfs;
         write_templates(memory);
         for (long n : opt.pages) {
-            if (!(ok = measure(opt, memory, "in memory", n))) break;
+            for (const auto& w : opt.workloads) {
+                if (!(ok = measure(opt, memory, "in memory", n, w))) break;
+            }
+            if (!ok) break;
         }
         remove_sites(memory);
         if (own_tmpfs) fs::remove_all(memory);
@@ -427,7 +471,10 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::seconds(wait));
     }
     for (long n : opt.disk_pages) {
-        if (!(ok = measure(opt, opt.work, "on disk", n))) break;
+        for (const auto& w : opt.workloads) {
+            if (!(ok = measure(opt, opt.work, "on disk", n, w))) break;
+        }
+        if (!ok) break;
     }
     remove_pages();
     return ok ? 0 : 1;

@@ -3,10 +3,11 @@
 // written by hand-coded logic, with nothing a general generator needs. What
 // korvane-cli costs beyond this is what generality costs.
 //
-// korvane_floor DATABASE OUTPUT_FOLDER DATE [--one-statement]
+// korvane_floor DATABASE OUTPUT_FOLDER DATE [--one-statement | --fields]
 // DATE is the page's "Generated" text. By default the section statement is
 // prepared afresh for every page, since its text changes from page to page
-// as a template's does; --one-statement binds the page into one statement.
+// as a template's does; --one-statement binds the page into one statement;
+// --fields writes the pages of the lighter workload, without the section.
 #include "bench_site.h"
 
 #include <sqlite3.h>
@@ -87,10 +88,11 @@ bool write_page(const std::string& path, const std::string& page) {
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: korvane_floor DATABASE OUTPUT_FOLDER DATE [--one-statement]\n");
+        std::fprintf(stderr, "usage: korvane_floor DATABASE OUTPUT_FOLDER DATE [--one-statement | --fields]\n");
         return 2;
     }
     const bool one_statement = argc > 4 && std::strcmp(argv[4], "--one-statement") == 0;
+    const bool fields_only = argc > 4 && std::strcmp(argv[4], "--fields") == 0;
     const std::string folder = std::string(argv[2]) + "/";
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(argv[1], &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return 1;
@@ -107,8 +109,9 @@ int main(int argc, char** argv) {
     const std::string in_stock = "\r\n<p class=\"stock\">In stock</p>\r\n\r\n";
     const std::string out_of_stock = "\r\n<p class=\"stock\">Out of stock</p>\r\n\r\n";
     const std::string table_head = between("<p><!--MAIN_FIELD=summary-->", "<!--REPEAT=");
-    const std::string footer = "\r\n\r\n</table>\r\n</main>\r\n<footer>\r\n" + crlf(footer_lines()) +
-                               "<p>Generated " + argv[3] + "</p>\r\n</footer>\r\n</body>\r\n</html>\r\n";
+    const std::string fields_footer = "</table>\r\n</main>\r\n<footer>\r\n" + crlf(footer_lines()) +
+                                      "<p>Generated " + argv[3] + "</p>\r\n</footer>\r\n</body>\r\n</html>\r\n";
+    const std::string footer = "\r\n\r\n" + fields_footer;
 
     sqlite3_stmt* rows = nullptr;
     sqlite3_stmt* lines = nullptr;
@@ -141,27 +144,31 @@ int main(int argc, char** argv) {
         add_text(page, rows, 9);
         page += table_head;
 
-        const sqlite3_int64 id = sqlite3_column_int64(rows, 0);
-        if (one_statement) {
-            sqlite3_reset(lines);
-            sqlite3_bind_int64(lines, 1, id);
+        if (fields_only) {
+            page += fields_footer;
         } else {
-            sql = section_statement + std::to_string(id) + section_order;
-            if (sqlite3_prepare_v2(db, sql.c_str(), -1, &lines, nullptr) != SQLITE_OK) return 1;
+            const sqlite3_int64 id = sqlite3_column_int64(rows, 0);
+            if (one_statement) {
+                sqlite3_reset(lines);
+                sqlite3_bind_int64(lines, 1, id);
+            } else {
+                sql = section_statement + std::to_string(id) + section_order;
+                if (sqlite3_prepare_v2(db, sql.c_str(), -1, &lines, nullptr) != SQLITE_OK) return 1;
+            }
+            bool first = true;
+            while (sqlite3_step(lines) == SQLITE_ROW) {
+                page += first ? "\r\n<tr><td>" : "<tr class=\"sep\"></tr>\r\n\r\n<tr><td>";
+                first = false;
+                add_text(page, lines, 0);
+                page += "</td><td>";
+                add_text(page, lines, 1);
+                page += "</td><td>";
+                add_currency(page, sqlite3_column_double(lines, 2));
+                page += "</td></tr>\r\n";
+            }
+            page += footer;
+            if (!one_statement) sqlite3_finalize(lines);
         }
-        bool first = true;
-        while (sqlite3_step(lines) == SQLITE_ROW) {
-            page += first ? "\r\n<tr><td>" : "<tr class=\"sep\"></tr>\r\n\r\n<tr><td>";
-            first = false;
-            add_text(page, lines, 0);
-            page += "</td><td>";
-            add_text(page, lines, 1);
-            page += "</td><td>";
-            add_currency(page, sqlite3_column_double(lines, 2));
-            page += "</td></tr>\r\n";
-        }
-        page += footer;
-        if (!one_statement) sqlite3_finalize(lines);
 
         const auto* file = reinterpret_cast<const char*>(sqlite3_column_text(rows, 2));
         if (!write_page(folder + file, page)) {
