@@ -17,40 +17,59 @@ namespace {
 
 constexpr const char* first_line = "# korvane page manifest 1: settings file<TAB>page";
 
-// The page relative to folder, or "" when it lies outside it or its name
-// cannot be kept on one manifest line.
-std::string relative_page(const fs::path& folder, const std::string& page) {
-    std::string text;
-    // Most pages are plainly folder/name: spare them the path algebra, which
-    // costs more than the rest of a large run's bookkeeping.
-    static const std::string here = [] {
+// Where the working folder is, with a '/' after it.
+const std::string& here() {
+    static const std::string folder = [] {
         std::error_code ec;
         const fs::path current = fs::current_path(ec);
         return ec ? std::string() : current.string() + '/';
     }();
-    std::string start = folder.string();  // "site/" from a generated_path of "site/"
+    return folder;
+}
+
+// folder with one '/' after it ("site/" from a generated_path of "site/").
+std::string folder_start(const fs::path& folder) {
+    std::string start = folder.string();
     if (!start.ends_with('/')) start += '/';
-    std::string_view from_here = page;
-    while (from_here.starts_with("./")) from_here.remove_prefix(2);  // a base folder of "."
-    const std::string absolute_text = page.starts_with('/') ? page : here + std::string(from_here);
-    if (absolute_text.starts_with(start)) {
-        text = absolute_text.substr(start.size());
-        if (text.find("//") != std::string::npos || text.find("/.") != std::string::npos ||
-            text.starts_with(".")) {
-            text.clear();
-        }
+    return start;
+}
+
+// The rest of page after start when page plainly lies there (folder/name,
+// nothing to normalise); "" otherwise. Most pages do: they are spared the
+// path algebra, which costs more than the rest of a large run's bookkeeping.
+std::string_view plainly_inside(std::string_view page, std::string_view start) {
+    std::string_view rest;
+    if (page.starts_with('/')) {
+        if (!page.starts_with(start)) return {};
+        rest = page.substr(start.size());
+    } else {
+        while (page.starts_with("./")) page.remove_prefix(2);  // a base folder of "."
+        const std::string& cwd = here();
+        if (cwd.empty() || !start.starts_with(cwd) || !page.starts_with(start.substr(cwd.size()))) return {};
+        rest = page.substr(start.size() - cwd.size());
     }
+    if (rest.find("//") != rest.npos || rest.find("/.") != rest.npos || rest.starts_with('.')) return {};
+    return rest;
+}
+
+// Whether a name relative to the folder can be listed: inside it, not the
+// manifest itself, on one line.
+bool listable(std::string_view text) {
+    return !text.empty() && text != "." && !text.starts_with("../") && text != ".." &&
+           text != manifest_file_name && text.find_first_of("\t\r\n") == text.npos;
+}
+
+// The page relative to folder (whose folder_start is start), or "" when it
+// lies outside it or its name cannot be kept on one manifest line.
+std::string relative_page(const fs::path& folder, std::string_view start, const std::string& page) {
+    std::string text(plainly_inside(page, start));
     if (text.empty()) {
         std::error_code ec;
         const fs::path absolute_page = fs::absolute(page, ec).lexically_normal();
         if (ec) return {};
         text = absolute_page.lexically_relative(folder).generic_string();
     }
-    if (text.empty() || text == "." || text.starts_with("../") || text == ".." ||
-        text == manifest_file_name || text.find_first_of("\t\r\n") != std::string::npos) {
-        return {};
-    }
-    return text;
+    return listable(text) ? text : std::string();
 }
 
 bool by_bytes(const char* a, const char* b) { return std::strcmp(a, b) < 0; }
@@ -114,8 +133,15 @@ std::vector<manifest_entry> read_manifest(const fs::path& folder) {
     return entries;
 }
 
+page_list::page_list(std::filesystem::path folder)
+    : folder_(std::move(folder)), start_(folder_start(folder_)) {}
+
 void page_list::add(const std::string& page) {
-    if (const std::string p = relative_page(folder_, page); !p.empty()) add_listed(p);
+    if (const std::string_view rest = plainly_inside(page, start_); listable(rest)) {
+        add_listed(rest);
+    } else if (const std::string p = relative_page(folder_, start_, page); !p.empty()) {
+        add_listed(p);
+    }
 }
 
 void page_list::add_listed(std::string_view page) {
@@ -161,6 +187,7 @@ manifest_update update_manifest(const std::string& owner, const page_list& writt
     // owner's pages packed, since a large site lists a million.
     std::vector<manifest_entry> others;
     page_list listed_before(folder);
+    const std::string start = folder_start(folder);
     std::size_t old_lines = 0, dropped = 0;
     std::ifstream in(folder / manifest_file_name, std::ios::binary);
     for (std::string line; std::getline(in, line);) {
@@ -174,7 +201,7 @@ manifest_update update_manifest(const std::string& owner, const page_list& writt
         const auto status = fs::symlink_status(file, ec);
         // What is gone, or is no longer a plain file, is no page to keep.
         const bool listed = !ec && fs::is_regular_file(status) && fs::path(page).is_relative() &&
-                            relative_page(folder, file.string()) == page;
+                            relative_page(folder, start, file.string()) == page;
         if (!listed) {
             ++dropped;
             continue;

@@ -35,7 +35,7 @@ std::vector<manifest_entry> read_manifest(const std::filesystem::path& folder);
 // their names, never a string each.
 class page_list {
 public:
-    explicit page_list(std::filesystem::path folder) : folder_(std::move(folder)) {}
+    explicit page_list(std::filesystem::path folder);
     // A page as the run opened it; one outside the folder, or whose name
     // cannot be kept on one manifest line, is not listed.
     void add(const std::string& page);
@@ -51,6 +51,7 @@ private:
         std::size_t size = 0, used = 0;
     };
     std::filesystem::path folder_;
+    std::string start_;  // the folder with a '/' after it
     std::vector<block> blocks_;
     std::size_t count_ = 0;
 };
