@@ -278,6 +278,21 @@ bool page_generator::row_page_name(std::int64_t row_number, std::string& page_na
     return append_main_field(row_number, settings_.generated_field, page_name);
 }
 
+page_outcome page_generator::close_page(const std::string& output_file) {
+    close_result closed = engine_->close_output_file();
+    switch (closed.status) {
+        case close_status::written: return page_outcome::written;
+        case close_status::unchanged: return page_outcome::unchanged;
+        case close_status::failed:
+        case close_status::not_open: break;
+    }
+    report_.add_error_line("Error writing file: ");
+    report_.add_error_line("    " + closed.error);
+    report_.add_error_line("    File: " + output_file);
+    report_.add_blank_error_line();
+    return page_outcome::failed;
+}
+
 page_outcome page_generator::generate_row(std::int64_t row_number, std::int64_t row_count,
                                           error_list_target& report, status_port& status) {
     error_list_target* const saved_list = report_.error_list();
@@ -324,18 +339,14 @@ page_outcome page_generator::generate_row(std::int64_t row_number, std::int64_t 
                     interpreter_.set_main_row(main_recordset_.get());
                     interpreter_.set_database(database_.get());
                     interpreter_.render(*engine_);
-                    close_result closed = engine_->close_output_file();
-                    switch (closed.status) {
-                        case close_status::written: outcome = page_outcome::written; break;
-                        case close_status::unchanged: outcome = page_outcome::unchanged; break;
-                        case close_status::failed:
-                        case close_status::not_open:
-                            report_.add_error_line("Error writing file: ");
-                            report_.add_error_line("    " + closed.error);
-                            report_.add_error_line("    File: " + output_file);
-                            report_.add_blank_error_line();
-                            outcome = page_outcome::failed;
-                            break;
+                    if (stop_asked()) {
+                        // A stop during the page may have cut a section's
+                        // statement short: the old page stays as it was.
+                        engine_.reset();
+                        previous_template_file_.clear();
+                        template_loaded_ = false;
+                    } else {
+                        outcome = close_page(output_file);
                     }
                 } else {
                     report_.add_error_line("Error opening file for writing: ");

@@ -161,6 +161,8 @@ private:
     void pump_events();
 
     bool stop_asked() const;
+    // Writes the rendered page; failed (reported) when it cannot be written.
+    page_outcome close_page(const std::string& output_file);
 
     run_options options_;
     GenerationSettings settings_;

@@ -255,6 +255,8 @@ TEST(reliability, sigterm_ends_runaway_sql_and_a_bounded_run_ends_by_itself_in_b
             EXPECT_EQ(wait_for(child), 143) << c.name;
             // A hang guard, not a speed measure: a stop is seen within a second.
             EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(10)) << c.name;
+            // A section cut short by the stop never reaches the page.
+            EXPECT_FALSE(fs::exists(dir.path("out/p1.html"))) << c.name;
         } else {
             const int status = wait_for(child);
             EXPECT_TRUE(status == 0 || status == 1) << c.name << ": " << status;
