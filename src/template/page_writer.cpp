@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "template/page_writer.h"
 
+#include "template/read_up_to.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,20 +37,10 @@ bool file_holds(const std::string& path, std::string_view bytes, std::string& bu
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return false;
     buffer.resize(bytes.size() + 1);  // one more byte: a file that grew is different
-    std::size_t used = 0;
-    bool ok = true;
-    while (used < buffer.size()) {
-        const ssize_t n = ::read(fd, buffer.data() + used, buffer.size() - used);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        if (n == 0) break;
-        used += static_cast<std::size_t>(n);
-    }
+    const ssize_t used = read_up_to(fd, buffer.data(), buffer.size());
     ::close(fd);
-    return ok && used == bytes.size() && std::string_view(buffer.data(), used) == bytes;
+    return used >= 0 && static_cast<std::size_t>(used) == bytes.size() &&
+           std::string_view(buffer.data(), bytes.size()) == bytes;
 }
 
 bool write_all(int fd, std::string_view bytes) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "template/template_engine.h"
 
+#include "template/read_up_to.h"
+
 #include "text/case_fold.h"
 #include "text/utf8.h"
 #include "text/windows_1252.h"
@@ -11,7 +13,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -109,14 +110,13 @@ bool read_whole_file(const std::string& filename, std::string& bytes) {
     bool ok = true;
     for (;;) {
         if (used == bytes.size()) bytes.resize(bytes.size() + read_chunk);
-        const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+        const ssize_t n = read_up_to(fd, bytes.data() + used, bytes.size() - used);
         if (n < 0) {
-            if (errno == EINTR) continue;
             ok = false;
             break;
         }
-        if (n == 0) break;
         used += static_cast<std::size_t>(n);
+        if (used < bytes.size()) break;  // the end of the file
     }
     ::close(fd);
     bytes.resize(ok ? used : 0);
