@@ -35,15 +35,8 @@ void settle_thread_heaps() {
 #endif
 }
 
-// Collects what one row reported, so rows made on other threads can be
-// written out in row order.
-class buffered_list final : public error_list_target {
-public:
-    void clear() override { lines.clear(); }
-    void add_line(const std::string& line) override { lines.push_back(line); }
-    std::vector<std::string> lines;
-};
-
+// Collects the captions of one row, which like its report (a
+// memory_error_list) are written out in row order.
 class buffered_status final : public status_port {
 public:
     void set_status(const std::string& text) override { texts.push_back(text); }
@@ -54,7 +47,7 @@ struct row_result {
     bool done = false;
     bool skip = false;  // in another shard: not made, not reported
     page_outcome outcome = page_outcome::skipped;
-    buffered_list report;
+    memory_error_list report;
     buffered_status status;
     std::string template_file, output_file;  // only when options.files asks for them
 };
@@ -419,11 +412,11 @@ parallel_result make_pages_on_threads(page_generator& reporter, const Generation
                 if (!r.done) return false;
             }
             reporter.count_page(r.outcome);
-            report_row(options, row, row_count, r.outcome, r.report.lines, r.status.texts,
+            report_row(options, row, row_count, r.outcome, r.report.lines(), r.status.texts,
                        r.template_file, r.output_file);
             result.rows_done = row;
             const bool stopped = r.outcome == page_outcome::stopped;
-            r.report.lines = {};  // what is written out need not stay in memory
+            r.report = {};  // what is written out need not stay in memory
             r.status.texts = {};
             if (stopped) {
                 ended_at_row = true;
