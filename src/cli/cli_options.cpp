@@ -55,8 +55,8 @@ bool whole_number_option(const std::string& text, const char* name, int least, i
                          std::string& error) {
     const auto n = whole_number(text);
     if (!n || *n < least || *n > most) {
-        error = std::string(name) + " takes a whole number up to " + std::to_string(most) + ", not '" +
-                text + "'";
+        error = std::string(name) + " takes a whole number from " + std::to_string(least) + " to " +
+                std::to_string(most) + ", not '" + text + "'";
         return false;
     }
     out = *n;
@@ -122,12 +122,9 @@ const option_row options_table[] = {
      }},
     {"jobs", 'j', "N", on_generate, "render pages on N threads (default: one per core)",
      [](cli_options& o, const std::string& v, std::string& error) {
-         const auto n = whole_number(v);
-         if (!n || *n < 1 || *n > 256) {
-             error = "--jobs takes a whole number from 1 to 256, not '" + v + "'";
-             return false;
-         }
-         o.jobs = static_cast<unsigned>(*n);
+         int n = 0;
+         if (!whole_number_option(v, "--jobs", 1, 256, n, error)) return false;
+         o.jobs = static_cast<unsigned>(n);
          return true;
      }},
     {"now", 0, "YYYY-MM-DDTHH:MM:SS", on_generate | on_live, "the date and time TODAYS DATE tags show",
