@@ -49,31 +49,25 @@ struct reference_source {
     const data::record_set* section = nullptr;  // nullptr: the enclosing row is unknown
 };
 
-bool fill_references(std::string text, const reference_source& source, std::string& filled) {
+bool fill_references(std::string_view text, const reference_source& source, std::string& filled) {
+    namespace syntax = generator::syntax;
     filled.clear();
-    while (true) {
-        const auto open = text.find("#--");
-        if (open == std::string::npos) break;
-        const auto close = text.find("--#", open + 3);
-        if (close == std::string::npos) {
-            text.resize(open);
-            break;
+    std::size_t from = 0;
+    for (;;) {
+        const syntax::field_reference reference = syntax::find_field_reference(text, from);
+        if (reference.open == std::string_view::npos || reference.end == std::string_view::npos) {
+            // A reference never closed ends the statement where it opens.
+            filled += text.substr(from, reference.open - from);
+            return true;
         }
-        const std::string reference = text.substr(open + 3, close - open - 3);
-        const auto eq = reference.find('=');
-        const std::string name = reference.substr(0, eq);
-        const std::string parameter = eq == std::string::npos ? "" : reference.substr(eq + 1);
-        std::string value;
-        if (name == "MAIN_FIELD" || name == "REPEAT_FIELD") {
-            const data::record_set* from = name == "MAIN_FIELD" ? source.main : source.section;
-            if (!from) return false;
-            value = text_of(from->value(field_name_of_parameter(parameter)));
+        filled += text.substr(from, reference.open - from);
+        if (reference.name == syntax::main_field || reference.name == syntax::repeat_field) {
+            const data::record_set* rows = reference.name == syntax::main_field ? source.main : source.section;
+            if (!rows) return false;
+            filled += text_of(rows->value(field_name_of_parameter(std::string(reference.parameter))));
         }
-        filled += text.substr(0, open) + value;
-        text.erase(0, close + 3);
+        from = reference.end;
     }
-    filled += text;
-    return true;
 }
 
 // Where a setting stands in a file the writer wrote: the eight keys in order.
