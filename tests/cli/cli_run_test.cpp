@@ -3,6 +3,7 @@
 // report on standard error and in files, --jobs giving the pages and report
 // of --jobs 1, and a stop that leaves no page half-written.
 #include "sqlite_test_support.h"
+#include "../support/cli_process.h"
 
 #include <gtest/gtest.h>
 
@@ -25,25 +26,12 @@ namespace korvane {
 namespace {
 
 namespace fs = std::filesystem;
+using test::cli_result;
 using test::make_sqlite_file;
+using test::run_cli;
 using test::read_file;
 using test::temp_folder;
 using test::write_file;
-
-struct run_result {
-    int status;
-    std::string out, err;
-};
-
-// Runs korvane-cli with args; standard output and error are captured in files.
-run_result run_cli(const temp_folder& dir, const std::vector<std::string>& args) {
-    std::string command = "'" KORVANE_CLI "'";
-    for (const auto& a : args) command += " '" + a + "'";
-    command += " >'" + dir.path("stdout.txt") + "' 2>'" + dir.path("stderr.txt") + "' </dev/null";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(dir.path("stdout.txt")),
-            read_file(dir.path("stderr.txt"))};
-}
 
 struct stopped_run {
     int status;       // -1: not a normal exit
@@ -131,11 +119,11 @@ protected:
     }
 
     // Generates the site into the folder out with further options.
-    run_result generate(const std::string& out, std::vector<std::string> options) {
+    cli_result generate(const std::string& out, std::vector<std::string> options) {
         const auto kvn = write_settings(dir_, out + ".kvn", "site.sqlite",
                                         "select * from pages order by id", out);
         options.insert(options.begin(), {"generate", kvn});
-        return run_cli(dir_, options);
+        return run_cli(dir_.dir(), options);
     }
 
     // The report of one run, with its output folder's name taken out.
@@ -260,13 +248,13 @@ TEST(cli_failed_run, a_failing_main_statement_fails_the_run) {
     temp_folder dir;
     ASSERT_TRUE(make_sqlite_file(dir.path("db.sqlite"), "CREATE TABLE p (tpl TEXT, out TEXT);"));
     const auto kvn = write_settings(dir, "bad.kvn", "db.sqlite", "select * from my-pages", "out");
-    const auto text = run_cli(dir, {"generate", kvn});
+    const auto text = run_cli(dir.dir(), {"generate", kvn});
     EXPECT_EQ(text.status, 1);
     EXPECT_NE(text.err.find("near \"-\": syntax error"), std::string::npos) << text.err;
     EXPECT_NE(text.err.find("the run failed"), std::string::npos) << text.err;
     EXPECT_EQ(text.err.find("0 with problems"), std::string::npos) << text.err;
 
-    const auto json = run_cli(dir, {"generate", kvn, "--format=json"});
+    const auto json = run_cli(dir.dir(), {"generate", kvn, "--format=json"});
     const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
     EXPECT_EQ(o["exit_status"].toInt(), 1);
     EXPECT_TRUE(o["run_failed"].toBool());
@@ -274,7 +262,7 @@ TEST(cli_failed_run, a_failing_main_statement_fails_the_run) {
     EXPECT_EQ(o["problems"][0]["kind"], "main_sql_failed");
     EXPECT_EQ(o["problems"][0]["sql"], "select * from my-pages");
 
-    const auto check = run_cli(dir, {"check", kvn, "--format", "json"});
+    const auto check = run_cli(dir.dir(), {"check", kvn, "--format", "json"});
     const QJsonObject c = QJsonDocument::fromJson(QByteArray::fromStdString(check.out)).object();
     EXPECT_EQ(c["exit_status"].toInt(), check.status);
     ASSERT_FALSE(c["problems"].toArray().isEmpty()) << check.out;
@@ -294,7 +282,7 @@ TEST(cli_failed_run, a_busy_output_folder_is_a_json_document_too) {
     const int held = ::open(dir.path("out/.korvane.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
-    const auto busy = run_cli(dir, {"generate", kvn, "--no-wait", "--format", "json"});
+    const auto busy = run_cli(dir.dir(), {"generate", kvn, "--no-wait", "--format", "json"});
     ::close(held);
     EXPECT_EQ(busy.status, 5);
     QJsonParseError error;
@@ -316,14 +304,14 @@ TEST(cli_clean, removes_the_pages_of_rows_that_are_gone) {
     const auto kvn = write_settings(dir, "site.kvn", "db.sqlite", "select * from p", "out");
     write_file(dir.path("templates/t.html"), "page\n");
     write_file(dir.path("out/mine.html"), "written by hand\n");
-    const auto first = run_cli(dir, {"generate", kvn, "-v", "--jobs=1"});
+    const auto first = run_cli(dir.dir(), {"generate", kvn, "-v", "--jobs=1"});
     EXPECT_EQ(first.status, 0) << first.err;
     EXPECT_NE(first.err.find("wrote " + dir.path("out/c.html") + "\n"), std::string::npos) << first.err;
 
     ASSERT_TRUE(make_sqlite_file(dir.path("db.sqlite"), "DELETE FROM p WHERE out = 'c.html';"));
-    EXPECT_EQ(run_cli(dir, {"generate", kvn}).status, 0);
+    EXPECT_EQ(run_cli(dir.dir(), {"generate", kvn}).status, 0);
     EXPECT_TRUE(fs::exists(dir.path("out/c.html")));  // without --clean nothing is deleted
-    const auto clean = run_cli(dir, {"generate", kvn, "--clean"});
+    const auto clean = run_cli(dir.dir(), {"generate", kvn, "--clean"});
     EXPECT_EQ(clean.status, 0) << clean.err;
     EXPECT_NE(clean.err.find(", 1 removed,"), std::string::npos) << clean.err;
     EXPECT_FALSE(fs::exists(dir.path("out/c.html")));
@@ -349,7 +337,7 @@ TEST(cli_jobs, rows_that_share_files_give_the_pages_of_row_order) {
         fs::remove_all(dir.dir() / "out");
         fs::create_directories(dir.dir() / "out");
         fs::remove(dir.dir() / "templates/gen.html");
-        const auto run = run_cli(dir, {"generate", kvn, "--jobs", jobs});
+        const auto run = run_cli(dir.dir(), {"generate", kvn, "--jobs", jobs});
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(read_file(dir.path("out/same.html")), "row 20\r\n") << jobs;
         EXPECT_EQ(read_file(dir.path("out/p30.html")), "row 7\r\n") << jobs;
@@ -371,19 +359,19 @@ TEST(cli_shard, names_its_part_and_refuses_rows_that_read_other_rows_pages) {
     const auto whole = write_settings(dir, "whole.kvn", "db.sqlite", "select * from p where id <> 9", "out");
     write_file(dir.path("templates/a.html"), "row <!--MAIN_FIELD=id-->\n");
     ::setenv("KORVANE_SHARD", "1/3", 1);
-    const auto from_env = run_cli(dir, {"generate", whole, "--report", dir.path("report.txt")});
+    const auto from_env = run_cli(dir.dir(), {"generate", whole, "--report", dir.path("report.txt")});
     ::unsetenv("KORVANE_SHARD");
     EXPECT_EQ(from_env.status, 0) << from_env.err;
     EXPECT_NE(read_file(dir.path("report.txt")).find("Shard 1/3: only the pages whose file names fall in this part"),
               std::string::npos);
 
     const auto refusing = write_settings(dir, "refusing.kvn", "db.sqlite", "select * from p", "out");
-    const auto refused = run_cli(dir, {"generate", refusing, "--shard", "0/2"});
+    const auto refused = run_cli(dir.dir(), {"generate", refusing, "--shard", "0/2"});
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.err.find("--shard cannot split this run: a row uses as its template a page another row writes"),
               std::string::npos)
         << refused.err;
-    EXPECT_EQ(run_cli(dir, {"generate", refusing, "--shard", "2/2"}).status, 2);  // no part 2 of 2
+    EXPECT_EQ(run_cli(dir.dir(), {"generate", refusing, "--shard", "2/2"}).status, 2);  // no part 2 of 2
 }
 
 TEST(cli_exit_status, tells_scripts_what_happened) {
@@ -404,16 +392,16 @@ TEST(cli_exit_status, tells_scripts_what_happened) {
         {{"generate", dir.path("absent.kvn")}, 3},
         {{"check", ok}, 0}};
     for (const auto& [args, status] : cases) {
-        EXPECT_EQ(run_cli(dir, args).status, status) << ::testing::PrintToString(args);
+        EXPECT_EQ(run_cli(dir.dir(), args).status, status) << ::testing::PrintToString(args);
     }
     EXPECT_EQ(read_file(dir.path("out/a.html")), "plain page\r\n");
 
-    const auto unopened = run_cli(dir, {"generate", nodb, "--quiet"});
+    const auto unopened = run_cli(dir.dir(), {"generate", nodb, "--quiet"});
     EXPECT_EQ(unopened.status, 4);
     EXPECT_NE(unopened.err.find("Error opening database: \n    Could not find file"),
               std::string::npos)
         << unopened.err;
-    const auto check = run_cli(dir, {"check", nodb});
+    const auto check = run_cli(dir.dir(), {"check", nodb});
     EXPECT_EQ(check.status, 1);
     EXPECT_NE(check.out.find("nodb.kvn:2:1: warning: the database does not open"),
               std::string::npos)
@@ -421,17 +409,17 @@ TEST(cli_exit_status, tells_scripts_what_happened) {
 
     // A main result over the row limit is named, and makes no page.
     const auto big = write_settings(dir, "big.kvn", "db.sqlite", "select * from p", "out");
-    const auto over = run_cli(dir, {"generate", big, "--quiet"});
+    const auto over = run_cli(dir.dir(), {"generate", big, "--quiet"});
     EXPECT_EQ(over.status, 0);
     EXPECT_NE(over.err.find("the main result has more than 32767 rows: no pages were written"),
               std::string::npos)
         << over.err;
     EXPECT_FALSE(fs::exists(dir.path("out/p2.html")));
 
-    const auto help = run_cli(dir, {"--help"});
+    const auto help = run_cli(dir.dir(), {"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: korvane-cli generate"), std::string::npos);
-    const auto version = run_cli(dir, {"--version"}).out;
+    const auto version = run_cli(dir.dir(), {"--version"}).out;
     EXPECT_TRUE(version.starts_with("korvane-cli (Korvane) 1.3.0\nLicense Apache-2.0")) << version;
 }
 

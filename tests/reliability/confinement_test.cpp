@@ -2,12 +2,10 @@
 // Rows that name files outside their folders: allowed and written by default,
 // listed by check, refused one by one by generate --confine.
 #include "sqlite_test_support.h"
+#include "../support/cli_process.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,21 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::read_file;
+using test::run_cli;
 using test::temp_folder;
 using test::write_file;
-
-struct cli_run {
-    int status = -1;
-    std::string out, err;
-};
-
-cli_run run_cli(const temp_folder& dir, const std::string& args) {
-    const std::string command = "'" KORVANE_CLI "' " + args + " >'" + dir.path("stdout.txt") + "' 2>'" +
-                                dir.path("stderr.txt") + "'";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(dir.path("stdout.txt")),
-            read_file(dir.path("stderr.txt"))};
-}
 
 const struct {
     const char* template_value;
@@ -74,12 +60,17 @@ std::string make_site(const temp_folder& dir) {
 TEST(confinement, rows_outside_their_folders_are_written_listed_by_check_and_refused_when_confined) {
     for (const bool confine : {false, true}) {
         temp_folder dir;
-        const std::string kvn = "'" + make_site(dir) + "'";
-        const std::string option = confine ? " --confine" : "";
-        const auto check = run_cli(dir, "check" + option + " " + kvn);
+        const std::string kvn = make_site(dir);
+        std::vector<std::string> check_args{"check", kvn};
+        std::vector<std::string> generate_args{"generate", "-q", "-j", "1", "--format", "json", kvn};
+        if (confine) {
+            check_args.push_back("--confine");
+            generate_args.push_back("--confine");
+        }
+        const auto check = run_cli(dir.dir(), check_args);
         // Allowed files are warnings; a check for a confined run fails on them.
         EXPECT_EQ(check.status, confine ? 1 : 0) << check.out << check.err;
-        const auto generated = run_cli(dir, "generate -q -j 1 --format json" + option + " " + kvn);
+        const auto generated = run_cli(dir.dir(), generate_args);
         EXPECT_EQ(generated.status, confine ? 1 : 0) << generated.err;
 
         for (std::size_t i = 0; i < std::size(rows); ++i) {
@@ -105,7 +96,7 @@ TEST(confinement, rows_outside_their_folders_are_written_listed_by_check_and_ref
         }
     }
     temp_folder dir;
-    const auto json = run_cli(dir, "check --format json '" + make_site(dir) + "'");
+    const auto json = run_cli(dir.dir(), {"check", "--format", "json", make_site(dir)});
     EXPECT_NE(json.out.find("\"kind\": \"path_warning\""), std::string::npos) << json.out;
 }
 
