@@ -39,6 +39,14 @@ int allow_reading_only(void*, int action, const char* detail, const char* detail
                                          std::strcmp(detail, "ROLLBACK") == 0)
                        ? SQLITE_OK
                        : SQLITE_DENY;
+        case SQLITE_UPDATE:
+            // A full-text table (FTS3/4) asks this of the schema table when
+            // it opens; a statement that would write is refused anyway
+            // before it runs (read-only file, read-only statements only).
+            return detail != nullptr && (std::strcmp(detail, "sqlite_master") == 0 ||
+                                         std::strcmp(detail, "sqlite_schema") == 0)
+                       ? SQLITE_OK
+                       : SQLITE_DENY;
         case SQLITE_PRAGMA: {
             // Those that describe tables, whatever they are given.
             static constexpr const char* describing[] = {"table_info", "table_xinfo", "index_list",

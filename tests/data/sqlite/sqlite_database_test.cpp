@@ -141,7 +141,8 @@ TEST_F(sqlite_values, kinds_follow_columns_through_views_but_not_expressions) {
 // What is refused
 
 TEST_F(sqlite_file, only_one_statement_that_reads_is_run) {
-    ASSERT_TRUE(open_site("CREATE TABLE t (a INTEGER); INSERT INTO t VALUES (1);"));
+    ASSERT_TRUE(open_site("CREATE TABLE t (a INTEGER); INSERT INTO t VALUES (1);"
+                          "CREATE VIRTUAL TABLE f USING fts4(a); INSERT INTO f VALUES ('a b');"));
     const std::string before = read_file(path_);
     for (const auto& row : test::read_case_table("data/sqlite/sqlite_refused_cases.tsv", 2)) {
         const std::string error = query_error(*db_, row[0]);
@@ -152,6 +153,8 @@ TEST_F(sqlite_file, only_one_statement_that_reads_is_run) {
     // Trailing semicolons, blanks and comments are fine.
     EXPECT_TRUE(query_ok(*db_, "SELECT a FROM t;; \r\n -- done"));
     EXPECT_TRUE(query_ok(*db_, "PRAGMA table_info(t)"));
+    // A full-text table is read like any other.
+    EXPECT_TRUE(query_ok(*db_, "SELECT a FROM f WHERE f MATCH 'b'")) << query_error(*db_, "SELECT a FROM f");
     EXPECT_FALSE(std::filesystem::exists(folder_.path("new.sqlite")));
 
     std::string error;
