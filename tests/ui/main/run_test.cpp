@@ -160,9 +160,9 @@ TEST_F(runs, stop_during_a_slow_page_is_answered_at_once_and_ends_the_run_at_the
     ASSERT_FALSE(stopped_in.isEmpty());
     EXPECT_GE(ticks_in_that_page, 2);  // events ran during the slow page
     EXPECT_TRUE(report().contains("Generation stopped by the user."));
-    // Pages in hand are finished, whole; no further one is begun (each core
-    // may have had one in hand).
-    EXPECT_EQ(read_text_file(path("site/" + stopped_in)), "<p>1000001</p>\r\n");
+    // A page in hand when the stop came is finished whole or, when the stop
+    // cut its statement short, not written at all; no further one is begun
+    // (each core may have had one in hand).
     const QStringList written = QDir(path("site")).entryList({"*.html"});
     EXPECT_LT(written.size(), 12);
     for (const QString& page : written)
