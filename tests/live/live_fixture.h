@@ -23,7 +23,7 @@ namespace korvane::test {
 
 // Runs the event loop until done() or the time is up (generous: waits, not
 // timing checks).
-inline bool wait_until(const std::function<bool()>& done, int ms = 5000) {
+inline bool wait_until(const std::function<bool()>& done, int ms = 30000) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {

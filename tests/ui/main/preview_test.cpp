@@ -13,7 +13,7 @@ bool wait_until(const std::function<bool()>& done) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
-        if (timer.elapsed() > 10000) return false;
+        if (timer.elapsed() > 30000) return false;  // only against a hang
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
