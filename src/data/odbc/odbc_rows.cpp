@@ -106,7 +106,7 @@ private:
     bool registered_ = false;
     QString sql_;
     std::optional<QSqlQuery> query_;
-    std::vector<column_class> classes_;
+    std::vector<odbc_column> classes_;
 };
 
 }  // namespace

@@ -19,55 +19,55 @@
 namespace korvane::data {
 namespace {
 
-column_class classify(const QSqlField& field, const std::string& type_name) {
+odbc_column classify(const QSqlField& field, const std::string& type_name) {
     switch (field.typeID()) {
         case SQL_BIT:
-            return column_class::boolean;
+            return odbc_column::boolean;
         case SQL_NUMERIC:
         case SQL_DECIMAL:
-            return column_class::decimal;
+            return odbc_column::decimal;
         case SQL_REAL:
-            return column_class::single;
+            return odbc_column::single;
         case SQL_FLOAT:
         case SQL_DOUBLE:
             // psqlODBC reports PostgreSQL's money as SQL_FLOAT.
-            return type_name == "money" ? column_class::money : column_class::real;
+            return type_name == "money" ? odbc_column::money : odbc_column::real;
         default:
             break;
     }
     switch (field.metaType().id()) {
         case QMetaType::Bool:
-            return column_class::boolean;
+            return odbc_column::boolean;
         case QMetaType::Int:
         case QMetaType::Short:
         case QMetaType::Long:
         case QMetaType::LongLong:
         case QMetaType::Char:
         case QMetaType::SChar:
-            return column_class::integer;
+            return odbc_column::integer;
         case QMetaType::UInt:
         case QMetaType::UShort:
         case QMetaType::ULong:
         case QMetaType::ULongLong:
         case QMetaType::UChar:
-            return column_class::unsigned_integer;
+            return odbc_column::unsigned_integer;
         case QMetaType::Double:
-            return column_class::real;
+            return odbc_column::real;
         case QMetaType::Float:
-            return column_class::single;
+            return odbc_column::single;
         case QMetaType::QDate:
-            return column_class::date;
+            return odbc_column::date;
         case QMetaType::QTime:
-            return column_class::time;
+            return odbc_column::time;
         case QMetaType::QDateTime:
-            return column_class::date_time;
+            return odbc_column::date_time;
         case QMetaType::QByteArray:
-            return column_class::binary;
+            return odbc_column::binary;
         default:
             // Strings, and whatever the driver reports that Qt has no type
             // for: a column declared integer that the driver reports as text
             // stays text.
-            return column_class::text;
+            return odbc_column::text;
     }
 }
 
@@ -140,46 +140,46 @@ db_value real_value(const QVariant& v, bool single) {
                   : db_value::from_real(static_cast<double>(number));
 }
 
-db_value convert(const QVariant& v, column_class kind) {
+db_value convert(const QVariant& v, odbc_column kind) {
     switch (kind) {
-        case column_class::integer:
+        case odbc_column::integer:
             return db_value::from_integer(v.toLongLong());
-        case column_class::unsigned_integer: {
+        case odbc_column::unsigned_integer: {
             const qulonglong u = v.toULongLong();
             if (u > static_cast<qulonglong>(std::numeric_limits<std::int64_t>::max())) {
                 return db_value::from_text(std::to_string(u), value_kind::decimal);
             }
             return db_value::from_integer(static_cast<std::int64_t>(u));
         }
-        case column_class::boolean:
+        case odbc_column::boolean:
             return db_value::from_boolean(v.toLongLong() != 0);
-        case column_class::real:
+        case odbc_column::real:
             return real_value<double>(v, false);
-        case column_class::single:
+        case odbc_column::single:
             return real_value<float>(v, true);
-        case column_class::decimal:
+        case odbc_column::decimal:
             return db_value::from_text(utf8(v.toString().trimmed()), value_kind::decimal);
-        case column_class::money:
+        case odbc_column::money:
             return money_value(utf8(v.toString().trimmed()));
-        case column_class::date: {
+        case odbc_column::date: {
             const QDate d = v.toDate();
             return d.isValid() ? db_value::from_text(date_text(d), value_kind::date) : db_value::from_text(utf8(v.toString()));
         }
-        case column_class::time: {
+        case odbc_column::time: {
             const QTime t = v.toTime();
             return t.isValid() ? db_value::from_text(time_text(t), value_kind::time) : db_value::from_text(utf8(v.toString()));
         }
-        case column_class::date_time: {
+        case odbc_column::date_time: {
             const QDateTime dt = v.toDateTime();
             if (!dt.isValid()) return db_value::from_text(utf8(v.toString()));
             return db_value::from_text(date_text(dt.date()) + " " + time_text(dt.time()), value_kind::date_time);
         }
-        case column_class::binary: {
+        case odbc_column::binary: {
             const QByteArray bytes = v.toByteArray();
             return db_value::from_text(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                                        value_kind::binary);
         }
-        case column_class::text:
+        case odbc_column::text:
             break;
     }
     if (v.metaType().id() == QMetaType::QByteArray) {
@@ -220,14 +220,14 @@ result_columns read_columns(const QSqlQuery& query) {
     return result;
 }
 
-void read_row(QSqlQuery& query, const std::vector<column_class>& classes, db_value* values) {
+void read_row(QSqlQuery& query, const std::vector<odbc_column>& classes, db_value* values) {
     for (std::size_t i = 0; i < classes.size(); ++i) {
-        const column_class kind = classes[i];
+        const odbc_column kind = classes[i];
         const int column = static_cast<int>(i);
         // QODBC reads a row's cells in order when first asked, with the
         // policy set at that moment: decimals as the driver's text, every
         // digit kept; reals as binary doubles, no text between.
-        const bool as_text = kind == column_class::decimal || kind == column_class::money;
+        const bool as_text = kind == odbc_column::decimal || kind == odbc_column::money;
         query.setNumericalPrecisionPolicy(as_text ? QSql::HighPrecision : QSql::LowPrecisionDouble);
         values[i] = query.isNull(column) ? db_value::null_value() : convert(query.value(column), kind);
     }

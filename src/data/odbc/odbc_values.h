@@ -21,7 +21,7 @@ std::string describe(const QSqlError& e, const std::string& fallback);
 
 // How the cells of one result column become values, decided once per column
 // from the ODBC SQL type (QSqlField::typeID under QODBC) and Qt's type.
-enum class column_class {
+enum class odbc_column {
     integer,
     unsigned_integer,
     boolean,
@@ -38,13 +38,13 @@ enum class column_class {
 
 struct result_columns {
     std::vector<std::string> names;
-    std::vector<column_class> classes;
+    std::vector<odbc_column> classes;
 };
 
 // The columns of an executed query.
 result_columns read_columns(const QSqlQuery& query);
 
 // The current row of query into values, one per column.
-void read_row(QSqlQuery& query, const std::vector<column_class>& classes, db_value* values);
+void read_row(QSqlQuery& query, const std::vector<odbc_column>& classes, db_value* values);
 
 }  // namespace korvane::data
