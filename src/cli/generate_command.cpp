@@ -223,8 +223,8 @@ int generate_command(const cli_options& options) {
 
     // The pages of the run, for the manifest and --clean: those written or
     // left as they were, and every one a row named.
-    const auto folder = generator::manifest_folder(base, settings.generated_path);
-    generator::page_list pages_made(folder), pages_named(folder);
+    generator::run_pages pages(generator::manifest_folder(base, settings.generated_path),
+                               options.clean);
     std::map<std::int64_t, row_files> files_of_rows;  // --format json only
     row_files current;
     generator::parallel_options parallel;
@@ -252,10 +252,7 @@ int generate_command(const cli_options& options) {
         const bool made = outcome == page_outcome::written || outcome == page_outcome::unchanged;
         if (!made || report.row_problem_lines() > 0) ++problem_rows;
         if (outcome == page_outcome::stopped) row_stopped = true;
-        if (!current.output_file.empty()) {
-            if (options.clean) pages_named.add(current.output_file);  // only --clean reads them
-            if (made) pages_made.add(current.output_file);
-        }
+        pages.row_ended(current.output_file, made);
         if (outcome == page_outcome::written && options.verbose) {
             progress.finish();
             std::fprintf(stderr, "wrote %s\n", current.output_file.c_str());
@@ -304,11 +301,7 @@ int generate_command(const cli_options& options) {
     }
     std::int64_t pages_removed = 0;
     if (signal_number == 0 && !run_failed) {
-        std::error_code ec;
-        const auto owner = std::filesystem::absolute(options.settings_file, ec).lexically_normal();
-        const auto update =
-            generator::update_manifest(owner.string(), pages_made, pages_named,
-                                       options.clean && whole_run);
+        const auto update = pages.update(options.settings_file, whole_run);
         for (const auto& page : update.removed) {
             if (options.verbose) std::fprintf(stderr, "removed %s\n", page.c_str());
         }

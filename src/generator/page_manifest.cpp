@@ -240,4 +240,10 @@ manifest_update update_manifest(const std::string& owner, const page_list& writt
     return update;
 }
 
+manifest_update run_pages::update(const std::string& settings_file, bool whole_run) const {
+    std::error_code ec;
+    const fs::path owner = fs::absolute(settings_file, ec).lexically_normal();
+    return update_manifest(owner.string(), made_, named_, clean_ && whole_run);
+}
+
 }  // namespace korvane::generator

@@ -70,4 +70,26 @@ struct manifest_update {
 manifest_update update_manifest(const std::string& owner, const page_list& written,
                                 const page_list& named, bool clean);
 
+// The pages of one run as its rows end: those made (written or left as they
+// were) and, only when the run cleans, every page a row named. Both the
+// command line's run and the window's keep their list this way.
+class run_pages {
+public:
+    run_pages(const std::filesystem::path& folder, bool clean)
+        : made_(folder), named_(folder), clean_(clean) {}
+    // page: as the row's run opened it ("" when its fields could not be read).
+    void row_ended(const std::string& page, bool made) {
+        if (page.empty()) return;
+        if (clean_) named_.add(page);
+        if (made) made_.add(page);
+    }
+    // Lists the pages in the manifest for the settings file's run; removes
+    // the stale ones only when cleaning after a run through every row.
+    manifest_update update(const std::string& settings_file, bool whole_run) const;
+
+private:
+    page_list made_, named_;
+    bool clean_;
+};
+
 }  // namespace korvane::generator

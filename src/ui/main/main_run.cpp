@@ -17,7 +17,6 @@
 #include <QProgressBar>
 
 #include <exception>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -38,8 +37,8 @@ void make_pages_on_every_core(const GenerationSettings& settings,
     if (!run.lock_output_folder(settings)) return;
     if (!run.open_database(settings)) return;
     const std::int64_t row_count = run.open_main_recordset(settings.main_type, settings.main_name);
-    const auto folder = generator::manifest_folder(options.base_folder, settings.generated_path);
-    generator::page_list made_pages(folder), named_pages(folder);
+    generator::run_pages pages(
+        generator::manifest_folder(options.base_folder, settings.generated_path), clean);
     std::string page;
     bool row_stopped = false;
     generator::parallel_options parallel;
@@ -55,11 +54,8 @@ void make_pages_on_every_core(const GenerationSettings& settings,
                             const std::string&) {
         using generator::page_outcome;
         if (outcome == page_outcome::stopped) row_stopped = true;
-        if (!page.empty()) {
-            if (clean) named_pages.add(page);
-            if (outcome == page_outcome::written || outcome == page_outcome::unchanged)
-                made_pages.add(page);
-        }
+        pages.row_ended(page, outcome == page_outcome::written ||
+                                  outcome == page_outcome::unchanged);
         page.clear();
         if (options.progress) options.progress(row, count);
     };
@@ -81,10 +77,7 @@ void make_pages_on_every_core(const GenerationSettings& settings,
     const bool whole_run = !stopped && !row_stopped && made.rows_done == row_count;
     if (clean && !whole_run)
         report.add_line("No page was removed: the run did not make every row's page.");
-    std::error_code ec;
-    const auto owner = std::filesystem::absolute(settings.filename, ec).lexically_normal();
-    const auto update =
-        generator::update_manifest(owner.string(), made_pages, named_pages, clean && whole_run);
+    const auto update = pages.update(settings.filename, whole_run);
     for (const std::string& removed : update.removed)
         report.add_line("Removed a page no row names any more: " + removed);
     for (const std::string& error : update.errors) report.add_line(error);
