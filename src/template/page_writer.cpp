@@ -149,10 +149,71 @@ close_result failure(std::string_view what, int error_number, const std::string&
 
 std::string proc_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
+// A folder with more names than this is not listed: the set would cost more
+// memory than looking up each page's name costs time.
+constexpr std::size_t max_listed_names = 65536;
+
+// Set once linkat has refused a file by its descriptor alone (allowed only to
+// privileged processes on older kernels): from then on it is named through
+// /proc.
+std::atomic<bool> link_by_descriptor_refused{false};
+
+// Gives the file open as fd the name `name` in the folder open as folder_fd.
+int link_descriptor(int fd, int folder_fd, const std::string& name) {
+    if (!link_by_descriptor_refused.load(std::memory_order_relaxed)) {
+        if (::linkat(fd, "", folder_fd, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+        if (errno != ENOENT && errno != EPERM && errno != EINVAL) return -1;
+    }
+    const std::string from = proc_path(fd);
+    const int linked = ::linkat(AT_FDCWD, from.c_str(), folder_fd, name.c_str(), AT_SYMLINK_FOLLOW);
+    if (linked == 0) link_by_descriptor_refused.store(true, std::memory_order_relaxed);
+    return linked;
+}
+
 }  // namespace
 
 page_writer::~page_writer() {
     if (anonymous_fd_ >= 0) ::close(anonymous_fd_);
+    forget_folder();
+}
+
+void page_writer::forget_folder() {
+    if (folder_fd_ >= 0) ::close(folder_fd_);
+    folder_fd_ = -1;
+    folder_path_.clear();
+    listed_.clear();
+    listed_complete_ = false;
+}
+
+bool page_writer::use_folder(const std::string& folder) {
+    if (folder == folder_path_) return folder_fd_ >= 0;
+    forget_folder();
+    // Listed only from its second page on: a folder per page would pay for
+    // the listing with nothing to gain from it.
+    if (folder != previous_folder_) {
+        previous_folder_ = folder;
+        return false;
+    }
+    folder_path_ = folder;
+    folder_fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_fd_ < 0) return false;
+    const int list_fd = ::openat(folder_fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = list_fd < 0 ? nullptr : ::fdopendir(list_fd);
+    if (dir == nullptr) {
+        if (list_fd >= 0) ::close(list_fd);
+        return true;  // not listed: every page looks its name up
+    }
+    listed_complete_ = true;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (listed_.size() == max_listed_names) {
+            listed_.clear();
+            listed_complete_ = false;
+            break;
+        }
+        listed_.emplace(entry->d_name);
+    }
+    ::closedir(dir);
+    return true;
 }
 
 bool page_writer::open(const std::string& filename, std::string& error) {
@@ -171,6 +232,27 @@ bool page_writer::open(const std::string& filename, std::string& error) {
     std::string folder = slash == std::string::npos ? std::string(".")
                          : slash == 0               ? std::string("/")
                                                     : filename.substr(0, slash);
+    name_ = slash == std::string::npos ? filename : filename.substr(slash + 1);
+    bytes_written_ = false;
+    page_.clear();
+
+    // Most pages of a run are new files in a folder of earlier pages: one
+    // whose name its folder did not hold needs no look at its whole path.
+    new_name_ = false;
+    if (!name_.empty() && name_ != "." && name_ != ".." && use_folder(folder) &&
+        listed_complete_ && !listed_.contains(name_)) {
+        anonymous_fd_ = ::openat(folder_fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (anonymous_fd_ >= 0) {
+            remove_stray_temporaries(folder);
+            output_path_ = filename;
+            output_folder_ = std::move(folder);
+            target_existed_ = false;
+            new_name_ = true;
+            open_ = true;
+            return true;
+        }
+        forget_folder();  // gone or changed: looked up afresh below and next time
+    }
 
     // A symbolic link at the page's name is replaced by the page, as any
     // rename replaces it; the file it points to is never written.
@@ -230,7 +312,6 @@ bool page_writer::open(const std::string& filename, std::string& error) {
     output_path_ = filename;
     output_folder_ = std::move(folder);
     target_existed_ = found == 0;
-    page_.clear();
     open_ = true;
     return true;
 }
@@ -238,13 +319,39 @@ bool page_writer::open(const std::string& filename, std::string& error) {
 close_result page_writer::close() {
     if (!open_) return {};
     open_ = false;
-    close_result result = write_page();
+    close_result result = new_name_ ? link_new_page() : write_page();
     page_.clear();
     if (anonymous_fd_ >= 0) {
         ::close(anonymous_fd_);
         anonymous_fd_ = -1;
     }
     return result;
+}
+
+close_result page_writer::link_new_page() {
+    if (!write_all(anonymous_fd_, page_)) {
+        return failure("The page could not be written", errno, output_path_);
+    }
+    bytes_written_ = true;
+    if (link_descriptor(anonymous_fd_, folder_fd_, name_) == 0) {
+        close_result result;
+        result.status = close_status::written;
+        return result;
+    }
+    // A name taken since the folder was listed (another process, or an
+    // earlier row of this run) is a page to compare and replace; a folder
+    // gone or replaced is looked up again by its path.
+    const int error_number = errno;
+    if (error_number != EEXIST && error_number != ENOENT) {
+        return failure("The page could not be put in place", error_number, output_path_);
+    }
+    if (error_number == ENOENT) forget_folder();
+    struct stat info {};
+    target_existed_ = ::lstat(output_path_.c_str(), &info) == 0;
+    if (target_existed_ && S_ISDIR(info.st_mode)) {
+        return failure("The page could not be put in place", EISDIR, output_path_);
+    }
+    return write_page();
 }
 
 close_result page_writer::write_page() {
@@ -275,7 +382,9 @@ close_result page_writer::write_page() {
         }
         return failure(what, error_number, output_path_);
     };
-    if (!write_all(fd, page_)) return give_up("The page could not be written", errno);
+    if (!bytes_written_ && !write_all(fd, page_)) {
+        return give_up("The page could not be written", errno);
+    }
     if (regular) {
         // A replaced page keeps its owner and group where we may set them,
         // then its mode (a change of owner may clear set-id bits). Best

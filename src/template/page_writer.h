@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 namespace korvane {
 
@@ -49,7 +50,15 @@ public:
 
 private:
     close_result write_page();
-    close_result write_new_page();
+    // A page whose name was free when its folder was listed: linked in under
+    // that name at once, or handed to write_page when the name was taken
+    // meanwhile.
+    close_result link_new_page();
+    // Keeps folder open and its names listed while the pages go there, so a
+    // new page costs no lookup of its whole path; false when it cannot be
+    // opened.
+    bool use_folder(const std::string& folder);
+    void forget_folder();
 
     bool open_ = false;
     std::string output_path_;      // the page being written
@@ -59,6 +68,17 @@ private:
     std::string page_;             // the completed lines of the page
     std::string compare_bytes_;    // the page already there, when it may be unchanged
     std::string temporary_path_;
+    bool bytes_written_ = false;   // page_ is already in anonymous_fd_
+
+    // The folder of the last page, open, and the names it held when it was
+    // opened (listed_complete_ false: too many to keep, every page looks).
+    std::string previous_folder_;  // the folder of the page before
+    std::string folder_path_;
+    int folder_fd_ = -1;
+    std::unordered_set<std::string> listed_;
+    bool listed_complete_ = false;
+    bool new_name_ = false;  // the open found the page's name free in the listing
+    std::string name_;       // the page's name in its folder
 };
 
 }  // namespace korvane
