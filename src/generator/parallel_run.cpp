@@ -291,6 +291,44 @@ parallel_result make_pages_on_threads(page_generator& reporter, const Generation
     thread_options.stop = {};
     thread_options.progress = nullptr;
 
+    // Makes the rows of one chunk on run (opened: its database is open).
+    auto make_chunk = [&](page_generator& run, bool opened, chunk* c) {
+        if (opened) run.set_main_rows(std::move(c->rows), c->first_row, reporter.main_sql());
+        for (std::size_t i = 0; i < c->results.size() && !stopping(); ++i) {
+            row_result& r = c->results[i];
+            const std::int64_t row = c->first_row + static_cast<std::int64_t>(i);
+            if (row > stop_row.load()) break;
+            if (r.skip) continue;
+            if (opened) {
+                r.outcome = run.generate_row(row, row_count, r.report, r.status);
+                if (options.files) files_of_row(run, row, r.template_file, r.output_file);
+            } else {
+                // The database went away after the run had opened it.
+                r.report.add_line("Error opening database: ");
+                r.report.add_line(
+                    "    The database could not be opened again for another thread");
+                r.report.add_line("    Database: " + mask_passwords(settings.database_name));
+                r.report.add_line("");
+                r.outcome = page_outcome::stopped;
+            }
+            if (r.outcome == page_outcome::stopped) stopped_at(row);
+            std::lock_guard lock(mutex);
+            r.done = true;
+        }
+        {
+            std::lock_guard lock(mutex);
+            c->ended = true;
+        }
+        // Once a chunk: waking the writer for every row costs more than a row.
+        chunk_done.notify_all();
+    };
+    // The next chunk no thread has taken, or null.
+    auto take_chunk = [&]() -> std::shared_ptr<chunk> {
+        if (waiting.empty() || stopping()) return nullptr;
+        std::shared_ptr<chunk> c = waiting.front();
+        waiting.pop_front();
+        return c;
+    };
     auto work = [&] {
         page_generator run(thread_options);
         const bool opened = run.open_database(settings);
@@ -303,38 +341,10 @@ parallel_result make_pages_on_threads(page_generator& reporter, const Generation
                 while (waiting.empty() && !all_read && !stopping()) {
                     work_ready.wait_for(lock, std::chrono::milliseconds(50));
                 }
-                if (waiting.empty() || stopping()) break;
-                c = waiting.front();
-                waiting.pop_front();
+                c = take_chunk();
+                if (!c) break;
             }
-            if (opened) run.set_main_rows(std::move(c->rows), c->first_row, reporter.main_sql());
-            for (std::size_t i = 0; i < c->results.size() && !stopping(); ++i) {
-                row_result& r = c->results[i];
-                const std::int64_t row = c->first_row + static_cast<std::int64_t>(i);
-                if (row > stop_row.load()) break;
-                if (r.skip) continue;
-                if (opened) {
-                    r.outcome = run.generate_row(row, row_count, r.report, r.status);
-                    if (options.files) files_of_row(run, row, r.template_file, r.output_file);
-                } else {
-                    // The database went away after the run had opened it.
-                    r.report.add_line("Error opening database: ");
-                    r.report.add_line(
-                        "    The database could not be opened again for another thread");
-                    r.report.add_line("    Database: " + mask_passwords(settings.database_name));
-                    r.report.add_line("");
-                    r.outcome = page_outcome::stopped;
-                }
-                if (r.outcome == page_outcome::stopped) stopped_at(row);
-                std::lock_guard lock(mutex);
-                r.done = true;
-            }
-            {
-                std::lock_guard lock(mutex);
-                c->ended = true;
-            }
-            // Once a chunk: waking the writer for every row costs more than a row.
-            chunk_done.notify_all();
+            make_chunk(run, opened, c.get());
         }
         run.close();
     };
@@ -359,11 +369,42 @@ parallel_result make_pages_on_threads(page_generator& reporter, const Generation
         chunk_done.notify_all();
     };
 
+    // This thread makes pages too, between reading rows and reporting them:
+    // on its own run, with its own connection, opened when first needed.
+    run_options own_options = thread_options;
+    own_options.events = options.waiting;
+    std::unique_ptr<page_generator> own_run;
+    bool own_opened = false;
+    // Makes a chunk no thread has taken yet; false when there is none.
+    auto make_chunk_here = [&] {
+        std::shared_ptr<chunk> c;
+        {
+            std::lock_guard lock(mutex);
+            c = take_chunk();
+        }
+        if (!c) return false;
+        try {
+            if (!own_run) {
+                own_run = std::make_unique<page_generator>(own_options);
+                own_opened = own_run->open_database(settings);
+            }
+            make_chunk(*own_run, own_opened, c.get());
+        } catch (const std::exception& e) {
+            {
+                std::lock_guard lock(mutex);
+                if (failure.empty()) failure = e.what();
+            }
+            thread_failed.store(true);
+            chunk_done.notify_all();
+        }
+        return true;
+    };
+
     parallel_result result;
     result.threads = jobs;
     settle_thread_heaps();
     std::vector<std::thread> threads;
-    for (unsigned i = 0; i < jobs; ++i) threads.emplace_back(worker);
+    for (unsigned i = 1; i < jobs; ++i) threads.emplace_back(worker);
     auto end_threads = [&] {
         {
             std::lock_guard lock(mutex);
@@ -474,11 +515,30 @@ parallel_result make_pages_on_threads(page_generator& reporter, const Generation
             work_ready.notify_one();
         }
         if (in_order.empty()) break;
+        // Rather than wait for the oldest rows, make some here.
+        if (make_chunk_here()) continue;
         going = report_front(true);
     }
     end_threads();
+    if (own_run) own_run->close();
     // Rows finished after a stop are still reported, in order, until the first gap.
     while (!ended_at_row && !thread_failed.load() && !in_order.empty() && report_front(false)) {
+    }
+    // Past it, the pages made before a stop are counted and reported too, so
+    // the count says what is on disk.
+    if (!ended_at_row && !thread_failed.load() && options.stop.stop_requested()) {
+        for (const auto& c : in_order) {
+            for (std::size_t i = 0; i < c->results.size(); ++i) {
+                const row_result& r = c->results[i];
+                const std::int64_t row = c->first_row + static_cast<std::int64_t>(i);
+                if (row <= result.rows_done || !r.done || r.skip || r.outcome == page_outcome::stopped) {
+                    continue;
+                }
+                reporter.count_page(r.outcome);
+                report_row(options, row, row_count, r.outcome, r.report.lines(), r.status.texts,
+                           r.template_file, r.output_file);
+            }
+        }
     }
     if (!failure.empty()) {
         options.report->add_line("Error generating pages: ");
