@@ -5,72 +5,47 @@
 #include "sqlite_test_support.h"
 #include "../support/cli_process.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <fcntl.h>
 #include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <csignal>
-#include <cstdio>
+
 #include <filesystem>
-#include <functional>
 #include <sstream>
-#include <thread>
 
 namespace korvane {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
 using test::cli_result;
 using test::make_sqlite_file;
-using test::run_cli;
 using test::read_file;
+using test::run_cli;
 using test::temp_folder;
 using test::write_file;
+using test::write_settings;
 
-struct stopped_run {
-    int status;       // -1: not a normal exit
-    std::string err;  // what it wrote on standard error
-};
-
-// Starts korvane-cli with args and sends it SIGTERM once ready() holds (or
-// after five seconds). Its standard error goes to a file in dir.
-stopped_run stop_cli(const temp_folder& dir, std::vector<std::string> args,
-                     const std::function<bool()>& ready) {
-    args.insert(args.begin(), KORVANE_CLI);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const std::string err_file = dir.path("stderr.txt");
-    const pid_t child = fork();
-    if (child == 0) {
-        const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (err >= 0) dup2(err, 2);
-        execv(KORVANE_CLI, argv.data());
-        _exit(127);
-    }
-    for (int i = 0; i < 500 && !ready(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    kill(child, SIGTERM);
-    int status = 0;
-    waitpid(child, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(err_file)};
+// A site in dir from the table p that sql makes in db.sqlite, with the
+// template templates/t.html; its settings file.
+std::string small_site(const temp_folder& dir, const std::string& sql,
+                       const std::string& main = "select * from p", const std::string& text = "page\n") {
+    EXPECT_TRUE(make_sqlite_file(dir.path("db.sqlite"), sql));
+    const auto kvn = write_settings(dir.dir(), "site.kvn", "db.sqlite", main);
+    write_file(dir.path("templates/t.html"), text);
+    return kvn;
 }
 
-// Settings of a site in dir: main SQL on the SQLite file db, pages into out.
-std::string write_settings(const temp_folder& dir, const std::string& name, const std::string& db,
-                           const std::string& main, const std::string& out) {
-    fs::create_directories(dir.dir() / "templates");
-    fs::create_directories(dir.dir() / out);
-    const std::string text = "db_type=0\r\ndb_name=" + db + "\r\nmain_type=2\r\nmain_name=" + main +
-                             "\r\ntemplate_field=tpl\r\ngenerated_field=out\r\n";
-    write_file(dir.path(name),
-               text + "template_path=templates/\r\ngenerated_path=" + out + "/\r\n");
-    return dir.path(name);
+QJsonObject json_of(const std::string& text) {
+    QJsonParseError error;
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error).object();
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
+    return o;
 }
 
 // A site whose templates use every construct, and whose rows alternate
@@ -120,8 +95,8 @@ protected:
 
     // Generates the site into the folder out with further options.
     cli_result generate(const std::string& out, std::vector<std::string> options) {
-        const auto kvn = write_settings(dir_, out + ".kvn", "site.sqlite",
-                                        "select * from pages order by id", out);
+        const auto kvn = write_settings(dir_.dir(), out + ".kvn", "site.sqlite", "select * from pages order by id",
+                                        out + "/");
         options.insert(options.begin(), {"generate", kvn});
         return run_cli(dir_.dir(), options);
     }
@@ -144,7 +119,7 @@ TEST_F(cli_site, jobs_give_the_pages_and_report_of_a_single_thread) {
             out, {"--jobs", jobs, "--now", "2026-12-05T09:08:07", "--report",
                   dir_.path(out + ".txt"), "--status-log", dir_.path(out + "-status.txt")});
         EXPECT_EQ(run.status, 1) << out << ": " << run.err;
-        EXPECT_EQ(run.err.find("one thread"), std::string::npos) << run.err;
+        EXPECT_THAT(run.err, Not(HasSubstr("one thread")));
     }
     std::size_t pages = 0;
     for (const auto& entry : fs::directory_iterator(dir_.dir() / "jobs1")) {
@@ -159,33 +134,32 @@ TEST_F(cli_site, jobs_give_the_pages_and_report_of_a_single_thread) {
 
     // The pages hold what the constructs give (the language tests check each one): here
     // the innermost section's REPEAT_FIELD, which has no "name".
-    EXPECT_NE(read_file(dir_.path("jobs1/p1.html"))
-                  .find("<li>item 1 \r\n\r\n  note: note of Korvane: Field, name not found\r\n"),
-              std::string::npos);
+    EXPECT_THAT(read_file(dir_.path("jobs1/p1.html")),
+                HasSubstr("<li>item 1 \r\n\r\n  note: note of Korvane: Field, name not found\r\n"));
     const std::string text = report("jobs1");
     for (const char* line :
          {"Template does not exist or contains no text \n(check the path and filename):\n",
           "Error opening file for writing: ", "Problem running SQL for repeating section:",
           "IF statement is missing data"}) {
-        EXPECT_NE(text.find(line), std::string::npos) << line;
+        EXPECT_THAT(text, HasSubstr(line)) << line;
     }
     EXPECT_TRUE(text.ends_with("\nProcess complete. 58 files generated\n")) << text;
 }
 
 TEST_F(cli_site, a_second_run_leaves_unchanged_pages_alone_and_quiet_shows_only_problems) {
     const auto first = generate("out", {"--now", "2026-12-05T09:08:07"});
-    EXPECT_NE(first.err.find("Starting Korvane page generator..."), std::string::npos);
-    EXPECT_NE(first.err.find("58 pages written, 0 left unchanged"), std::string::npos) << first.err;
+    EXPECT_THAT(first.err, HasSubstr("Starting Korvane page generator..."));
+    EXPECT_THAT(first.err, HasSubstr("58 pages written, 0 left unchanged"));
 
     const auto again = generate("out", {"--now", "2026-12-05T09:08:07", "--quiet"});
     EXPECT_EQ(again.status, 1);
-    EXPECT_EQ(again.err.find("Starting Korvane page generator..."), std::string::npos) << again.err;
-    EXPECT_EQ(again.err.find("Process complete."), std::string::npos);
-    EXPECT_NE(again.err.find("Problem running SQL for repeating section:"), std::string::npos);
+    EXPECT_THAT(again.err, Not(HasSubstr("Starting Korvane page generator...")));
+    EXPECT_THAT(again.err, Not(HasSubstr("Process complete.")));
+    EXPECT_THAT(again.err, HasSubstr("Problem running SQL for repeating section:"));
 
     // Only the pages that show the date change a month later.
     const auto later = generate("out", {"--now", "2027-01-01T00:00:00", "--jobs", "2"});
-    EXPECT_NE(later.err.find("50 pages written, 8 left unchanged"), std::string::npos) << later.err;
+    EXPECT_THAT(later.err, HasSubstr("50 pages written, 8 left unchanged"));
 }
 
 // --format json on stdout says what the text report on stderr says, problem
@@ -193,16 +167,14 @@ TEST_F(cli_site, a_second_run_leaves_unchanged_pages_alone_and_quiet_shows_only_
 TEST_F(cli_site, the_json_report_holds_the_problems_of_the_text_report) {
     const auto run = generate("json", {"--format", "json", "--jobs", "2", "--now", "2026-12-05T09:08:07",
                                        "--report", dir_.path("json.txt")});
-    QJsonParseError error;
-    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error).object();
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out;
+    const QJsonObject json = json_of(run.out);
     EXPECT_EQ(json["exit_status"].toInt(), run.status);
     EXPECT_EQ(run.status, 1);
     const QJsonObject summary = json["summary"].toObject();
     const std::string counts = std::to_string(summary["pages_written"].toInt()) + " pages written, " +
                                std::to_string(summary["pages_unchanged"].toInt()) + " left unchanged, " +
                                std::to_string(summary["rows_with_problems"].toInt()) + " with problems";
-    EXPECT_NE(run.err.find(counts), std::string::npos) << counts << "\n" << run.err;
+    EXPECT_THAT(run.err, HasSubstr(counts)) << counts << "\n" << run.err;
     EXPECT_EQ(summary["rows"].toInt(), 60);
 
     // The problems' lines, in order, are the report's lines between its start
@@ -246,16 +218,14 @@ TEST_F(cli_site, the_json_report_holds_the_problems_of_the_text_report) {
 // status and the JSON report alike.
 TEST(cli_failed_run, a_failing_main_statement_fails_the_run) {
     temp_folder dir;
-    ASSERT_TRUE(make_sqlite_file(dir.path("db.sqlite"), "CREATE TABLE p (tpl TEXT, out TEXT);"));
-    const auto kvn = write_settings(dir, "bad.kvn", "db.sqlite", "select * from my-pages", "out");
+    const auto kvn = small_site(dir, "CREATE TABLE p (tpl TEXT, out TEXT);", "select * from my-pages");
     const auto text = run_cli(dir.dir(), {"generate", kvn});
     EXPECT_EQ(text.status, 1);
-    EXPECT_NE(text.err.find("near \"-\": syntax error"), std::string::npos) << text.err;
-    EXPECT_NE(text.err.find("the run failed"), std::string::npos) << text.err;
-    EXPECT_EQ(text.err.find("0 with problems"), std::string::npos) << text.err;
+    EXPECT_THAT(text.err, HasSubstr("near \"-\": syntax error"));
+    EXPECT_THAT(text.err, HasSubstr("the run failed"));
+    EXPECT_THAT(text.err, Not(HasSubstr("0 with problems")));
 
-    const auto json = run_cli(dir.dir(), {"generate", kvn, "--format=json"});
-    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+    const QJsonObject o = json_of(run_cli(dir.dir(), {"generate", kvn, "--format=json"}).out);
     EXPECT_EQ(o["exit_status"].toInt(), 1);
     EXPECT_TRUE(o["run_failed"].toBool());
     ASSERT_EQ(o["problems"].toArray().size(), 1);
@@ -263,10 +233,10 @@ TEST(cli_failed_run, a_failing_main_statement_fails_the_run) {
     EXPECT_EQ(o["problems"][0]["sql"], "select * from my-pages");
 
     const auto check = run_cli(dir.dir(), {"check", kvn, "--format", "json"});
-    const QJsonObject c = QJsonDocument::fromJson(QByteArray::fromStdString(check.out)).object();
+    const QJsonObject c = json_of(check.out);
     EXPECT_EQ(c["exit_status"].toInt(), check.status);
     ASSERT_FALSE(c["problems"].toArray().isEmpty()) << check.out;
-    EXPECT_TRUE(c["problems"][0]["template_file"].toString().endsWith("bad.kvn"));
+    EXPECT_TRUE(c["problems"][0]["template_file"].toString().endsWith("site.kvn"));
     EXPECT_GE(c["problems"][0]["line"].toInt(), 1);
 }
 
@@ -274,20 +244,14 @@ TEST(cli_failed_run, a_failing_main_statement_fails_the_run) {
 // prints its JSON document.
 TEST(cli_failed_run, a_busy_output_folder_is_a_json_document_too) {
     temp_folder dir;
-    ASSERT_TRUE(make_sqlite_file(dir.path("db.sqlite"),
-                                 "CREATE TABLE p (tpl TEXT, out TEXT); INSERT INTO p VALUES ('t.html', 'a.html');"));
-    const auto kvn = write_settings(dir, "site.kvn", "db.sqlite", "select * from p", "out");
-    write_file(dir.path("templates/t.html"), "page\n");
-    fs::create_directories(dir.path("out"));
+    const auto kvn = small_site(dir, "CREATE TABLE p (tpl TEXT, out TEXT); INSERT INTO p VALUES ('t.html', 'a.html');");
     const int held = ::open(dir.path("out/.korvane.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     const auto busy = run_cli(dir.dir(), {"generate", kvn, "--no-wait", "--format", "json"});
     ::close(held);
     EXPECT_EQ(busy.status, 5);
-    QJsonParseError error;
-    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(busy.out), &error).object();
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << busy.out;
+    const QJsonObject o = json_of(busy.out);
     EXPECT_EQ(o["exit_status"].toInt(), 5);
     EXPECT_FALSE(o["run_failed"].toBool());
     EXPECT_EQ(o["summary"]["pages_written"].toInt(), 0);
@@ -297,23 +261,19 @@ TEST(cli_failed_run, a_busy_output_folder_is_a_json_document_too) {
 // --clean removes the page of a row that is gone, and nothing else.
 TEST(cli_clean, removes_the_pages_of_rows_that_are_gone) {
     temp_folder dir;
-    ASSERT_TRUE(make_sqlite_file(dir.path("db.sqlite"),
-                                 "CREATE TABLE p (tpl TEXT, out TEXT);"
-                                 "INSERT INTO p VALUES ('t.html', 'a.html'), ('t.html', 'b.html'),"
-                                 " ('t.html', 'c.html');"));
-    const auto kvn = write_settings(dir, "site.kvn", "db.sqlite", "select * from p", "out");
-    write_file(dir.path("templates/t.html"), "page\n");
+    const auto kvn = small_site(dir, "CREATE TABLE p (tpl TEXT, out TEXT); INSERT INTO p VALUES"
+                                     " ('t.html', 'a.html'), ('t.html', 'b.html'), ('t.html', 'c.html');");
     write_file(dir.path("out/mine.html"), "written by hand\n");
     const auto first = run_cli(dir.dir(), {"generate", kvn, "-v", "--jobs=1"});
     EXPECT_EQ(first.status, 0) << first.err;
-    EXPECT_NE(first.err.find("wrote " + dir.path("out/c.html") + "\n"), std::string::npos) << first.err;
+    EXPECT_THAT(first.err, HasSubstr("wrote " + dir.path("out/c.html") + "\n"));
 
     ASSERT_TRUE(make_sqlite_file(dir.path("db.sqlite"), "DELETE FROM p WHERE out = 'c.html';"));
     EXPECT_EQ(run_cli(dir.dir(), {"generate", kvn}).status, 0);
     EXPECT_TRUE(fs::exists(dir.path("out/c.html")));  // without --clean nothing is deleted
     const auto clean = run_cli(dir.dir(), {"generate", kvn, "--clean"});
     EXPECT_EQ(clean.status, 0) << clean.err;
-    EXPECT_NE(clean.err.find(", 1 removed,"), std::string::npos) << clean.err;
+    EXPECT_THAT(clean.err, HasSubstr(", 1 removed,"));
     EXPECT_FALSE(fs::exists(dir.path("out/c.html")));
     EXPECT_TRUE(fs::exists(dir.path("out/a.html")));
     EXPECT_TRUE(fs::exists(dir.path("out/mine.html")));
@@ -321,18 +281,17 @@ TEST(cli_clean, removes_the_pages_of_rows_that_are_gone) {
 
 // Rows are made one after the other: of two rows writing one page the later
 // one's is left, and a row may use as its template a page an earlier row
-// wrote. Threads may not change that.
+// wrote. Threads, the reading one making pages too, may not change that.
 TEST(cli_jobs, rows_that_share_files_give_the_pages_of_row_order) {
     temp_folder dir;
-    ASSERT_TRUE(make_sqlite_file(
-        dir.path("db.sqlite"),
+    const auto kvn = small_site(
+        dir,
         "CREATE TABLE p (id INTEGER, tpl TEXT, out TEXT);"
         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40) "
-        "INSERT INTO p SELECT i, CASE i WHEN 30 THEN 'gen.html' ELSE 'a.html' END,"
+        "INSERT INTO p SELECT i, CASE i WHEN 30 THEN 'gen.html' ELSE 't.html' END,"
         " CASE i WHEN 5 THEN 'same.html' WHEN 20 THEN 'same.html'"
-        " WHEN 7 THEN '../templates/gen.html' ELSE 'p' || i || '.html' END FROM n;"));
-    const auto kvn = write_settings(dir, "s.kvn", "db.sqlite", "select * from p order by id", "out");
-    write_file(dir.path("templates/a.html"), "row <!--MAIN_FIELD=id-->\n");
+        " WHEN 7 THEN '../templates/gen.html' ELSE 'p' || i || '.html' END FROM n;",
+        "select * from p order by id", "row <!--MAIN_FIELD=id-->\n");
     for (const char* jobs : {"2", "4"}) {
         fs::remove_all(dir.dir() / "out");
         fs::create_directories(dir.dir() / "out");
@@ -341,7 +300,7 @@ TEST(cli_jobs, rows_that_share_files_give_the_pages_of_row_order) {
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(read_file(dir.path("out/same.html")), "row 20\r\n") << jobs;
         EXPECT_EQ(read_file(dir.path("out/p30.html")), "row 7\r\n") << jobs;
-        EXPECT_NE(run.err.find("Process complete. 40 files generated"), std::string::npos);
+        EXPECT_THAT(run.err, HasSubstr("Process complete. 40 files generated"));
     }
 }
 
@@ -350,41 +309,37 @@ TEST(cli_jobs, rows_that_share_files_give_the_pages_of_row_order) {
 // pages other rows write, which another machine may not have written yet.
 TEST(cli_shard, names_its_part_and_refuses_rows_that_read_other_rows_pages) {
     temp_folder dir;
-    ASSERT_TRUE(make_sqlite_file(
-        dir.path("db.sqlite"),
+    const auto refusing = small_site(
+        dir,
         "CREATE TABLE p (id INTEGER, tpl TEXT, out TEXT);"
         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 12) "
-        "INSERT INTO p SELECT i, CASE i WHEN 9 THEN 'gen.html' ELSE 'a.html' END,"
-        " CASE i WHEN 3 THEN '../templates/gen.html' ELSE 'p' || i || '.html' END FROM n;"));
-    const auto whole = write_settings(dir, "whole.kvn", "db.sqlite", "select * from p where id <> 9", "out");
-    write_file(dir.path("templates/a.html"), "row <!--MAIN_FIELD=id-->\n");
+        "INSERT INTO p SELECT i, CASE i WHEN 9 THEN 'gen.html' ELSE 't.html' END,"
+        " CASE i WHEN 3 THEN '../templates/gen.html' ELSE 'p' || i || '.html' END FROM n;",
+        "select * from p", "row <!--MAIN_FIELD=id-->\n");
+    const auto whole = write_settings(dir.dir(), "whole.kvn", "db.sqlite", "select * from p where id <> 9");
     ::setenv("KORVANE_SHARD", "1/3", 1);
     const auto from_env = run_cli(dir.dir(), {"generate", whole, "--report", dir.path("report.txt")});
     ::unsetenv("KORVANE_SHARD");
     EXPECT_EQ(from_env.status, 0) << from_env.err;
-    EXPECT_NE(read_file(dir.path("report.txt")).find("Shard 1/3: only the pages whose file names fall in this part"),
-              std::string::npos);
+    EXPECT_THAT(read_file(dir.path("report.txt")),
+                HasSubstr("Shard 1/3: only the pages whose file names fall in this part"));
 
-    const auto refusing = write_settings(dir, "refusing.kvn", "db.sqlite", "select * from p", "out");
     const auto refused = run_cli(dir.dir(), {"generate", refusing, "--shard", "0/2"});
     EXPECT_EQ(refused.status, 2);
-    EXPECT_NE(refused.err.find("--shard cannot split this run: a row uses as its template a page another row writes"),
-              std::string::npos)
-        << refused.err;
+    EXPECT_THAT(refused.err,
+                HasSubstr("--shard cannot split this run: a row uses as its template a page another row writes"));
     EXPECT_EQ(run_cli(dir.dir(), {"generate", refusing, "--shard", "2/2"}).status, 2);  // no part 2 of 2
 }
 
 TEST(cli_exit_status, tells_scripts_what_happened) {
     temp_folder dir;
-    ASSERT_TRUE(make_sqlite_file(
-        dir.path("db.sqlite"),
+    const auto big = small_site(
+        dir,
         "CREATE TABLE p (tpl TEXT, out TEXT); INSERT INTO p VALUES ('t.html', 'a.html');"
         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 32768) "
-        "INSERT INTO p SELECT 't.html', 'p' || i || '.html' FROM n WHERE i > 1;"));
-    const auto ok = write_settings(dir, "ok.kvn", "db.sqlite", "select * from p limit 1", "out");
-    const auto nodb = write_settings(dir, "nodb.kvn", "absent.sqlite", "select * from p", "out");
-    write_file(dir.path("templates/t.html"), "plain page\n");
-
+        "INSERT INTO p SELECT 't.html', 'p' || i || '.html' FROM n WHERE i > 1;");
+    const auto ok = write_settings(dir.dir(), "ok.kvn", "db.sqlite", "select * from p limit 1");
+    const auto nodb = write_settings(dir.dir(), "nodb.kvn", "absent.sqlite", "select * from p");
     const std::pair<std::vector<std::string>, int> cases[] = {
         {{"generate", ok}, 0},
         {{"generate"}, 2},
@@ -394,59 +349,47 @@ TEST(cli_exit_status, tells_scripts_what_happened) {
     for (const auto& [args, status] : cases) {
         EXPECT_EQ(run_cli(dir.dir(), args).status, status) << ::testing::PrintToString(args);
     }
-    EXPECT_EQ(read_file(dir.path("out/a.html")), "plain page\r\n");
+    EXPECT_EQ(read_file(dir.path("out/a.html")), "page\r\n");
 
     const auto unopened = run_cli(dir.dir(), {"generate", nodb, "--quiet"});
     EXPECT_EQ(unopened.status, 4);
-    EXPECT_NE(unopened.err.find("Error opening database: \n    Could not find file"),
-              std::string::npos)
-        << unopened.err;
+    EXPECT_THAT(unopened.err, HasSubstr("Error opening database: \n    Could not find file"));
     const auto check = run_cli(dir.dir(), {"check", nodb});
     EXPECT_EQ(check.status, 1);
-    EXPECT_NE(check.out.find("nodb.kvn:2:1: warning: the database does not open"),
-              std::string::npos)
-        << check.out;
+    EXPECT_THAT(check.out, HasSubstr("nodb.kvn:2:1: warning: the database does not open"));
 
     // A main result over the row limit is named, and makes no page.
-    const auto big = write_settings(dir, "big.kvn", "db.sqlite", "select * from p", "out");
     const auto over = run_cli(dir.dir(), {"generate", big, "--quiet"});
     EXPECT_EQ(over.status, 0);
-    EXPECT_NE(over.err.find("the main result has more than 32767 rows: no pages were written"),
-              std::string::npos)
-        << over.err;
+    EXPECT_THAT(over.err, HasSubstr("the main result has more than 32767 rows: no pages were written"));
     EXPECT_FALSE(fs::exists(dir.path("out/p2.html")));
 
     const auto help = run_cli(dir.dir(), {"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("usage: korvane-cli generate"), std::string::npos);
+    EXPECT_THAT(help.out, HasSubstr("usage: korvane-cli generate"));
     const auto version = run_cli(dir.dir(), {"--version"}).out;
     EXPECT_TRUE(version.starts_with("korvane-cli (Korvane) 1.3.0\nLicense Apache-2.0")) << version;
 }
 
 TEST(cli_stop, a_stopped_run_leaves_no_page_half_written) {
     temp_folder dir;
-    ASSERT_TRUE(make_sqlite_file(
-        dir.path("db.sqlite"),
+    std::string line = "a line of the page, long enough to take a moment to write", page, crlf_page;
+    for (int i = 0; i < 400; ++i) page += line + "\n", crlf_page += line + "\r\n";
+    const auto kvn = small_site(
+        dir,
         "CREATE TABLE p (tpl TEXT, out TEXT);"
         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
-        "INSERT INTO p SELECT 't.html', 'p' || i || '.html' FROM n;"));
-    const std::string kvn = write_settings(dir, "s.kvn", "db.sqlite", "select * from p", "out");
-    std::string page, crlf_page;
-    for (int i = 0; i < 400; ++i) {
-        page += "a line of the page, long enough to take a moment to write\n";
-        crlf_page += "a line of the page, long enough to take a moment to write\r\n";
-    }
-    write_file(dir.path("templates/t.html"), page + "<!--MAIN_FIELD=out-->\nend\n");
-
+        "INSERT INTO p SELECT 't.html', 'p' || i || '.html' FROM n;",
+        "select * from p", page + "<!--MAIN_FIELD=out-->\nend\n");
     // Stopped once pages are being written.
-    const auto run = stop_cli(dir, {"generate", kvn, "--quiet", "--jobs", "2"},
-                              [&] { return fs::exists(dir.path("out/p10.html")); });
+    const auto run = run_cli(dir.dir(), {"generate", kvn, "--quiet", "--jobs", "2"},
+                             [&] { return fs::exists(dir.path("out/p10.html")); });
     EXPECT_EQ(run.status, 143);
     std::size_t pages = 0;
     for (const auto& entry : fs::directory_iterator(dir.dir() / "out")) {
         const auto name = entry.path().filename().string();
         if (name == ".korvane-manifest" || name == ".korvane.lock") continue;
-        EXPECT_EQ(name.find(".tmp"), std::string::npos) << "left behind: " << name;
+        EXPECT_THAT(name, Not(HasSubstr(".tmp"))) << "left behind";
         EXPECT_EQ(read_file(entry.path().string()), crlf_page + name + "\r\nend\r\n") << name;
         ++pages;
     }
@@ -462,15 +405,14 @@ TEST(cli_stop, a_stop_while_a_damaged_access_file_is_read_ends_the_program) {
     const std::string whole = read_file(KORVANE_SOURCE_DIR "/tests/data/access/files/testV1997.mdb");
     ASSERT_GT(whole.size(), 98069u);
     write_file(dir.path("cut.mdb"), whole.substr(0, 98069));
-    write_file(dir.path("s.kvn"), "db_type=0\r\ndb_name=cut.mdb\r\nmain_type=0\r\nmain_name=Table1\r\n"
-                                  "template_field=a\r\ngenerated_field=b\r\n");
     const auto started = std::chrono::steady_clock::now();
-    const auto run = stop_cli(dir, {"generate", dir.path("s.kvn"), "--quiet"}, [&] {
+    const auto kvn = write_settings(dir.dir(), "s.kvn", "cut.mdb", "select * from Table1");
+    const auto run = run_cli(dir.dir(), {"generate", kvn, "--quiet"}, [&] {
         return std::chrono::steady_clock::now() - started > std::chrono::milliseconds(300);
     });
     EXPECT_EQ(run.status, 143);
-    EXPECT_NE(run.err.find("' was stopped."), std::string::npos) << run.err;
-    EXPECT_EQ(run.err.find("it is damaged"), std::string::npos) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("' was stopped."));
+    EXPECT_THAT(run.err, Not(HasSubstr("it is damaged")));
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 // The README's two commands share build/release: the example script and the
 // test script must configure it alike, or the second rebuilds everything.
+#include "sqlite_test_support.h"
+
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -12,10 +13,7 @@
 namespace {
 
 std::string script(const std::string& name) {
-    std::ifstream in(std::string(KORVANE_SOURCE_DIR) + "/scripts/" + name);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return korvane::test::read_file(std::string(KORVANE_SOURCE_DIR) + "/scripts/" + name);
 }
 
 // The options after -B <folder> on the first line matching pattern, as a set.

@@ -4,6 +4,7 @@
 #include "sqlite_test_support.h"
 #include "../support/cli_process.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,6 +15,7 @@ namespace korvane {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 using test::read_file;
 using test::run_cli;
 using test::temp_folder;
@@ -44,17 +46,14 @@ std::string make_site(const temp_folder& dir) {
         sql += std::string("INSERT INTO pages (tpl, out) VALUES ('") + r.template_value + "', '" + r.page_value + "');";
     }
     test::make_sqlite_file(dir.path("site.db"), sql);
-    fs::create_directories(dir.dir() / "out");
-    fs::create_directories(dir.dir() / "tpl");
+    const auto kvn =
+        test::write_settings(dir.dir(), "site.kvn", "site.db", "select * from pages order by id", "out/", "tpl/");
     fs::create_directories(dir.dir() / "elsewhere");
     write_file(dir.path("tpl/t.html"), "page <!--MAIN_FIELD=id-->\n");
     write_file(dir.path("outside.html"), "outside <!--MAIN_FIELD=id-->\n");
     fs::create_symlink("t.html", dir.dir() / "tpl/shared.html");
     fs::create_directory_symlink("../elsewhere", dir.dir() / "out/linked");
-    write_file(dir.path("site.kvn"),
-               "db_type=0\r\ndb_name=site.db\r\nmain_type=2\r\nmain_name=select * from pages order by id\r\n"
-               "template_field=tpl\r\ngenerated_field=out\r\ntemplate_path=tpl/\r\ngenerated_path=out/\r\n");
-    return dir.path("site.kvn");
+    return kvn;
 }
 
 TEST(confinement, rows_outside_their_folders_are_written_listed_by_check_and_refused_when_confined) {
@@ -81,7 +80,7 @@ TEST(confinement, rows_outside_their_folders_are_written_listed_by_check_and_ref
             if (*r.check_text) {
                 ASSERT_NE(warning, std::string::npos) << where << "\n" << check.out;
                 const std::string line = check.out.substr(warning, check.out.find('\n', warning) - warning);
-                EXPECT_NE(line.find(r.check_text), std::string::npos) << where << "\n" << line;
+                EXPECT_THAT(line, HasSubstr(r.check_text)) << where;
             } else {
                 EXPECT_EQ(warning, std::string::npos) << where << "\n" << check.out;
             }
@@ -90,14 +89,13 @@ TEST(confinement, rows_outside_their_folders_are_written_listed_by_check_and_ref
             EXPECT_EQ(*r.refusal && generated.err.find(r.refusal) != std::string::npos, refused)
                 << where << "\n" << generated.err;
             if (refused) {
-                EXPECT_NE(generated.out.find(std::string("\"kind\": \"") + r.kind + "\""), std::string::npos)
-                    << where << "\n" << generated.out;
+                EXPECT_THAT(generated.out, HasSubstr(std::string("\"kind\": \"") + r.kind + "\"")) << where;
             }
         }
     }
     temp_folder dir;
     const auto json = run_cli(dir.dir(), {"check", "--format", "json", make_site(dir)});
-    EXPECT_NE(json.out.find("\"kind\": \"path_warning\""), std::string::npos) << json.out;
+    EXPECT_THAT(json.out, HasSubstr("\"kind\": \"path_warning\""));
 }
 
 }  // namespace

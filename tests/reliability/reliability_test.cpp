@@ -3,33 +3,27 @@
 // old bytes or its new bytes whenever the run is killed; a closed pipe does
 // not end a run; two runs into one folder do not destroy each other's pages;
 // a stop ends runaway SQL; hostile SQL and odd files get a report.
-#include "sqlite_test_support.h"
+#include "../support/cli_process.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <csignal>
 #include <cstdlib>
-#include <filesystem>
 #include <random>
-#include <string>
-#include <thread>
-#include <vector>
 
 namespace korvane {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 using test::make_sqlite_file;
 using test::read_file;
+using test::start_cli;
 using test::temp_folder;
+using test::wait_cli;
 using test::write_file;
 
 constexpr int site_pages = 5000;
@@ -47,44 +41,9 @@ std::string make_site(const temp_folder& dir, const std::string& version,
                              std::to_string(site_pages) +
                              ") INSERT INTO pages SELECT i, 't.html', 'p' || i || '.html' FROM n;");
     }
-    fs::create_directories(dir.dir() / "out");
     write_file(dir.path("t.html"), version + " <!--MAIN_FIELD=id-->\n" + body +
                                        std::string(2000, 'x') + "\n" + page_end + "\n");
-    write_file(dir.path("site.kvn"), "db_type=0\r\ndb_name=site.db\r\nmain_type=2\r\nmain_name=" +
-                                         main_sql +
-                                         "\r\ntemplate_field=tpl\r\ngenerated_field=out\r\n"
-                                         "template_path=\r\ngenerated_path=out/\r\n");
-    return dir.path("site.kvn");
-}
-
-// Standard output and error go to /dev/null unless out_fd or err_path say
-// otherwise.
-pid_t start_cli(std::vector<std::string> args, rlim_t memory_limit = 0, int out_fd = -1,
-                const std::string& err_path = "") {
-    args.insert(args.begin(), KORVANE_CLI);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(out_fd >= 0 ? out_fd : null, 1);
-        ::dup2(err_path.empty() ? null : ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-        if (memory_limit != 0) {
-            const rlimit limit{memory_limit, memory_limit};
-            ::setrlimit(RLIMIT_AS, &limit);
-        }
-        ::execv(KORVANE_CLI, argv.data());
-        ::_exit(127);
-    }
-    return child;
-}
-
-// The exit status, or 128 + the signal that ended it.
-int wait_for(pid_t child) {
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return test::write_settings(dir.dir(), "site.kvn", "site.db", main_sql, "out/", "");
 }
 
 // Every page there is complete and of one of the versions; counts them.
@@ -122,21 +81,21 @@ TEST(reliability, kill_9_at_any_moment_leaves_whole_pages_and_the_next_run_leave
         temp_folder dir;
         const std::string kvn = make_site(dir, "old");
         if (c.over_existing) {
-            ASSERT_EQ(wait_for(start_cli({"generate", "-q", "-j", "1", kvn})), 0) << c.name;
+            ASSERT_EQ(wait_cli(start_cli({"generate", "-q", "-j", "1", kvn})), 0) << c.name;
         }
         make_site(dir, "new");
         for (int kill_number = 0; kill_number < 3; ++kill_number) {
             const pid_t child = start_cli({"generate", "-q", "-j", "1", kvn});
             std::this_thread::sleep_for(std::chrono::milliseconds(50 + random() % 400));
             ::kill(child, SIGKILL);
-            wait_for(child);
+            wait_cli(child);
             std::vector<std::string> problems;
             check_pages(dir, {"old", "new"}, problems);
             // A file without a name may be left only as a stray temporary.
             std::erase_if(problems, [](const std::string& p) { return p.rfind("stray", 0) == 0; });
             EXPECT_EQ(problems, std::vector<std::string>{}) << c.name << ", kill " << kill_number;
         }
-        EXPECT_EQ(wait_for(start_cli({"generate", "-q", kvn})), 0) << c.name;
+        EXPECT_EQ(wait_cli(start_cli({"generate", "-q", kvn})), 0) << c.name;
         std::vector<std::string> problems;
         EXPECT_EQ(check_pages(dir, {"new"}, problems), site_pages) << c.name;
         EXPECT_EQ(problems, std::vector<std::string>{}) << c.name;
@@ -154,17 +113,6 @@ TEST(reliability, a_closed_pipe_does_not_end_the_run) {
     std::vector<std::string> problems;
     EXPECT_EQ(check_pages(dir, {"new"}, problems), site_pages);
     EXPECT_EQ(problems, std::vector<std::string>{});
-}
-
-// Runs korvane-cli with its standard output on a pipe nobody reads any more
-// and its standard error into err; the exit status.
-int run_with_closed_stdout(const std::vector<std::string>& args, const std::string& err) {
-    int ends[2];
-    if (::pipe(ends) != 0) return -1;
-    ::close(ends[0]);
-    const pid_t child = start_cli(args, 0, ends[1], err);
-    ::close(ends[1]);
-    return wait_for(child);
 }
 
 TEST(reliability, a_closed_standard_output_is_said_once_and_the_pages_are_still_written) {
@@ -185,11 +133,16 @@ TEST(reliability, a_closed_standard_output_is_said_once_and_the_pages_are_still_
                                           "<!--main_field=id-->\n<!--Main_Field=id-->\n");
         auto args = c.args;
         args.push_back(kvn);
-        EXPECT_EQ(run_with_closed_stdout(args, dir.path("err.txt")), c.status) << c.name;
+        // Standard output on a pipe nobody reads any more.
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        ::close(ends[0]);
+        const pid_t child = start_cli(args, {.err = dir.path("err.txt"), .out_fd = ends[1]});
+        ::close(ends[1]);
+        EXPECT_EQ(wait_cli(child), c.status) << c.name;
         const std::string err = read_file(dir.path("err.txt"));
-        const auto first = err.find(said);
-        EXPECT_NE(first, std::string::npos) << c.name << "\n" << err;
-        EXPECT_EQ(err.find(said, first + 1), std::string::npos) << c.name << ": said more than once";
+        EXPECT_THAT(err, HasSubstr(said)) << c.name;
+        EXPECT_EQ(err.find(said), err.rfind(said)) << c.name << ": said more than once";
         if (c.args[0] == "generate") {
             std::vector<std::string> problems;
             EXPECT_EQ(check_pages(dir, {"new"}, problems), site_pages) << c.name;
@@ -209,8 +162,8 @@ TEST(reliability, two_runs_into_one_folder_take_turns_or_the_second_refuses) {
         const pid_t first = start_cli({"generate", "-q", "-j", "1", kvn});
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         const pid_t second = start_cli({"generate", c.second_option, "-j", "1", kvn});
-        EXPECT_EQ(wait_for(first), 0) << c.name;
-        const int status = wait_for(second);
+        EXPECT_EQ(wait_cli(first), 0) << c.name;
+        const int status = wait_cli(second);
         EXPECT_NE(std::find(c.allowed_second.begin(), c.allowed_second.end(), status),
                   c.allowed_second.end())
             << c.name << ": " << status;
@@ -246,18 +199,18 @@ TEST(reliability, sigterm_ends_runaway_sql_and_a_bounded_run_ends_by_itself_in_b
 #if defined(__SANITIZE_ADDRESS__)
         const pid_t child = start_cli(args);
 #else
-        const pid_t child = start_cli(args, rlim_t{1} << 30);
+        const pid_t child = start_cli(args, {.memory_limit = rlim_t{1} << 30});
 #endif
         if (c.no_row_limit) {
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             ::kill(child, SIGTERM);
             // The statement never ends by itself: the run ending with the
             // stop's status is the proof that the stop reached it.
-            EXPECT_EQ(wait_for(child), 143) << c.name;
+            EXPECT_EQ(wait_cli(child), 143) << c.name;
             // A section cut short by the stop never reaches the page.
             EXPECT_FALSE(fs::exists(dir.path("out/p1.html"))) << c.name;
         } else {
-            const int status = wait_for(child);
+            const int status = wait_cli(child);
             EXPECT_TRUE(status == 0 || status == 1) << c.name << ": " << status;
         }
     }
@@ -271,21 +224,21 @@ TEST(reliability, hostile_sql_and_odd_files_get_a_report_not_a_crash) {
         "REPEAT-->\n<!--REPEAT=select fts3_tokenizer('simple', x'4141414141414141') as h"
         "--><!--END REPEAT-->\n");
     make_sqlite_file(dir.path("site.db"), "CREATE VIRTUAL TABLE f USING fts4(a);");
-    EXPECT_EQ(wait_for(start_cli({"generate", "-q", kvn})), 1);
+    EXPECT_EQ(wait_cli(start_cli({"generate", "-q", kvn})), 1);
     const std::string page = read_file(dir.path("out/p1.html"));
-    EXPECT_NE(page.find(page_end), std::string::npos);
+    EXPECT_THAT(page, HasSubstr(page_end));
 
     // A link at a page's name is replaced; what it pointed to is untouched.
     write_file(dir.path("victim.txt"), "not a page");
     fs::remove(dir.path("out/p1.html"));
     fs::create_symlink("../victim.txt", dir.path("out/p1.html"));
-    wait_for(start_cli({"generate", "-q", kvn}));
+    wait_cli(start_cli({"generate", "-q", kvn}));
     EXPECT_EQ(read_file(dir.path("victim.txt")), "not a page");
     EXPECT_FALSE(fs::is_symlink(dir.path("out/p1.html")));
 
     // A FIFO as settings file is refused, not waited on.
     ASSERT_EQ(::mkfifo(dir.path("fifo.kvn").c_str(), 0600), 0);
-    EXPECT_EQ(wait_for(start_cli({"generate", dir.path("fifo.kvn")})), 3);
+    EXPECT_EQ(wait_cli(start_cli({"generate", dir.path("fifo.kvn")})), 3);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "odbc_test_support.h"
+#include "sqlite_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +12,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 extern char** environ;
 
@@ -25,16 +24,8 @@ const fs::path postgres_bin = "/usr/lib/postgresql/15/bin";
 
 odbc_sandbox the_sandbox;
 
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void write_text(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+std::string read_file(const fs::path& path) { return test::read_file(path.string()); }
+void write_text(const fs::path& path, const std::string& text) { test::write_file(path.string(), text); }
 
 // postgres refuses to run as root: there the cluster belongs to the postgres
 // user and every tool runs as it.
