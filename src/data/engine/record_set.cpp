@@ -111,13 +111,16 @@ void record_set::close() {
 // Results have a handful of fields, so a scan beats hashing a folded copy.
 // The first of two fields with the same name wins.
 int record_set::field_index(std::string_view name) const {
-    known_name& known =
-        known_names_[(reinterpret_cast<std::uintptr_t>(name.data()) >> 2) % known_names_.size()];
+    // Names a few bytes apart in one template line must not share a slot.
+    const auto slot = static_cast<std::size_t>(
+        (reinterpret_cast<std::uintptr_t>(name.data()) * 0x9E3779B97F4A7C15ULL) >> (64 - known_name_bits));
+    known_name& known = known_names_[slot];
     // The text there may have changed since; a name equal to the field found
-    // for it has that field as its first match too.
-    if (known.text == name.data() && known.size == name.size() && known.index >= 0 &&
-        same_field_name(names_[static_cast<std::size_t>(known.index)], name)) {
-        return known.index;
+    // for it has that field as its first match too. Most tags spell the
+    // field as the database does, which the plain comparison sees at once.
+    if (known.text == name.data() && known.size == name.size() && known.index >= 0) {
+        const std::string& found = names_[static_cast<std::size_t>(known.index)];
+        if (found == name || same_field_name(found, name)) return known.index;
     }
     for (std::size_t i = 0; i < names_.size(); ++i) {
         if (same_field_name(names_[i], name)) {

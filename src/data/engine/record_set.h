@@ -85,7 +85,8 @@ private:
         std::size_t size = 0;
         int index = -1;
     };
-    mutable std::array<known_name, 16> known_names_{};
+    static constexpr int known_name_bits = 6;
+    mutable std::array<known_name, 1 << known_name_bits> known_names_{};
 };
 
 }  // namespace korvane::data
