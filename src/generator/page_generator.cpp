@@ -137,6 +137,7 @@ void page_generator::start_over(const GenerationSettings& settings) {
     settings_ = settings;
     previous_template_file_.clear();
     template_loaded_ = false;
+    files_row_ = 0;
     pages_written_ = 0;
     pages_unchanged_ = 0;
 }
@@ -212,6 +213,7 @@ void page_generator::set_main_recordset(std::unique_ptr<data::record_set> result
     main_recordset_ = std::move(result);
     main_row_index_ = -1;
     main_row_offset_ = 0;
+    files_row_ = 0;
 }
 
 std::unique_ptr<data::record_set> page_generator::copy_main_rows(std::int64_t first_row,
@@ -262,6 +264,11 @@ bool page_generator::append_main_field(std::int64_t row_number, const std::strin
 
 bool page_generator::row_files(std::int64_t row_number, std::string& template_file,
                                std::string& output_file) {
+    if (row_number == files_row_) {
+        template_file = files_template_;
+        output_file = files_output_;
+        return true;
+    }
     template_file = settings_.template_path;
     output_file = settings_.generated_path;
     if (!append_main_field(row_number, settings_.template_field, template_file) ||
@@ -327,15 +334,19 @@ page_outcome page_generator::generate_row(std::int64_t row_number, std::int64_t 
             } else {
                 template_loaded_ = engine_->load_template(resolved_path(template_file));
                 interpreter_.set_template_file(template_file);
+                files_template_ = resolved_path(template_file);
             }
             previous_template_file_ = template_file;
+            // The files of this row, for row_files just after it.
+            files_output_ = resolved_path(output_file);
+            files_row_ = row_number;
 
             if (template_loaded_) {
                 set_status(" Generating file, " + file_name_of_path(output_file) + ", " +
                            percent_text(row_number, row_count) + "% complete");
                 pump_events();
                 std::string error;
-                if (engine_->open_output_file(resolved_path(output_file), error)) {
+                if (engine_->open_output_file(files_output_, error)) {
                     interpreter_.set_main_row(main_recordset_.get());
                     interpreter_.set_database(database_.get());
                     interpreter_.render(*engine_);

@@ -180,6 +180,9 @@ private:
     std::unique_ptr<template_engine> engine_;
     std::string previous_template_file_;
     bool template_loaded_ = false;
+    // The files of the row made last, as row_files names them.
+    std::int64_t files_row_ = 0;
+    std::string files_template_, files_output_;
     template_interpreter interpreter_;
 
     std::int64_t pages_written_ = 0;
