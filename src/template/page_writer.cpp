@@ -251,7 +251,14 @@ bool page_writer::open(const std::string& filename, std::string& error) {
             open_ = true;
             return true;
         }
-        forget_folder();  // gone or changed: looked up afresh below and next time
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+            // No files without a name here: every page of the folder takes
+            // the way below, without listing it again.
+            listed_.clear();
+            listed_complete_ = false;
+        } else {
+            forget_folder();  // gone or changed: looked up afresh below and next time
+        }
     }
 
     // A symbolic link at the page's name is replaced by the page, as any
