@@ -7,6 +7,7 @@
 #pragma once
 
 #include "template/page_writer.h"
+#include "template/scan_memo.h"
 
 #include <array>
 #include <cstdint>
@@ -98,6 +99,12 @@ private:
     // position_of for a part that begins with "<!--", from the line's list of
     // where those begin.
     int opener_position(int line, std::string_view part, std::string_view text, int column) const;
+    // Line index 0 to line_count() - 1, unchecked.
+    std::string_view line_text(int index) const {
+        const auto i = static_cast<std::size_t>(index);
+        return std::string_view(lines_).substr(line_starts_[i],
+                                               line_starts_[i + 1] - line_starts_[i] - 2);
+    }
     // Cursor at the start, no pending text, slot 0 at the start.
     void reset_template_state();
     // The one scan under every jump and output operation: from (line, column)
@@ -108,16 +115,23 @@ private:
     bool scan_lines(std::string_view search_text, std::string_view search_text2,
                     std::string_view other_search_text, int line, int column, bool ignore_case,
                     bool copy_to_output);
+    // scan_lines from the cursor, its end taken from the memo where it can be.
+    bool scan(std::string_view search_text, std::string_view search_text2,
+              std::string_view other_search_text, bool ignore_case, bool copy_to_output);
+    // Copies the text from (line, column) to the cursor as the output_ scans
+    // do, each line passed over with its CRLF, in at most three appends.
+    void copy_to_cursor(int line, int column);
     // The text from the first open_marker through the first close_marker, or
     // "" when either is missing or the close comes first.
     static std::string_view text_between_markers(std::string_view text,
                                                  std::string_view open_marker,
                                                  std::string_view close_marker);
 
-    // The line table: entries at or above line_count_ may hold lines of an
-    // earlier template and are never read. Strings keep their capacity
-    // between loads.
-    std::vector<std::string> template_lines_;
+    // The lines, each followed by CRLF as on the page, so that the lines a
+    // scan passes over are copied in one piece. Only the first line_count_
+    // lines are ever read.
+    std::string lines_;
+    std::vector<std::size_t> line_starts_;  // where each line begins in lines_; one more at the end
     std::vector<std::uint8_t> line_markers_;  // per line: bit 0 it holds "<!--", bit 1 "-->"
     std::vector<int> openers_;       // where each "<!--" begins in its line, line by line
     std::vector<int> first_opener_;  // a line's first entry in openers_; one more at the end
@@ -139,8 +153,10 @@ private:
     mutable int tag_line_ = -1;
     mutable int tag_column_ = 0;
     mutable std::string_view tag_;
+    mutable bool tag_here_ = false;             // tag_ begins at the cursor
     std::array<std::string, 3> folded_search_;  // search texts in lower case
     std::string folded_line_;                   // the scanned line in lower case
+    scan_memo memo_;                            // the scans of the loaded template
 };
 
 }  // namespace korvane

@@ -155,6 +155,8 @@ int template_engine::split_template_lines(std::string_view bytes) {
     }
     int count = 0;
     std::size_t start = 0;
+    lines_.clear();
+    line_starts_.clear();
     openers_.clear();
     first_opener_.clear();
     closers_.clear();
@@ -164,9 +166,10 @@ int template_engine::split_template_lines(std::string_view bytes) {
         std::size_t end = bytes.find_first_of("\r\n", start);
         if (end == std::string_view::npos) end = bytes.size();
         const auto index = static_cast<std::size_t>(count);
-        if (index == template_lines_.size()) template_lines_.emplace_back();
-        template_lines_[index].assign(bytes.substr(start, end - start));
-        const std::string_view line = template_lines_[index];
+        const std::string_view line = bytes.substr(start, end - start);
+        line_starts_.push_back(lines_.size());
+        lines_ += line;
+        lines_ += line_end;
         // Lists where each marker begins in the line; true when there is one.
         auto list_markers = [&](std::string_view marker, std::vector<int>& list,
                                 std::vector<int>& first) {
@@ -189,6 +192,7 @@ int template_engine::split_template_lines(std::string_view bytes) {
             start += bytes.compare(start, 2, line_end) == 0 ? 2 : 1;  // CRLF, LF or CR
         }
     }
+    line_starts_.push_back(lines_.size());
     first_opener_.push_back(static_cast<int>(openers_.size()));
     first_closer_.push_back(static_cast<int>(closers_.size()));
     return count;
@@ -211,6 +215,9 @@ int template_engine::opener_position(int line, std::string_view part, std::strin
 
 void template_engine::reset_template_state() {
     tag_line_ = -1;  // the lines it pointed into are gone
+    tag_ = {};
+    tag_here_ = false;
+    memo_.clear();  // and so are the scans of them
     initialise_cursor();
     pending_output_.clear();
     saved_lines_[0] = 0;
@@ -243,7 +250,7 @@ bool template_engine::scan_lines(std::string_view search_text, std::string_view 
     int depth = 0;
     int folded_index = -1;
     while (!found && line < line_count_) {
-        const std::string_view original = template_lines_[static_cast<std::size_t>(line)];
+        const std::string_view original = line_text(line);
         const std::uint8_t markers = line_markers_[static_cast<std::size_t>(line)];
         auto position = [&](std::string_view part, int need, std::string_view in) {
             const std::uint8_t wanted = needs[need];
@@ -290,11 +297,58 @@ bool template_engine::scan_lines(std::string_view search_text, std::string_view 
     return found;
 }
 
+bool template_engine::scan(std::string_view search_text, std::string_view search_text2,
+                           std::string_view other_search_text, bool ignore_case,
+                           bool copy_to_output) {
+    const int line = cursor_line_;
+    const int column = cursor_column_;
+    // Copying while a nested section hides a closing match leaves the text
+    // before that match out, which only the line by line copy does.
+    if (ignore_case || (copy_to_output && !other_search_text.empty()) || line < 0 ||
+        line >= line_count_) {
+        return scan_lines(search_text, search_text2, other_search_text, line, column, ignore_case,
+                          copy_to_output);
+    }
+    const std::uint64_t key = memo_.key(search_text, search_text2, other_search_text, line, column);
+    bool found = false;
+    if (const scan_end* end = memo_.find(key)) {
+        cursor_line_ = end->line;
+        cursor_column_ = end->column;
+        if (cursor_line_ == line_count_) at_end_ = true;
+        found = end->found;
+    } else {
+        found =
+            scan_lines(search_text, search_text2, other_search_text, line, column, false, false);
+        memo_.remember(key, {cursor_line_, cursor_column_, found});
+    }
+    if (copy_to_output) copy_to_cursor(line, column);
+    return found;
+}
+
+void template_engine::copy_to_cursor(int line, int column) {
+    const std::size_t start = line_starts_[static_cast<std::size_t>(line)];
+    const std::size_t from = start + std::min(index_of_column(column), line_text(line).size());
+    const std::size_t to = line_starts_[static_cast<std::size_t>(cursor_line_)];
+    if (cursor_line_ == line) {  // a match on the line the copy starts in
+        pending_output_.append(lines_, from, to + index_of_column(cursor_column_) - from);
+        return;
+    }
+    // The rest of the first line and every line up to the cursor's, each
+    // with its CRLF, as output_text would write them one by one.
+    if (writer_.is_open()) {
+        std::string& page = writer_.bytes();
+        page += pending_output_;
+        page.append(lines_, from, to - from);
+    }
+    // The start of the cursor's line; nothing when the scan found nothing and
+    // the cursor stands at column 1 past the last line.
+    pending_output_.assign(lines_, to, index_of_column(cursor_column_));
+}
+
 bool template_engine::jump_to_line_containing(std::string_view search_text,
                                               std::string_view other_search_text,
                                               bool ignore_case) {
-    return scan_lines(search_text, {}, other_search_text, cursor_line_, cursor_column_,
-                      ignore_case, false);
+    return scan(search_text, {}, other_search_text, ignore_case, false);
 }
 
 bool template_engine::jump_past_line_containing(std::string_view search_text,
@@ -303,13 +357,11 @@ bool template_engine::jump_past_line_containing(std::string_view search_text,
     // Past the end of the tag just read at the cursor: its "-->" is the first
     // one from there, which is where the scan would stop.
     if (search_text == "-->" && other_search_text.empty() && !ignore_case &&
-        cursor_line_ == tag_line_ && cursor_column_ == tag_column_ && !tag_.empty() &&
-        tag_.data() == text_at_cursor().data()) {
+        cursor_line_ == tag_line_ && cursor_column_ == tag_column_ && tag_here_) {
         cursor_column_ += static_cast<int>(tag_.size());
         return true;
     }
-    const bool found = scan_lines(search_text, {}, other_search_text, cursor_line_, cursor_column_,
-                                  ignore_case, false);
+    const bool found = scan(search_text, {}, other_search_text, ignore_case, false);
     if (found) cursor_column_ += static_cast<int>(search_text.size());
     return found;
 }
@@ -318,16 +370,14 @@ bool template_engine::jump_to_line_containing_either(std::string_view search_tex
                                                      std::string_view search_text2,
                                                      std::string_view other_search_text,
                                                      bool ignore_case) {
-    return scan_lines(search_text, search_text2, other_search_text, cursor_line_, cursor_column_,
-                      ignore_case, false);
+    return scan(search_text, search_text2, other_search_text, ignore_case, false);
 }
 
 bool template_engine::jump_past_line_containing_either(std::string_view search_text,
                                                        std::string_view search_text2,
                                                        std::string_view other_search_text,
                                                        bool ignore_case) {
-    const bool found = scan_lines(search_text, search_text2, other_search_text, cursor_line_,
-                                  cursor_column_, ignore_case, false);
+    const bool found = scan(search_text, search_text2, other_search_text, ignore_case, false);
     // The first text's length, whichever of the two matched.
     if (found) cursor_column_ += static_cast<int>(search_text.size());
     return found;
@@ -336,15 +386,13 @@ bool template_engine::jump_past_line_containing_either(std::string_view search_t
 bool template_engine::output_to_line_containing(std::string_view search_text,
                                                 std::string_view other_search_text,
                                                 bool ignore_case) {
-    return scan_lines(search_text, {}, other_search_text, cursor_line_, cursor_column_,
-                      ignore_case, true);
+    return scan(search_text, {}, other_search_text, ignore_case, true);
 }
 
 bool template_engine::output_past_line_containing(std::string_view search_text,
                                                   std::string_view other_search_text,
                                                   bool ignore_case) {
-    const bool found = scan_lines(search_text, {}, other_search_text, cursor_line_, cursor_column_,
-                                  ignore_case, true);
+    const bool found = scan(search_text, {}, other_search_text, ignore_case, true);
     if (found) {
         cursor_column_ += static_cast<int>(search_text.size());
         output_text(search_text, false);
@@ -354,7 +402,9 @@ bool template_engine::output_past_line_containing(std::string_view search_text,
 
 std::string_view template_engine::tag_at_cursor() const {
     if (cursor_line_ != tag_line_ || cursor_column_ != tag_column_) {
-        const std::string_view text = text_at_cursor();
+        const bool inside = cursor_line_ >= 0 && cursor_line_ < line_count_;
+        const std::string_view text =
+            inside ? rest_from(line_text(cursor_line_), cursor_column_) : std::string_view{};
         if (text.starts_with("<!--")) {
             // The tag ends at the line's first "-->" from the cursor on.
             const std::size_t from = index_of_column(cursor_column_);
@@ -364,8 +414,10 @@ std::string_view template_engine::tag_at_cursor() const {
             const auto it = std::lower_bound(first, last, static_cast<int>(from));
             tag_ = it == last ? std::string_view{}
                               : text.substr(0, static_cast<std::size_t>(*it) - from + 3);
+            tag_here_ = it != last;
         } else {
             tag_ = text_between_markers(text, "<!--", "-->");
+            tag_here_ = false;  // the first tag after the cursor, if any
         }
         tag_line_ = cursor_line_;
         tag_column_ = cursor_column_;
@@ -379,7 +431,7 @@ std::string_view template_engine::text_at_cursor() const {
 
 std::string_view template_engine::template_line(int index) const {
     if (index < 0 || index >= line_count_) return {};
-    return template_lines_[static_cast<std::size_t>(index)];
+    return line_text(index);
 }
 
 std::string_view template_engine::text_between_markers(std::string_view text,
