@@ -5,10 +5,12 @@
 // The caller (korvane-cli, the main window) drives one reporting
 // page_generator: begin_run, open_database and open_main_recordset, then
 // make_pages for the rows, then finish_run. make_pages reads the main result
-// on the calling thread and hands copies of its rows to threads that each have
-// their own page_generator, database connection and template engine; every
-// row's report lines, captions and progress come back on the calling thread,
-// in row order, so a window can show them as they come. While the threads
+// on the calling thread and hands copies of its rows, a chunk at a time, to
+// threads that each have their own page_generator, database connection and
+// template engine; the calling thread is one of them, taking chunks between
+// reading rows and reporting them. Every row's report lines, captions and
+// progress come back on the calling thread, in row order, so a window can
+// show them as they come. While the threads
 // open their connections the calling thread makes the first rows itself, so a
 // run too small to pay for them never waits for them. From the first row
 // whose page depends on the rows before it (it writes a file an earlier row
