@@ -120,7 +120,7 @@ const option_row options_table[] = {
          o.status_log_file = v;
          return true;
      }},
-    {"jobs", 'j', "N", on_generate, "render pages on N threads (default: one per core)",
+    {"jobs", 'j', "N", on_generate, "render pages on N threads (default: one per idle core)",
      [](cli_options& o, const std::string& v, std::string& error) {
          int n = 0;
          if (!whole_number_option(v, "--jobs", 1, 256, n, error)) return false;

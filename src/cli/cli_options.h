@@ -26,7 +26,7 @@ struct cli_options {
     bool verbose = false;
     std::string report_file;
     std::string status_log_file;
-    unsigned jobs = 0;  // 0: one per core
+    unsigned jobs = 0;  // 0: one per idle core
     std::optional<local_time> now;
     bool no_row_limit = false;
     bool no_wait = false;  // another run writes to the output folder: end at once

@@ -10,7 +10,9 @@
 #include <deque>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <malloc.h>
+#include <sched.h>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -555,6 +557,28 @@ parallel_result make_pages_on_threads(page_generator& reporter, const Generation
 
 }  // namespace
 
+unsigned default_jobs() {
+    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+        cores = std::max(1, CPU_COUNT(&allowed));
+    }
+    // The fourth field of /proc/loadavg counts the threads running or ready
+    // to run at this moment, this one among them: a thread more than the
+    // idle cores would only take turns with the others and cost switches.
+    std::ifstream loadavg("/proc/loadavg");
+    double one, five, fifteen;
+    long running = 0;
+    char slash;
+    long threads;
+    if (loadavg >> one >> five >> fifteen >> running >> slash >> threads && running > 1) {
+        const long idle = static_cast<long>(cores) - (running - 1);
+        return static_cast<unsigned>(std::max(1L, idle));
+    }
+    return cores;
+}
+
 bool rows_use_other_rows_pages(page_generator& run, std::int64_t row_count,
                                stop_token stop) {
     order_check check(true);
@@ -569,8 +593,7 @@ bool rows_use_other_rows_pages(page_generator& run, std::int64_t row_count,
 parallel_result make_pages(page_generator& reporter, const GenerationSettings& settings,
                            std::int64_t row_count, const parallel_options& options) {
     if (row_count <= 0) return {};
-    const unsigned jobs =
-        options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    const unsigned jobs = options.jobs ? options.jobs : default_jobs();
     if (jobs == 1 || row_count == 1) {
         parallel_result result;
         std::int64_t row = 1;

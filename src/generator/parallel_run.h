@@ -45,7 +45,7 @@ enum class one_thread_reason {
 };
 
 struct parallel_options {
-    // Threads to make pages on; 0 means one per core.
+    // Threads to make pages on; 0 means default_jobs().
     unsigned jobs = 0;
     // Options of the run on each further thread (base folder, clock, row
     // limit); their window ports are not used there.
@@ -82,6 +82,10 @@ struct parallel_result {
     // Set when from some row on the rows were made in order on the calling thread.
     one_thread_reason reason = one_thread_reason::none;
 };
+
+// One thread per core this process may use that no other thread keeps busy
+// at this moment; at least one.
+unsigned default_jobs();
 
 // True when a row's template is a page another row writes: split over
 // machines, such rows would not see each other's pages. Reads every row's

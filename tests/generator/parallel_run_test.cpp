@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+
 #include <filesystem>
 #include <map>
 #include <set>
@@ -191,6 +193,27 @@ TEST_F(parallel_run, shards_together_give_the_pages_and_report_of_one_run) {
             EXPECT_EQ(written, whole.written);
         }
     }
+}
+
+// The default number of threads counts only the cores the process may run
+// on (taskset, a container's CPU set), never fewer than one.
+TEST(default_jobs, counts_the_cores_the_process_may_use) {
+    cpu_set_t before;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof before, &before), 0);
+    EXPECT_GE(default_jobs(), 1u);
+    EXPECT_LE(default_jobs(), static_cast<unsigned>(CPU_COUNT(&before)));
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (CPU_ISSET(cpu, &before)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    }
+    ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+    const unsigned on_one = default_jobs();
+    ASSERT_EQ(::sched_setaffinity(0, sizeof before, &before), 0);
+    EXPECT_EQ(on_one, 1u);
 }
 
 }  // namespace
