@@ -3,6 +3,11 @@
 // lines. Also run, unchanged, over a PostgreSQL copy of Northwind through ODBC.
 #pragma once
 
+#include "generator/page_generator.h"
+
+#include <string>
+#include <vector>
+
 namespace korvane::test {
 
 inline constexpr const char* northwind_product_template =
@@ -13,5 +18,16 @@ inline constexpr const char* northwind_product_template =
     "<!--REPEAT ELSE-->\n"
     "<p>no orders</p>\n"
     "<!--END REPEAT-->\n";
+
+// A whole run from the folder, at a fixed time; the report's lines.
+inline std::vector<std::string> run_site(const std::string& folder, const GenerationSettings& settings) {
+    generator::run_options options;
+    options.base_folder = folder;
+    options.clock = [] { return generator::local_date_time{2026, 12, 5, 14, 7, 9}; };
+    memory_error_list report;
+    null_status_port status;
+    generator::page_generator(options).start_page_generator(status, report, settings);
+    return report.lines();
+}
 
 }  // namespace korvane::test

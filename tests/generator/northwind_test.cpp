@@ -2,9 +2,7 @@
 // A whole run on a real Access file: a page per Northwind product, with a
 // repeating section over its order lines.
 #include "data/engine/database.h"
-#include "generator/page_generator.h"
 #include "northwind_template.h"
-#include "run_test_support.h"
 #include "sqlite_test_support.h"
 
 #include <gtest/gtest.h>
@@ -44,27 +42,9 @@ TEST(northwind_run, a_page_per_product_lists_its_order_lines) {
     std::filesystem::create_directories(folder.path("out"));
     test::write_file(folder.path("product.html"), test::northwind_product_template);
 
-    GenerationSettings settings;
-    settings.database_type = 0;
-    settings.database_name = northwind;
-    settings.main_type = 2;
-    settings.main_name =
-        "select ProductID, ProductName, 'product.html' as tpl, ProductID as page "
-        "from Products order by ProductID";
-    settings.template_field = "tpl";
-    settings.generated_field = "page";
-    settings.template_path = "";
-    settings.generated_path = "out/product-";
-
-    run_options options;
-    options.base_folder = folder.dir().string();
-    options.clock = test::fixed_time;
-    memory_error_list report;
-    null_status_port status;
-    page_generator generator(options);
-    generator.start_page_generator(status, report, settings);
-
-    EXPECT_EQ(report.lines(),
+    const std::string main = "select ProductID, ProductName, 'product.html' as tpl, ProductID as page "
+                             "from Products order by ProductID";
+    EXPECT_EQ(test::run_site(folder.dir().string(), {"", 0, northwind, 2, main, "tpl", "page", "", "out/product-"}),
               (std::vector<std::string>{
                   "Starting Korvane page generator...", "",
                   "Process complete. " + std::to_string(products) + " files generated"}));

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,24 @@ inline void expect_outcome(const std::string& got, const std::string& expected, 
     } else {
         EXPECT_EQ(got, expected) << where;
     }
+}
+
+// The blank-separated words of a field, "key" or "key=number", each handed
+// to take(key, number), the number 0 when there is none.
+inline void for_each_word(const std::string& field, const std::function<void(const std::string&, int)>& take) {
+    std::istringstream words(field);
+    for (std::string word; words >> word;) {
+        const auto eq = word.find('=');
+        take(word.substr(0, eq), eq == std::string::npos ? 0 : std::stoi(word.substr(eq + 1)));
+    }
+}
+
+// The names whose flag is set, blank-separated.
+inline std::string names_set(std::initializer_list<std::pair<const char*, bool>> flags) {
+    std::string names;
+    for (const auto& [name, set] : flags)
+        if (set) names += (names.empty() ? "" : " ") + std::string(name);
+    return names;
 }
 
 }  // namespace korvane::test

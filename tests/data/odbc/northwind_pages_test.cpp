@@ -4,10 +4,8 @@
 // tables (exact names, mixed case), read through ODBC. The pages must match
 // byte for byte.
 #include "data/engine/database.h"
-#include "generator/page_generator.h"
 #include "northwind_template.h"
 #include "odbc_test_support.h"
-#include "ports/log_errors.h"
 #include "sqlite_test_support.h"
 
 #include <gtest/gtest.h>
@@ -119,25 +117,10 @@ std::string copy_as_sql(data::database& access, std::string& error) {
 
 // Runs the templates over one database; the report's lines.
 std::vector<std::string> generate(std::int16_t type, const std::string& name, const fs::path& folder) {
-    GenerationSettings settings;
-    settings.database_type = type;
-    settings.database_name = name;
-    settings.main_type = 2;
-    settings.main_name = main_sql;
-    settings.template_field = "tpl";
-    settings.generated_field = "page";
-    settings.generated_path = "out/";
     fs::create_directories(folder / "out");
     test::write_file((folder / "product.html").string(), test::northwind_product_template);
     test::write_file((folder / "orders.html").string(), orders_template);
-    run_options options;
-    options.base_folder = folder.string();
-    options.clock = [] { return local_date_time{2026, 12, 5, 14, 7, 9}; };
-    memory_error_list report;
-    null_status_port status;
-    page_generator generator(options);
-    generator.start_page_generator(status, report, settings);
-    return report.lines();
+    return test::run_site(folder.string(), {"", type, name, 2, main_sql, "tpl", "page", "", "out/"});
 }
 
 TEST(northwind_on_postgresql, the_access_templates_give_the_same_pages) {

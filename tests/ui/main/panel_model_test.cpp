@@ -4,18 +4,12 @@
 
 #include "support/case_table.h"
 
-#include <sstream>
-
 namespace korvane::ui {
 namespace {
 
 panel_inputs inputs_from(const std::string& text) {
     panel_inputs in;
-    std::istringstream words(text);
-    for (std::string word; words >> word;) {
-        const auto eq = word.find('=');
-        const std::string key = word.substr(0, eq);
-        const int value = eq == std::string::npos ? 0 : std::stoi(word.substr(eq + 1));
+    test::for_each_word(text, [&](const std::string& key, int value) {
         if (key == "db") in.database_choice = value;
         else if (key == "main") in.main_choice = value;
         else if (key == "type") in.settings.main_type = static_cast<std::int16_t>(value);
@@ -30,22 +24,19 @@ panel_inputs inputs_from(const std::string& text) {
             in.settings.main_name = "pages";
             in.settings.template_field = "template_file";
             in.settings.generated_field = "page_file";
-        } else if (key != "-") ADD_FAILURE() << "unknown input " << word;
-    }
+        } else if (key != "-") ADD_FAILURE() << "unknown input " << key;
+    });
     return in;
 }
 
 std::string usable(const panel_state& s) {
-    const std::pair<const char*, bool> controls[] = {
-        {"txt_database_name", s.database_name}, {"cmd_browse_0", s.browse[0]},
-        {"lst_main_table", s.main_table},       {"lst_main_value", s.main_value},
-        {"txt_main_table_sql", s.main_sql},     {"lst_template_field", s.template_field},
-        {"lst_generated_field", s.generated_field}, {"txt_template_path", s.template_path},
-        {"cmd_browse_1", s.browse[1]},          {"txt_generated_path", s.generated_path},
-        {"cmd_browse_2", s.browse[2]},          {"mnu_run_gen", s.generate}};
-    std::string names;
-    for (const auto& [name, on] : controls)
-        if (on) names += (names.empty() ? "" : " ") + std::string(name);
+    const std::string names = test::names_set(
+        {{"txt_database_name", s.database_name}, {"cmd_browse_0", s.browse[0]},
+         {"lst_main_table", s.main_table},       {"lst_main_value", s.main_value},
+         {"txt_main_table_sql", s.main_sql},     {"lst_template_field", s.template_field},
+         {"lst_generated_field", s.generated_field}, {"txt_template_path", s.template_path},
+         {"cmd_browse_1", s.browse[1]},          {"txt_generated_path", s.generated_path},
+         {"cmd_browse_2", s.browse[2]},          {"mnu_run_gen", s.generate}});
     return names.empty() ? "-" : names;
 }
 
@@ -57,11 +48,6 @@ TEST(panel_model, each_level_is_usable_only_when_the_level_above_has_a_value) {
         EXPECT_EQ(state.sql_shown ? "txt_main_table_sql" : "lst_main_value", row[2]);
         EXPECT_EQ(state.status, row[3]);
     }
-}
-
-TEST(panel_model, the_caption_names_the_settings_file_or_only_korvane) {
-    EXPECT_EQ(window_caption(""), "Korvane");
-    EXPECT_EQ(window_caption("/sites/a.kvn"), "Korvane - a.kvn");
 }
 
 }  // namespace

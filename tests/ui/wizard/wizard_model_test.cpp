@@ -4,18 +4,12 @@
 
 #include "support/case_table.h"
 
-#include <sstream>
-
 namespace korvane::ui {
 namespace {
 
 wizard_inputs inputs_from(const std::string& text) {
     wizard_inputs in;
-    std::istringstream words(text);
-    for (std::string word; words >> word;) {
-        const auto eq = word.find('=');
-        const std::string key = word.substr(0, eq);
-        const int value = eq == std::string::npos ? 0 : std::stoi(word.substr(eq + 1));
+    test::for_each_word(text, [&](const std::string& key, int value) {
         if (key == "step") in.step = value;
         else if (key == "option") in.main_option = value;
         else if (key == "dsn") in.dsn = true;
@@ -26,24 +20,20 @@ wizard_inputs inputs_from(const std::string& text) {
         else if (key == "sql") in.sql_text = true;
         else if (key == "tmpl") in.template_field_chosen = true;
         else if (key == "gen") in.generated_field_chosen = true;
-        else ADD_FAILURE() << "unknown input " << word;
-    }
+        else ADD_FAILURE() << "unknown input " << key;
+    });
     return in;
 }
 
 std::string on(const wizard_state& s) {
     if (!s.known_step) return "unknown";
-    const std::pair<const char*, bool> controls[] = {
-        {"previous", s.previous},          {"next", s.next},
-        {"finish", s.finish},              {"default", s.finish_default},
-        {"txt_database_name", s.database_name}, {"txt_odbc_dsn", s.odbc_dsn},
-        {"lst_db_table", s.table_list},    {"lst_db_query", s.query_list},
-        {"txt_db_sql", s.sql_box},         {"txt_field_tmp", s.template_path},
-        {"txt_field_gen", s.generated_path}};
-    std::string names;
-    for (const auto& [name, usable] : controls)
-        if (usable) names += (names.empty() ? "" : " ") + std::string(name);
-    return names;
+    return test::names_set(
+        {{"previous", s.previous},          {"next", s.next},
+         {"finish", s.finish},              {"default", s.finish_default},
+         {"txt_database_name", s.database_name}, {"txt_odbc_dsn", s.odbc_dsn},
+         {"lst_db_table", s.table_list},    {"lst_db_query", s.query_list},
+         {"txt_db_sql", s.sql_box},         {"txt_field_tmp", s.template_path},
+         {"txt_field_gen", s.generated_path}});
 }
 
 TEST(wizard_model, each_page_enables_what_its_choices_allow) {
