@@ -8,6 +8,7 @@
 #include "data/engine/db_value.h"
 #include "data/text_helpers.h"
 #include "../../support/case_table.h"
+#include "../kind_names.h"
 #include "sqlite_test_support.h"
 
 #include <gtest/gtest.h>
@@ -37,17 +38,7 @@ std::string locate(const std::string& name) {
     return {};
 }
 
-// Every value of the first column as page text ("<null>" for Null), joined by "|".
-std::string column(database& db, const std::string& sql) {
-    std::string error, out;
-    auto rs = db.open_record_set(sql, error);
-    if (!rs) return "error: " + error;
-    for (bool ok = rs->move_first(), first = true; ok; ok = rs->move_next(), first = false) {
-        const db_value* v = rs->value(0);
-        out += (first ? "" : "|") + (v == nullptr ? "<missing>" : v->is_null() ? "<null>" : value_to_text(*v));
-    }
-    return out;
-}
+using test::column_text;
 
 TEST(access_files, answer_every_case_of_the_table) {
     std::map<std::string, std::unique_ptr<database>> open;
@@ -64,7 +55,7 @@ TEST(access_files, answer_every_case_of_the_table) {
             std::string error;
             if (!db) db = open_access_file(path, error);
             ASSERT_TRUE(db) << name << ": " << error;
-            test::expect_outcome(column(*db, row[1]), row[2], row.where + " (" + name + "): " + row[1]);
+            test::expect_outcome(column_text(*db, row[1]), row[2], row.where + " (" + name + "): " + row[1]);
             ++run;
         }
     }
@@ -152,8 +143,8 @@ TEST(access_files, northwind_tables_in_catalog_order_and_stored_queries) {
     }
 }
 
-TEST(access_files, damaged_file_ends_in_an_error_quietly_and_can_be_stopped) {
-    test::temp_folder scratch;
+TEST(access_files, a_damaged_file_ends_in_an_error_quietly_and_a_stop_ends_its_read_leaving_nothing) {
+    test::temp_folder scratch, temp;
     // libmdb loops on this one, allocating without end.
     const std::string cut = scratch.path("cut.mdb");
     test::write_file(cut, test::read_file((own_files / "testV1997.mdb").string()).substr(0, 98069));
@@ -166,14 +157,19 @@ TEST(access_files, damaged_file_ends_in_an_error_quietly_and_can_be_stopped) {
     EXPECT_NE(error.find("cannot be read: it is damaged"), std::string::npos) << error;
 
     // A stop asked while it reads ends the read: it says so, rather than
-    // running on until the reader gives up on the file.
+    // running on until the reader gives up on the file. Meanwhile the copy
+    // the reader writes has no name: kill -9 then would leave nothing.
+    const char* old_temp = std::getenv("TMPDIR");
+    const std::string kept = old_temp ? old_temp : "";
+    ::setenv("TMPDIR", temp.dir().c_str(), 1);
     stop_source stop;
-    std::thread raiser([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        stop.request_stop();
-    });
-    EXPECT_FALSE(open_access_file(cut, error, stop.token()));
-    raiser.join();
+    std::thread reader([&] { EXPECT_FALSE(open_access_file(cut, error, stop.token())); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(std::distance(fs::directory_iterator(temp.dir()), fs::directory_iterator()), 0);
+    stop.request_stop();
+    reader.join();
+    if (old_temp) ::setenv("TMPDIR", kept.c_str(), 1);
+    else ::unsetenv("TMPDIR");
     EXPECT_NE(error.find("was stopped"), std::string::npos) << error;
 
     // Nothing is written beside the file read.
@@ -203,7 +199,7 @@ TEST(access_files, rows_a_damaged_page_hides_make_their_table_a_database_problem
         std::string error;
         auto whole = open_access_file(path, error);
         ASSERT_TRUE(whole) << error;
-        EXPECT_EQ(column(*whole, count), c.whole_count);
+        EXPECT_EQ(column_text(*whole, count), c.whole_count);
 
         test::temp_folder scratch;
         std::string bytes = test::read_file(path);
@@ -212,41 +208,19 @@ TEST(access_files, rows_a_damaged_page_hides_make_their_table_a_database_problem
         test::write_file(scratch.path("damaged.mdb"), bytes);
         auto damaged = open_access_file(scratch.path("damaged.mdb"), error);
         ASSERT_TRUE(damaged) << error;
-        const std::string got = column(*damaged, count);
+        const std::string got = column_text(*damaged, count);
         EXPECT_NE(got.find(std::string("error: The table '") + c.table + "' of the Access database '"),
                   std::string::npos) << got;
         EXPECT_NE(got.find(std::string("is damaged: ") + c.lost + " cannot be read."), std::string::npos) << got;
         if (*c.other_sql) {
-            EXPECT_EQ(column(*damaged, c.other_sql), c.other_answer);
+            EXPECT_EQ(column_text(*damaged, c.other_sql), c.other_answer);
             // A stored query over the table says the same.
             const std::string view = "select count(*) from [Customers and Suppliers by City]";
-            EXPECT_EQ(column(*whole, view), "120");
-            EXPECT_NE(column(*damaged, view).find("is damaged: 25 of its rows"), std::string::npos)
-                << column(*damaged, view);
+            EXPECT_EQ(column_text(*whole, view), "120");
+            EXPECT_NE(column_text(*damaged, view).find("is damaged: 25 of its rows"), std::string::npos)
+                << column_text(*damaged, view);
         }
     }
-}
-
-TEST(access_files, the_copy_the_reader_writes_never_has_a_name_to_leave_behind) {
-    test::temp_folder scratch, temp;
-    // libmdb reads this one until it is stopped: time enough to look.
-    const std::string cut = scratch.path("cut.mdb");
-    test::write_file(cut, test::read_file((own_files / "testV1997.mdb").string()).substr(0, 98069));
-    const char* old_temp = std::getenv("TMPDIR");
-    const std::string kept = old_temp ? old_temp : "";
-    ::setenv("TMPDIR", temp.dir().c_str(), 1);
-    stop_source stop;
-    std::thread reader([&] {
-        std::string error;
-        EXPECT_FALSE(open_access_file(cut, error, stop.token()));
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    // kill -9 now, of the program or of its reader, would leave nothing.
-    EXPECT_EQ(std::distance(fs::directory_iterator(temp.dir()), fs::directory_iterator()), 0);
-    stop.request_stop();
-    reader.join();
-    if (old_temp) ::setenv("TMPDIR", kept.c_str(), 1);
-    else ::unsetenv("TMPDIR");
 }
 
 TEST(access_files, decimals_keep_every_digit) {
@@ -271,7 +245,7 @@ TEST(access_files, one_database_per_thread) {
         threads.emplace_back([&counts, i] {
             std::string error;
             auto db = open_access_file(locate(i % 2 ? "testV1997.mdb" : "testV2010.accdb"), error);
-            counts[i] = db ? column(*db, "select count(*) from Table1") : error;
+            counts[i] = db ? column_text(*db, "select count(*) from Table1") : error;
         });
     }
     for (auto& t : threads) t.join();

@@ -9,6 +9,7 @@
 #include "odbc_test_support.h"
 #include "sqlite_test_support.h"
 #include "../../support/case_table.h"
+#include "../kind_names.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -20,6 +21,8 @@
 
 namespace korvane::data {
 namespace {
+
+using test::column_text;
 
 const char* const rows_sql = R"sql(
     INSERT INTO "Web Pages" VALUES
@@ -54,20 +57,6 @@ protected:
 
     void SetUp() override { ASSERT_EQ(setup_error_, ""); }
 
-    // The first column of every row, "|" between, <null> for Null; or
-    // "error: " and why.
-    static std::string rows_of(database& db, const std::string& statement) {
-        std::string error;
-        auto rs = db.open_record_set(statement, error);
-        if (rs == nullptr) return "error: " + error;
-        std::string out;
-        for (bool more = rs->move_first(), first = true; more; more = rs->move_next(), first = false) {
-            const db_value* v = rs->value(0);
-            out += (first ? "" : "|") + (v->is_null() ? std::string("<null>") : value_to_text(*v));
-        }
-        return out;
-    }
-
     static inline std::unique_ptr<test::postgres_server> server_;
     static inline std::string setup_error_, postgres_, sqlite_;
 };
@@ -91,8 +80,8 @@ TEST_F(access_sql_on_odbc, every_case_of_the_table_on_postgresql_and_sqlite) {
         for (const auto& row : rows) {
             const sql::translated_sql t = sql::translate_access_sql(row[0], target.target());
             test::expect_outcome(t.error.empty() ? t.sql : "error: " + t.error, row[1], row.where + " (text)");
-            test::expect_outcome(rows_of(*pg, row[0]), row[2], row.where + " (PostgreSQL)");
-            test::expect_outcome(rows_of(*lite, row[0]), row[3], row.where + " (SQLite)");
+            test::expect_outcome(column_text(*pg, row[0]), row[2], row.where + " (PostgreSQL)");
+            test::expect_outcome(column_text(*lite, row[0]), row[3], row.where + " (SQLite)");
         }
     }
     raw.close();
@@ -106,15 +95,15 @@ TEST_F(access_sql_on_odbc, native_passes_statements_through_and_errors_show_the_
     ASSERT_NE(pg, nullptr) << error;
     // The main statement of a table with a blank in its name.
     const std::string main_sql = "select * from `Web Pages`; ";
-    EXPECT_EQ(rows_of(*pg, main_sql), "1|2|3|4");
-    EXPECT_NE(rows_of(*pg, "SELECT Title FROM [Web Pages] WHERE Nothing = 1").find(
+    EXPECT_EQ(column_text(*pg, main_sql), "1|2|3|4");
+    EXPECT_NE(column_text(*pg, "SELECT Title FROM [Web Pages] WHERE Nothing = 1").find(
                   "[sent to PostgreSQL as: SELECT \"Title\" FROM \"Web Pages\" WHERE Nothing = 1]"),
               std::string::npos);
-    EXPECT_NE(rows_of(*pg, "SELECT Round(Price) FROM [Web Pages]").find("sql_dialect=native"), std::string::npos);
+    EXPECT_NE(column_text(*pg, "SELECT Round(Price) FROM [Web Pages]").find("sql_dialect=native"), std::string::npos);
 
     pg->set_access_sql(false);
-    EXPECT_NE(rows_of(*pg, main_sql).find("syntax error"), std::string::npos);
-    EXPECT_EQ(rows_of(*pg, "SELECT \"PageID\" FROM \"Web Pages\" WHERE \"Title\" ~ '^A'"), "2");
+    EXPECT_NE(column_text(*pg, main_sql).find("syntax error"), std::string::npos);
+    EXPECT_EQ(column_text(*pg, "SELECT \"PageID\" FROM \"Web Pages\" WHERE \"Title\" ~ '^A'"), "2");
 }
 
 }  // namespace

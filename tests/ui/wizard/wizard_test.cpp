@@ -94,15 +94,8 @@ TEST_F(wizard_test, going_back_keeps_choices_and_refills_only_without_a_selectio
 TEST_F(wizard_test, finish_completes_checks_and_hands_over_once) {
     script.run(scenarios, "finish");
     EXPECT_EQ(messages.shown.at(0).text, "The template directory does not exist:\r  nowhere_t/");
-    const GenerationSettings expected{"",
-                                      0,
-                                      site.toStdString(),
-                                      1,
-                                      "page_view",
-                                      "template_file",
-                                      "page_file",
-                                      folder.filePath("templates/").toStdString(),
-                                      ""};
+    const GenerationSettings expected{"", 0, site.toStdString(), 1, "page_view", "template_file", "page_file",
+                                      folder.filePath("templates/").toStdString(), ""};
     EXPECT_EQ(wizard.handed_over(), expected);
     EXPECT_EQ(wizard.result(), QDialog::Accepted);
 }
