@@ -107,6 +107,8 @@ private:
     }
     // Cursor at the start, no pending text, slot 0 at the start.
     void reset_template_state();
+    // tag_ and tag_here_ for the cursor, found in its line.
+    void read_tag() const;
     // The one scan under every jump and output operation: from (line, column)
     // to the next search_text or search_text2 (the earlier wins; at the same
     // position search_text), skipping one match per line that held
@@ -154,6 +156,16 @@ private:
     mutable int tag_column_ = 0;
     mutable std::string_view tag_;
     mutable bool tag_here_ = false;             // tag_ begins at the cursor
+    // Tags read before, by where: each page reads the tags of the page before
+    // at the same places. A place whose slot another took reads its tag again.
+    struct known_tag {
+        int line = -1;
+        int column = 0;
+        std::size_t offset = 0;  // where the tag begins in lines_
+        std::size_t size = 0;
+        bool here = false;
+    };
+    mutable std::array<known_tag, 256> known_tags_{};
     std::array<std::string, 3> folded_search_;  // search texts in lower case
     std::string folded_line_;                   // the scanned line in lower case
     scan_memo memo_;                            // the scans of the loaded template

@@ -217,6 +217,7 @@ void template_engine::reset_template_state() {
     tag_line_ = -1;  // the lines it pointed into are gone
     tag_ = {};
     tag_here_ = false;
+    known_tags_.fill({});
     memo_.clear();  // and so are the scans of them
     initialise_cursor();
     pending_output_.clear();
@@ -401,28 +402,43 @@ bool template_engine::output_past_line_containing(std::string_view search_text,
 }
 
 std::string_view template_engine::tag_at_cursor() const {
-    if (cursor_line_ != tag_line_ || cursor_column_ != tag_column_) {
-        const bool inside = cursor_line_ >= 0 && cursor_line_ < line_count_;
-        const std::string_view text =
-            inside ? rest_from(line_text(cursor_line_), cursor_column_) : std::string_view{};
-        if (text.starts_with("<!--")) {
-            // The tag ends at the line's first "-->" from the cursor on.
-            const std::size_t from = index_of_column(cursor_column_);
-            const auto line = static_cast<std::size_t>(cursor_line_);
-            const auto first = closers_.begin() + first_closer_[line];
-            const auto last = closers_.begin() + first_closer_[line + 1];
-            const auto it = std::lower_bound(first, last, static_cast<int>(from));
-            tag_ = it == last ? std::string_view{}
-                              : text.substr(0, static_cast<std::size_t>(*it) - from + 3);
-            tag_here_ = it != last;
-        } else {
-            tag_ = text_between_markers(text, "<!--", "-->");
-            tag_here_ = false;  // the first tag after the cursor, if any
-        }
-        tag_line_ = cursor_line_;
-        tag_column_ = cursor_column_;
+    if (cursor_line_ == tag_line_ && cursor_column_ == tag_column_) return tag_;
+    tag_line_ = cursor_line_;
+    tag_column_ = cursor_column_;
+    const std::uint32_t place =
+        static_cast<std::uint32_t>(cursor_line_) << 16 ^ static_cast<std::uint32_t>(cursor_column_);
+    const std::uint32_t hash = place * 0x9E3779B1u;
+    known_tag& known = known_tags_[hash >> 24];
+    if (known.line == cursor_line_ && known.column == cursor_column_) {
+        tag_ = std::string_view(lines_).substr(known.offset, known.size);
+        tag_here_ = known.here;
+        return tag_;
     }
+    read_tag();
+    const std::size_t offset =
+        tag_.empty() ? 0 : static_cast<std::size_t>(tag_.data() - lines_.data());
+    known = {cursor_line_, cursor_column_, offset, tag_.size(), tag_here_};
     return tag_;
+}
+
+void template_engine::read_tag() const {
+    const bool inside = cursor_line_ >= 0 && cursor_line_ < line_count_;
+    const std::string_view text =
+        inside ? rest_from(line_text(cursor_line_), cursor_column_) : std::string_view{};
+    if (text.starts_with("<!--")) {
+        // The tag ends at the line's first "-->" from the cursor on.
+        const std::size_t from = index_of_column(cursor_column_);
+        const auto line = static_cast<std::size_t>(cursor_line_);
+        const auto first = closers_.begin() + first_closer_[line];
+        const auto last = closers_.begin() + first_closer_[line + 1];
+        const auto it = std::lower_bound(first, last, static_cast<int>(from));
+        tag_ = it == last ? std::string_view{}
+                          : text.substr(0, static_cast<std::size_t>(*it) - from + 3);
+        tag_here_ = it != last;
+    } else {
+        tag_ = text_between_markers(text, "<!--", "-->");
+        tag_here_ = false;  // the first tag after the cursor, if any
+    }
 }
 
 std::string_view template_engine::text_at_cursor() const {
