@@ -12,29 +12,13 @@ using test::make_sqlite_file;
 using test::temp_folder;
 using test::write_file;
 
+// The site of site/, in a fresh folder.
 class settings_check : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::create_directories(dir_.dir() / "templates");
+        std::filesystem::copy(KORVANE_SOURCE_DIR "/tests/check/site", dir_.dir() / "templates");
         std::filesystem::create_directories(dir_.dir() / "site");
-        ASSERT_TRUE(make_sqlite_file(dir_.path("shop.sqlite"),
-                                     "CREATE TABLE pages (id INTEGER, template TEXT, file TEXT, title TEXT);"
-                                     "INSERT INTO pages VALUES (1, 'good.html', 'site/a.html', 'A'),"
-                                     " (2, 'bad.html', 'site/b.html', 'B'), (3, 'gone.html', 'nowhere/c.html', 'C'),"
-                                     " (4, 'good.html', 'site/d.html', 'D');"
-                                     "CREATE TABLE lines (page INTEGER, name TEXT);"
-                                     "INSERT INTO lines VALUES (1, 'x'), (2, 'y');"));
-        write_file(dir_.path("templates/good.html"),
-                   "<h1><!--MAIN_FIELD=title--></h1>\r\n"
-                   "<!--REPEAT=select name from lines where page=#--MAIN_FIELD=id--#-->\r\n"
-                   "<li><!--REPEAT_FIELD=name--></li>\r\n"
-                   "<!--END REPEAT-->\r\n");
-        write_file(dir_.path("templates/bad.html"),
-                   "<h1><!--MAIN_FIELD=headline--></h1>\n"
-                   "<!--REPEAT=select name from nolines where page=#--MAIN_FIELD=id--#-->\n"
-                   "<!--END REPEAT-->\n"
-                   "<!--REPEAT=select name from lines-->\n"
-                   "<!--REPEAT_FIELD=title--><!--END REPEAT-->\n");
+        ASSERT_TRUE(make_sqlite_file(dir_.path("shop.sqlite"), test::read_file(dir_.path("templates/shop.sql"))));
     }
 
     std::string settings(const std::string& body) {

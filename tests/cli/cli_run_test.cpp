@@ -48,49 +48,14 @@ QJsonObject json_of(const std::string& text) {
     return o;
 }
 
-// A site whose templates use every construct, and whose rows alternate
-// templates and include a missing template and an output that cannot be
-// opened, so the report has lines of several kinds.
+// The site of site/: templates that use every construct, rows that
+// alternate them and include a missing template and an output that cannot
+// be opened, so the report has lines of several kinds.
 class cli_site : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(make_sqlite_file(
-            dir_.path("site.sqlite"),
-            "CREATE TABLE pages (id INTEGER, tpl TEXT, out TEXT, title TEXT, price CURRENCY, "
-            "flag BOOLEAN);"
-            "WITH RECURSIVE n(id) AS (SELECT 1 UNION ALL SELECT id + 1 FROM n WHERE id < 60) "
-            "INSERT INTO pages SELECT id, CASE WHEN id = 17 THEN 'missing.html' "
-            "WHEN id % 7 = 3 THEN 'b.html' ELSE 'a.html' END, "
-            "CASE WHEN id = 23 THEN 'no-folder/p23.html' ELSE 'p' || id || '.html' END, "
-            "'Page ' || id || ' a/b?c', id + 0.25, CASE WHEN id % 2 THEN -1 ELSE 0 END FROM n;"
-            "CREATE TABLE items (page INTEGER, n INTEGER, name TEXT);"
-            "INSERT INTO items SELECT id, k, 'item ' || k FROM pages"
-            " JOIN (SELECT 1 AS k UNION SELECT 2 UNION SELECT 3) ON k <= id % 4;"
-            "CREATE TABLE notes (item_page INTEGER, item_n INTEGER, text TEXT);"
-            "INSERT INTO notes SELECT page, n, 'note' FROM items WHERE n % 2 = 1;"));
-        fs::create_directories(dir_.dir() / "templates");
-        write_file(dir_.path("templates/a.html"),
-                   "<html><title><!--MAIN_FIELD=title--></title>\r\n"
-                   "<a href=\"x?<!--MAIN_FIELD=field:=title,escape:=true-->\">"
-                   "<!--MAIN_FIELD=price--></a>\n"
-                   "<!--TODAYS DATE=dddd, mmmm d, yyyy hh:nn--> <!--MAIN_FIELD=nosuchfield-->\n"
-                   "<!--START IF=#--MAIN_FIELD=flag--#==True-->yes<!--ELSE-->no<!--END IF-->\n"
-                   "<!--REPEAT=select n, name from items where page = #--MAIN_FIELD=id--# "
-                   "order by n-->\n"
-                   "<li><!--REPEAT_FIELD=name--> "
-                   "<!--START IF=current_record_num<number_of_records-->,<!--END IF-->\n"
-                   "<!--REPEAT=select text from notes where item_page = #--MAIN_FIELD=id--# "
-                   "and item_n = #--REPEAT_FIELD=n--#-->\n"
-                   "  note: <!--REPEAT_FIELD=text--> of <!--REPEAT_FIELD=name-->\n"
-                   "<!--REPEAT ELSE-->  no notes\n"
-                   "<!--END REPEAT-->\n"
-                   "<!--REPEAT ELSE-->no items\n"
-                   "<!--END REPEAT-->\n"
-                   "<!--REPEAT=select * from nowhere--><!--END REPEAT-->\n"
-                   "<!--START IF=--><!--END IF-->\n"
-                   "<!-- an ordinary comment --></html>");
-        write_file(dir_.path("templates/b.html"),
-                   "B <!--MAIN_FIELD=id-->\r\n<!--main_field=id-->\r\n");
+        fs::copy(KORVANE_SOURCE_DIR "/tests/cli/site", dir_.dir() / "templates");
+        ASSERT_TRUE(make_sqlite_file(dir_.path("site.sqlite"), read_file(dir_.path("templates/site.sql"))));
     }
 
     // Generates the site into the folder out with further options.

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // A small real site for the edit loop's tests: a SQLite database of six rows
-// over two templates, its settings file, the loop and its server on a free
-// loopback port, and a raw HTTP client, so requests reach the server exactly
-// as written (no client tidies "/../" away).
+// over two templates (site/), its settings file, the loop and its server on a
+// free loopback port, and a raw HTTP client, so requests reach the server
+// exactly as written (no client tidies "/../" away).
 #pragma once
 
 #include "live/live_site.h"
@@ -71,26 +71,13 @@ inline http_reply http_get(quint16 port, const std::string& path, const std::str
                               "Connection: close\r\n\r\n");
 }
 
-// Rows a1..a3 use a.html, b1..b3 use b.html; b3's template runs a statement
-// that fails, so its page has a problem to show.
+// The site of site/ (see its site.sql).
 class live_site_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::create_directories(folder.dir() / "templates");
+        std::filesystem::copy(KORVANE_SOURCE_DIR "/tests/live/site", folder.dir() / "templates");
         std::filesystem::create_directories(folder.dir() / "site");
-        write_file(folder.path("templates/a.html"),
-                   "<html><body><h1><!--MAIN_FIELD=title--></h1> A1\n</body></html>\n");
-        write_file(folder.path("templates/b.html"),
-                   "<html><body><p><!--MAIN_FIELD=title--></p> B1\n</body></html>\n");
-        write_file(folder.path("templates/bad.html"),
-                   "<html><body><!--REPEAT=select nothing from nowhere-->x<!--END REPEAT--></body>"
-                   "</html>\n");
-        ASSERT_TRUE(make_sqlite_file(
-            folder.path("site.sqlite"),
-            "create table pages (tpl text, page text, title text);"
-            "insert into pages values ('a.html','a1.html','A one'),('a.html','a2.html','A two'),"
-            "('b.html','b1.html','B one'),('a.html','a3.html','A three'),"
-            "('b.html','b2.html','B two'),('bad.html','b3.html','B three');"));
+        ASSERT_TRUE(make_sqlite_file(folder.path("site.sqlite"), read_file(folder.path("templates/site.sql"))));
         write_file(folder.path("site.kvn"),
                    "db_type=0\r\ndb_name=site.sqlite\r\nmain_type=0\r\nmain_name=pages\r\n"
                    "template_field=tpl\r\ngenerated_field=page\r\ntemplate_path=templates/\r\n"

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // A main window over recorders, in a temporary folder with a small SQLite
-// site: pages (two rows), other (one of its fields), empty, a view, the
-// system-looking tables MSysObjects and msysLower, templates/ and site/.
+// site (site.sql), templates/ and site/.
 #pragma once
 
 #include "ui/main/frm_main.h"
@@ -23,15 +22,7 @@ class main_window_test : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        make_sqlite_file(path("site.sqlite"),
-                         "create table pages (template_file text, page_file text, title text);"
-                         "insert into pages values ('page.html', 'one.html', 'One'),"
-                         "  ('page.html', 'two.html', 'Two');"
-                         "create table other (template_file text, name text);"
-                         "insert into other values ('page.html', 'x');"
-                         "create table empty (template_file text, page_file text);"
-                         "create table MSysObjects (id); create table msysLower (id);"
-                         "create view titles as select title, page_file from pages;");
+        make_sqlite_file(path("site.sqlite"), read_text_file(KORVANE_SOURCE_DIR "/tests/ui/main/site.sql"));
         QDir(dir.path()).mkpath("templates");
         QDir(dir.path()).mkpath("site");
         write_text_file(path("templates/page.html"), "<p><!--MAIN_FIELD=title--></p>\r\n");
