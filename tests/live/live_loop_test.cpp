@@ -74,20 +74,26 @@ TEST_F(live_site_test, edits_during_a_rebuild_end_in_the_last_state) {
     EXPECT_LE(rebuilds, 4);  // folded together, not one rebuild per edit queued behind another
 }
 
+// A small site: t.html over the rows given in the table p of d.sqlite, pages
+// into pages; database is what follows "db_type=" up to db_name's value.
+bool make_small_site(temp_folder& folder, const std::string& rows, const std::string& pages = "site/",
+                     const std::string& database = "0\r\ndb_name=d.sqlite") {
+    std::filesystem::create_directories(folder.dir() / pages);
+    write_file(folder.path("t.html"), "<p><!--MAIN_FIELD=title--></p>");
+    write_file(folder.path("s.kvn"), "db_type=" + database + "\r\nmain_type=0\r\nmain_name=p\r\ntemplate_field=t\r\n"
+                                     "generated_field=o\r\ntemplate_path=\r\ngenerated_path=" + pages + "\r\n");
+    return make_sqlite_file(folder.path("d.sqlite"),
+                            "create table p (t text, o text, title text); insert into p values " + rows + ";");
+}
+
 // An ODBC source is not a file to watch: with a poll its changes still come.
 TEST(live_poll, an_odbc_source_is_polled) {
     if (read_file("/etc/odbcinst.ini").find("[SQLite3]") == std::string::npos) {
         GTEST_SKIP() << "the SQLite3 ODBC driver is not registered";
     }
     temp_folder folder;
-    write_file(folder.path("t.html"), "<p><!--MAIN_FIELD=title--></p>");
-    ASSERT_TRUE(make_sqlite_file(folder.path("d.sqlite"),
-                                 "create table p (t text, o text, title text);"
-                                 "insert into p values ('t.html','one.html','One');"));
-    write_file(folder.path("s.kvn"), "db_type=1\r\ndb_name=Driver=SQLite3;Database=" +
-                                         folder.path("d.sqlite") +
-                                         "\r\nmain_type=0\r\nmain_name=p\r\ntemplate_field=t\r\n"
-                                         "generated_field=o\r\ntemplate_path=\r\ngenerated_path=\r\n");
+    ASSERT_TRUE(make_small_site(folder, "('t.html','one.html','One')", "",
+                                "1\r\ndb_name=Driver=SQLite3;Database=" + folder.path("d.sqlite")));
     live::live_options options;
     options.settings_file = folder.path("s.kvn");
     options.poll_seconds = 1;
@@ -104,20 +110,9 @@ TEST(live_poll, an_odbc_source_is_polled) {
     EXPECT_TRUE(wait_until([&] { return read_file(folder.path("one.html")) == "<p>Two</p>\r\n"; }));
 }
 
-// A site for the command's own tests: t.html over the rows given, pages in site/.
-bool make_command_site(temp_folder& folder, const std::string& rows) {
-    std::filesystem::create_directories(folder.dir() / "site");
-    write_file(folder.path("t.html"), "<p><!--MAIN_FIELD=title--></p>");
-    write_file(folder.path("s.kvn"),
-               "db_type=0\r\ndb_name=d.sqlite\r\nmain_type=0\r\nmain_name=p\r\ntemplate_field=t\r\n"
-               "generated_field=o\r\ntemplate_path=\r\ngenerated_path=site/\r\n");
-    return make_sqlite_file(folder.path("d.sqlite"),
-                            "create table p (t text, o text, title text); insert into p values " + rows + ";");
-}
-
 TEST(live_command, serve_stops_cleanly_on_sigterm) {
     temp_folder folder;
-    ASSERT_TRUE(make_command_site(folder, "('t.html','one.html','One')"));
+    ASSERT_TRUE(make_small_site(folder, "('t.html','one.html','One')"));
     QProcess cli;
     cli.start(QStringLiteral(KORVANE_CLI),
               {"serve", QString::fromStdString(folder.path("s.kvn")), "--port", "0"});
@@ -138,7 +133,7 @@ TEST(live_command, serve_stops_cleanly_on_sigterm) {
 // a rebuild carries its counts and its problems, each under its page.
 TEST(live_command, watch_in_json_writes_one_object_per_line_for_each_event) {
     temp_folder folder;
-    ASSERT_TRUE(make_command_site(folder, "('t.html','one.html','One'), ('absent.html','two.html','Two')"));
+    ASSERT_TRUE(make_small_site(folder, "('t.html','one.html','One'), ('absent.html','two.html','Two')"));
     QProcess cli;
     cli.start(QStringLiteral(KORVANE_CLI),
               {"watch", QString::fromStdString(folder.path("s.kvn")), "--format", "json"});

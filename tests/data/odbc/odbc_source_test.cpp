@@ -35,37 +35,19 @@ void PrintTo(const odbc_source& source, std::ostream* out) { *out << source.name
 
 std::unique_ptr<test::postgres_server> server;
 
+std::string sql_file(const std::string& name) {
+    return test::read_file(KORVANE_SOURCE_DIR "/tests/data/odbc/" + name);
+}
+
 std::string set_up_sqlite() {
     std::filesystem::remove(sandbox().sqlite_file);
-    const bool made = test::make_sqlite_file(sandbox().sqlite_file, R"sql(
-        CREATE TABLE authors(id INTEGER PRIMARY KEY, name TEXT);
-        CREATE TABLE pages(id INTEGER PRIMARY KEY, author_id INTEGER, title TEXT, views BIGINT,
-                           rating REAL, published DATE, body TEXT, data BLOB, note TEXT);
-        INSERT INTO authors VALUES (1, 'Zoë Ångström'), (2, 'Bob');
-        INSERT INTO pages VALUES
-            (1, 1, 'Home', 9000000000, 0.1, '2024-02-29', 'Grüße ✓', x'00ff10', ''),
-            (2, 2, 'About', -7, NULL, NULL, NULL, NULL, NULL);
-        CREATE VIEW page_list AS SELECT p.title, a.name FROM pages p JOIN authors a ON a.id = p.author_id;
-    )sql");
-    return made ? "" : "the SQLite file was not made";
+    return test::make_sqlite_file(sandbox().sqlite_file, sql_file("pages_sqlite.sql")) ? ""
+                                                                                       : "the SQLite file was not made";
 }
 
 std::string set_up_postgres() {
-    server =
-        std::make_unique<test::postgres_server>(sandbox().postgres_dir, sandbox().postgres_port);
-    return server->start(R"sql(
-        CREATE TABLE authors(id int PRIMARY KEY, name text);
-        CREATE TABLE pages(id int PRIMARY KEY, author_id int REFERENCES authors, title varchar(40),
-                           views bigint, small smallint, price numeric(12,4), cost money,
-                           rating real, ratio double precision, live boolean, published date,
-                           stamp timestamp, at time, body text, data bytea, note text);
-        INSERT INTO authors VALUES (1, 'Zoë Ångström'), (2, 'Bob');
-        INSERT INTO pages VALUES
-            (1, 1, 'Home', 9000000000, 7, 12345.6780, 1234.50, 1.5, 0.1, true, '2024-02-29',
-             '2024-02-29 13:45:07', '08:09:10', 'Grüße ✓', '\x00ff10', ''),
-            (2, 2, 'About', -1, -2, -0.5000, -3, NULL, NULL, false, NULL, NULL, NULL, NULL, NULL, NULL);
-        CREATE VIEW page_list AS SELECT p.title, a.name FROM pages p JOIN authors a ON a.id = p.author_id;
-    )sql");
+    server = std::make_unique<test::postgres_server>(sandbox().postgres_dir, sandbox().postgres_port);
+    return server->start(sql_file("pages_postgres.sql"));
 }
 
 const odbc_source sqlite_source{"sqlite", test::sqlite_dsn, set_up_sqlite};
