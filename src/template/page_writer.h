@@ -39,6 +39,7 @@ public:
     bool is_open() const { return open_; }
     // The page's bytes so far; the caller appends to them while it is open.
     std::string& bytes() { return page_; }
+    const std::string& bytes() const { return page_; }
     // Writes the collected bytes as the page, unless it already holds exactly
     // these bytes: into a file without a name in the page's folder (or a
     // temporary name where the file system has no such files), which then

@@ -88,7 +88,10 @@ public:
     std::string_view template_line(int index) const;
     int cursor_line() const { return cursor_line_; }
     int cursor_column() const { return cursor_column_; }
-    const std::string& pending_output() const { return pending_output_; }
+    std::string_view pending_output() const {
+        return writer_.is_open() ? std::string_view(writer_.bytes()).substr(pending_start_)
+                                 : std::string_view(pending_output_);
+    }
     bool output_is_open() const { return writer_.is_open(); }
 
 private:
@@ -121,7 +124,7 @@ private:
     bool scan(std::string_view search_text, std::string_view search_text2,
               std::string_view other_search_text, bool ignore_case, bool copy_to_output);
     // Copies the text from (line, column) to the cursor as the output_ scans
-    // do, each line passed over with its CRLF, in at most three appends.
+    // do, each line passed over with its CRLF, in one piece.
     void copy_to_cursor(int line, int column);
     // The text from the first open_marker through the first close_marker, or
     // "" when either is missing or the close comes first.
@@ -145,7 +148,11 @@ private:
     bool at_end_ = false;
     std::array<int, saved_slots> saved_lines_{};
     std::array<int, saved_slots> saved_columns_{};
+    // The line not yet ended: while a page is open, the end of its bytes
+    // from pending_start_ on, so that text reaches the page in one copy;
+    // otherwise pending_output_.
     std::string pending_output_;
+    std::size_t pending_start_ = 0;
     page_writer writer_;
     std::string file_bytes_;       // the template file while it is split into lines
     bool windows_1252_ = false;    // the template, and so its page, is Windows-1252

@@ -221,6 +221,7 @@ void template_engine::reset_template_state() {
     memo_.clear();  // and so are the scans of them
     initialise_cursor();
     pending_output_.clear();
+    if (writer_.is_open()) writer_.bytes().resize(pending_start_);
     saved_lines_[0] = 0;
     saved_columns_[0] = 1;
 }
@@ -329,21 +330,19 @@ bool template_engine::scan(std::string_view search_text, std::string_view search
 void template_engine::copy_to_cursor(int line, int column) {
     const std::size_t start = line_starts_[static_cast<std::size_t>(line)];
     const std::size_t from = start + std::min(index_of_column(column), line_text(line).size());
+    // The cursor's line up to the cursor: nothing when the scan found nothing
+    // and the cursor stands at column 1 past the last line.
     const std::size_t to = line_starts_[static_cast<std::size_t>(cursor_line_)];
-    if (cursor_line_ == line) {  // a match on the line the copy starts in
-        pending_output_.append(lines_, from, to + index_of_column(cursor_column_) - from);
-        return;
-    }
-    // The rest of the first line and every line up to the cursor's, each
-    // with its CRLF, as output_text would write them one by one.
+    const std::size_t end = to + index_of_column(cursor_column_);
     if (writer_.is_open()) {
         std::string& page = writer_.bytes();
-        page += pending_output_;
-        page.append(lines_, from, to - from);
+        page.append(lines_, from, end - from);
+        if (cursor_line_ != line) pending_start_ = page.size() - (end - to);
+    } else if (cursor_line_ == line) {
+        pending_output_.append(lines_, from, end - from);
+    } else {
+        pending_output_.assign(lines_, to, end - to);  // the lines before have nowhere to go
     }
-    // The start of the cursor's line; nothing when the scan found nothing and
-    // the cursor stands at column 1 past the last line.
-    pending_output_.assign(lines_, to, index_of_column(cursor_column_));
 }
 
 bool template_engine::jump_to_line_containing(std::string_view search_text,
@@ -482,13 +481,14 @@ void template_engine::restore_cursor_position(int save_position_number) {
 // Completed lines go to the page being collected; a line completed while no
 // output is open has nowhere to go and is dropped.
 void template_engine::output_text(std::string_view text_to_output, bool end_the_line) {
-    if (end_the_line) {
-        if (writer_.is_open()) {
-            std::string& page = writer_.bytes();
-            page += pending_output_;
-            page += text_to_output;
+    if (writer_.is_open()) {
+        std::string& page = writer_.bytes();
+        page += text_to_output;
+        if (end_the_line) {
             page += line_end;
+            pending_start_ = page.size();
         }
+    } else if (end_the_line) {
         pending_output_.clear();
     } else {
         pending_output_ += text_to_output;
@@ -496,12 +496,18 @@ void template_engine::output_text(std::string_view text_to_output, bool end_the_
 }
 
 bool template_engine::open_output_file(const std::string& filename, std::string& error) {
-    return writer_.open(filename, error);
+    if (!writer_.open(filename, error)) return false;
+    // A line begun before the open is the page's first.
+    std::string& page = writer_.bytes();
+    pending_start_ = page.size();
+    page += pending_output_;
+    pending_output_.clear();
+    return true;
 }
 
 close_result template_engine::close_output_file() {
     if (!writer_.is_open()) return {};
-    if (!pending_output_.empty()) output_text({}, true);  // nothing the page held is lost
+    if (!pending_output().empty()) output_text({}, true);  // nothing the page held is lost
     if (windows_1252_) {
         std::string& page = writer_.bytes();
         korvane::text::windows_1252::encode(page, converted_);

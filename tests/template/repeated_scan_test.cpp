@@ -58,10 +58,10 @@ std::vector<std::string> run(template_engine& engine, bool ignore_case, const st
             : s.op == 'o'
                 ? engine.output_to_line_containing(a, other, ignore_case)
                 : s.op == 'O' && engine.output_past_line_containing(a, other, ignore_case);
-        seen.push_back(std::to_string(found) + " " + std::to_string(engine.cursor_line()) + ":" +
-                       std::to_string(engine.cursor_column()) +
-                       (engine.end_of_file() ? " end [" : " [") + engine.pending_output() + "] " +
-                       std::string(engine.tag_at_cursor()));
+        seen.push_back(
+            std::to_string(found) + " " + std::to_string(engine.cursor_line()) + ":" +
+            std::to_string(engine.cursor_column()) + (engine.end_of_file() ? " end [" : " [") +
+            std::string(engine.pending_output()) + "] " + std::string(engine.tag_at_cursor()));
     }
     if (!page.empty()) {
         engine.close_output_file();
@@ -82,6 +82,21 @@ TEST(repeated_scans, give_the_first_page_again_on_every_template_and_after_every
                 << row.where;
         }
     }
+}
+
+TEST(repeated_scans, a_load_while_a_page_is_open_drops_only_the_line_not_yet_ended) {
+    test::temp_folder temp;
+    template_engine engine;
+    std::string error;
+    engine.output_text("first ", false);
+    ASSERT_TRUE(engine.open_output_file(temp.path("p.html"), error)) << error;
+    engine.output_text("line", true);
+    engine.output_text("dropped", false);
+    EXPECT_EQ(engine.pending_output(), "dropped");
+    ASSERT_TRUE(engine.load_template_text("x\n"));
+    EXPECT_EQ(engine.pending_output(), "");
+    engine.close_output_file();
+    EXPECT_EQ(test::read_file(temp.path("p.html")), "first line\r\n");
 }
 
 TEST(repeated_scans, stay_right_past_the_memo_s_bounds) {
