@@ -29,6 +29,8 @@ TEST(text, every_case_of_the_table) {
             std::string back;
             windows_1252::encode(got, back);
             EXPECT_EQ(back, row[1]) << row.where << ": written back";
+        } else if (function == "windows_1252_encode" && row.fields.size() == 3) {
+            windows_1252::encode(row[1], got);
         } else if (function == "is_utf8" && row.fields.size() == 3) {
             got = is_utf8(row[1]) ? "1" : "0";
         } else {
@@ -37,13 +39,6 @@ TEST(text, every_case_of_the_table) {
         }
         EXPECT_EQ(got, row.fields.back()) << row.where;
     }
-}
-
-TEST(text, characters_the_code_page_lacks_become_references) {
-    std::string bytes;
-    windows_1252::encode("日本 \xC3\xA9 \xFF", bytes);
-    // A byte that is not UTF-8 stays as it is.
-    EXPECT_EQ(bytes, "&#26085;&#26412; \xE9 \xFF");
 }
 
 }  // namespace
