@@ -111,20 +111,26 @@ void record_set::close() {
 // Results have a handful of fields, so a scan beats hashing a folded copy.
 // The first of two fields with the same name wins.
 int record_set::field_index(std::string_view name) const {
-    // Names a few bytes apart in one template line must not share a slot.
-    const auto slot = static_cast<std::size_t>(
-        (reinterpret_cast<std::uintptr_t>(name.data()) * 0x9E3779B97F4A7C15ULL) >> (64 - known_name_bits));
-    known_name& known = known_names_[slot];
+    // Two ways per set: two names whose addresses meet in one set (which
+    // depends on where the template happens to lie) do not evict each other.
+    const auto set = static_cast<std::size_t>(
+        (reinterpret_cast<std::uintptr_t>(name.data()) * 0x9E3779B97F4A7C15ULL) >>
+        (64 - known_name_bits + 1));
+    known_name* const ways = &known_names_[2 * set];
     // The text there may have changed since; a name equal to the field found
     // for it has that field as its first match too. Most tags spell the
     // field as the database does, which the plain comparison sees at once.
-    if (known.text == name.data() && known.size == name.size() && known.index >= 0) {
-        const std::string& found = names_[static_cast<std::size_t>(known.index)];
-        if (found == name || same_field_name(found, name)) return known.index;
+    for (int way = 0; way < 2; ++way) {
+        const known_name& known = ways[way];
+        if (known.text == name.data() && known.size == name.size() && known.index >= 0) {
+            const std::string& found = names_[static_cast<std::size_t>(known.index)];
+            if (found == name || same_field_name(found, name)) return known.index;
+        }
     }
     for (std::size_t i = 0; i < names_.size(); ++i) {
         if (same_field_name(names_[i], name)) {
-            known = {name.data(), name.size(), static_cast<int>(i)};
+            ways[1] = ways[0];
+            ways[0] = {name.data(), name.size(), static_cast<int>(i)};
             return static_cast<int>(i);
         }
     }
