@@ -28,21 +28,12 @@ public:
     names items;
 };
 
-// A site database as the tests below need it.
+// The site of site.sql, open.
 class global_with_database : public ::testing::Test {
 protected:
     void SetUp() override {
         path_ = folder_.path("site.sqlite");
-        ASSERT_TRUE(
-            make_sqlite_file(path_,
-                             "CREATE TABLE Pages (page_id INTEGER, template TEXT, output TEXT);"
-                             "INSERT INTO Pages VALUES (1, 'a.tpl', 'a.htm'), (2, 'a.tpl', "
-                             "'b.htm'), (3, 'b.tpl', 'c.htm');"
-                             "CREATE TABLE MSysObjects (x);"
-                             "CREATE TABLE \"Web Pages\" (zeta, alpha, mid);"
-                             "CREATE TABLE Empty (a);"
-                             "CREATE VIEW Latest AS SELECT * FROM Pages WHERE page_id > 1;"
-                             "CREATE VIEW \"All.Pages\" AS SELECT * FROM Pages;"));
+        ASSERT_TRUE(make_sqlite_file(path_, test::read_file(KORVANE_SOURCE_DIR "/tests/data/global/site.sql")));
         ASSERT_EQ(open_database(db_, 0, path_, messages_), 0);
         ASSERT_TRUE(db_);
     }

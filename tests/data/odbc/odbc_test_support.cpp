@@ -24,9 +24,6 @@ const fs::path postgres_bin = "/usr/lib/postgresql/15/bin";
 
 odbc_sandbox the_sandbox;
 
-std::string read_file(const fs::path& path) { return test::read_file(path.string()); }
-void write_text(const fs::path& path, const std::string& text) { test::write_file(path.string(), text); }
-
 // postgres refuses to run as root: there the cluster belongs to the postgres
 // user and every tool runs as it.
 bool as_root() { return geteuid() == 0; }
@@ -56,7 +53,7 @@ public:
         fs::create_directories(s.root / "pg_down");
 
         // With ODBCSYSINI set the system odbcinst.ini is not read.
-        write_text(s.root / "sys" / "odbcinst.ini",
+        write_file((s.root / "sys" / "odbcinst.ini").string(),
                    "[SQLite3]\nDriver=libsqlite3odbc.so\n\n"
                    "[PostgreSQL Unicode]\nDriver=psqlodbcw.so\n");
         const auto pg_source = [&](const char* name, const fs::path& dir) {
@@ -64,7 +61,7 @@ public:
                    "\nPort=" + std::to_string(s.postgres_port) +
                    "\nDatabase=postgres\nUsername=korvane\nBoolsAsChar=0\n\n";
         };
-        write_text(s.root / "user" / "odbc.ini",
+        write_file((s.root / "user" / "odbc.ini").string(),
                    std::string("[") + sqlite_dsn + "]\nDriver=SQLite3\nDatabase=" + s.sqlite_file + "\n\n" +
                        pg_source(postgres_dsn, s.postgres_dir) +
                        pg_source(postgres_lost_dsn, s.postgres_lost_dir) +
@@ -118,7 +115,7 @@ std::string postgres_server::run(const std::vector<std::string>& args) {
     int status = 0;
     if (waitpid(pid, &status, 0) != pid) return "lost " + full.front();
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {};
-    return args.front() + " failed: " + read_file(log);
+    return args.front() + " failed: " + read_file(log.string());
 }
 
 std::string postgres_server::start(const std::string& setup_sql) {
@@ -142,7 +139,7 @@ std::string postgres_server::start(const std::string& setup_sql) {
     if (std::string e = run({"pg_ctl", "-D", data, "-o", options, "-l", (dir_ / "server.log").string(), "-w",
                              "-t", "30", "start"});
         !e.empty()) {
-        return e + read_file(dir_ / "server.log");
+        return e + read_file((dir_ / "server.log").string());
     }
     running_ = true;
     return run_sql(setup_sql);
@@ -150,7 +147,7 @@ std::string postgres_server::start(const std::string& setup_sql) {
 
 std::string postgres_server::run_sql(const std::string& sql) {
     const fs::path script = dir_ / "script.sql";
-    write_text(script, sql);
+    write_file(script.string(), sql);
     return run({"psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", dir_.string(), "-p", std::to_string(port_), "-U",
                 "korvane", "-d", "postgres", "-f", script.string()});
 }

@@ -34,13 +34,7 @@ class wizard_test : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        make_sqlite_file(site,
-                         "create table pages (template_file text, page_file text, title text);"
-                         "insert into pages values ('a.html', 'a_out.html', 'A');"
-                         "create table MSysObjects (id integer);"
-                         "create table msys_lower (id integer);"
-                         "create table empty_pages (tmpl text, gen text);"
-                         "create view page_view as select page_file, template_file from pages;");
+        make_sqlite_file(site, read_text_file(KORVANE_SOURCE_DIR "/tests/ui/wizard/site.sql"));
         make_sqlite_file(other, "create table other_pages (x text, y text);");
         QDir(folder.path()).mkdir("templates");
         wizard.activate();
