@@ -377,11 +377,13 @@ parallel_result make_pages_on_threads(page_generator& reporter, const Generation
     own_options.events = options.waiting;
     std::unique_ptr<page_generator> own_run;
     bool own_opened = false;
-    // Makes a chunk no thread has taken yet; false when there is none.
+    // Makes a chunk no thread has taken yet, when more wait than the other
+    // threads can take; false when there are not that many.
     auto make_chunk_here = [&] {
         std::shared_ptr<chunk> c;
         {
             std::lock_guard lock(mutex);
+            if (waiting.size() < jobs) return false;
             c = take_chunk();
         }
         if (!c) return false;
@@ -517,7 +519,11 @@ parallel_result make_pages_on_threads(page_generator& reporter, const Generation
             work_ready.notify_one();
         }
         if (in_order.empty()) break;
-        // Rather than wait for the oldest rows, make some here.
+        // The rows made are reported first; then, rather than wait for the
+        // oldest rows, this thread makes some, leaving the other threads a
+        // chunk each.
+        if (report_front(false)) continue;
+        if (ended_at_row) break;
         if (make_chunk_here()) continue;
         going = report_front(true);
     }
