@@ -163,11 +163,38 @@ run_result run_program(std::vector<std::string> args) {
     return result;
 }
 
+// copies of args side by side, each given "--part K/copies": the time until
+// the last ends, their CPU time added up and the largest peak.
+run_result run_copies(const std::vector<std::string>& args, int copies) {
+    if (copies <= 1) return run_program(args);
+    std::vector<std::thread> threads;
+    std::vector<run_result> results(static_cast<std::size_t>(copies));
+    const auto start = std::chrono::steady_clock::now();
+    for (int k = 0; k < copies; ++k) {
+        std::vector<std::string> part = args;
+        part.push_back("--part");
+        part.push_back(std::to_string(k) + "/" + std::to_string(copies));
+        threads.emplace_back([&results, k, part] { results[static_cast<std::size_t>(k)] = run_program(part); });
+    }
+    for (auto& t : threads) t.join();
+    run_result all;
+    all.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    all.status = 0;
+    for (const auto& r : results) {
+        all.user_seconds += r.user_seconds;
+        all.system_seconds += r.system_seconds;
+        all.peak_kib = std::max(all.peak_kib, r.peak_kib);
+        if (r.status != 0) all.status = r.status;
+    }
+    return all;
+}
+
 // One contender: a name for the table and how to run it into a site folder.
 struct contender {
     std::string name;
     std::string key;   // folder and results name
     std::vector<std::string> args;  // "{site}" and "{kvn}" are filled in
+    int copies = 1;    // run side by side over parts of the rows (run_copies)
     std::vector<run_result> runs;
     std::vector<double> vs_floor, vs_floor_one;
     std::vector<double> vs_jobs_one;  // pages/s over korvane-cli --jobs 1's
@@ -276,6 +303,10 @@ bool measure(const options& opt, const fs::path& work, const char* where, long n
         add("floor, statement per page", "floor", {opt.floor, db, "{site}", bench_date_text});
         add("floor, one statement", "floor1", {opt.floor, db, "{site}", bench_date_text, "--one-statement"});
     }
+    // What two processes sharing nothing but the machine (and the folder)
+    // get from it: the ceiling for --jobs 2 over --jobs 1.
+    add("floor, 2 processes", "floor2", all[0].args);
+    all.back().copies = 2;
     for (const auto& [cli, label] : {std::pair{opt.cli, std::string()}, {opt.other_cli, std::string("other ")}}) {
         if (cli.empty()) continue;
         for (unsigned jobs : opt.jobs) {
@@ -313,7 +344,7 @@ bool measure(const options& opt, const fs::path& work, const char* where, long n
                 if (a == "{kvn}") a = kvn.string();
             }
             ::sync();
-            const run_result r = run_program(args);
+            const run_result r = run_copies(args, c.copies);
             if (r.status != 0) {
                 std::cerr << "korvane_bench: " << c.name << " ended with status " << r.status << "\n";
                 return false;

@@ -8,6 +8,8 @@
 // prepared afresh for every page, since its text changes from page to page
 // as a template's does; --one-statement binds the page into one statement;
 // --fields writes the pages of the lighter workload, without the section.
+// --part K/N makes only the rows whose number modulo N is K, so that N copies
+// side by side show what the machine gives N processes that share nothing.
 #include "bench_site.h"
 
 #include <sqlite3.h>
@@ -88,11 +90,21 @@ bool write_page(const std::string& path, const std::string& page) {
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: korvane_floor DATABASE OUTPUT_FOLDER DATE [--one-statement | --fields]\n");
+        std::fprintf(stderr, "usage: korvane_floor DATABASE OUTPUT_FOLDER DATE [--one-statement | --fields]"
+                             " [--part K/N]\n");
         return 2;
     }
-    const bool one_statement = argc > 4 && std::strcmp(argv[4], "--one-statement") == 0;
-    const bool fields_only = argc > 4 && std::strcmp(argv[4], "--fields") == 0;
+    bool one_statement = false;
+    bool fields_only = false;
+    long part = 0, parts = 1;  // rows whose number modulo parts is part
+    for (int i = 4; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--one-statement") == 0) one_statement = true;
+        if (std::strcmp(argv[i], "--fields") == 0) fields_only = true;
+        if (std::strcmp(argv[i], "--part") == 0 && i + 1 < argc &&
+            std::sscanf(argv[i + 1], "%ld/%ld", &part, &parts) != 2) {
+            return 2;
+        }
+    }
     const std::string folder = std::string(argv[2]) + "/";
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(argv[1], &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return 1;
@@ -123,7 +135,8 @@ int main(int argc, char** argv) {
     }
     std::string page, sql;
     long pages = 0;
-    while (sqlite3_step(rows) == SQLITE_ROW) {
+    for (long row = 0; sqlite3_step(rows) == SQLITE_ROW; ++row) {
+        if (parts > 1 && row % parts != part) continue;
         page.assign(head);
         add_text(page, rows, 3);
         page += title_to_h1;
