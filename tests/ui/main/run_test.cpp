@@ -141,19 +141,26 @@ TEST_F(runs, stop_during_a_slow_page_is_answered_at_once_and_ends_the_run_at_the
     services.run_event_interval_ms = 10;
     make_window({write_settings("slow.kvn", "0", "site.sqlite", "0", "slow")});
     // The window's own timer keeps ticking while a page is made: a timer of
-    // the test's sees the first page in the status line twice, then stops
-    // the run while a page is being made.
+    // the test's sees one page in the status line twice, then stops the run
+    // while a page is being made.
     QString stopped_in;
     int ticks_in_that_page = 0;
-    int ticks_generating = 0;
+    bool stop_sent = false;
     QTimer observer;
     observer.setInterval(5);
     QObject::connect(&observer, &QTimer::timeout, [&] {
         const QString now = status();
         if (!now.startsWith(" Generating file, ")) return;
-        if (stopped_in.isEmpty()) stopped_in = now.section(", ", 1, 1);
-        if (now.contains(stopped_in)) ++ticks_in_that_page;
-        if (++ticks_generating == 2) c<QAction>("mnu_run_stop").trigger();
+        const QString page = now.section(", ", 1, 1);
+        if (!stop_sent && page != stopped_in) {
+            stopped_in = page;  // a page ended between two looks: count the next one
+            ticks_in_that_page = 0;
+        }
+        if (page == stopped_in) ++ticks_in_that_page;
+        if (!stop_sent && ticks_in_that_page == 2) {
+            stop_sent = true;
+            c<QAction>("mnu_run_stop").trigger();
+        }
     });
     observer.start();
     window->generate_pages();
