@@ -223,6 +223,32 @@ TEST(sqlite_open, a_read_snapshot_holds_one_view_until_it_ends) {
     EXPECT_EQ(query_ok(*other, "SELECT a FROM t")->record_count(), 3);
 }
 
+// A forward result is counted before its rows are read, by the engine where
+// the statement can be wrapped in a count and by stepping where it cannot:
+// either way the count is that of the rows the statement gives.
+TEST_F(sqlite_file, a_forward_result_counts_the_rows_it_gives) {
+    ASSERT_TRUE(open_site("CREATE TABLE t (a INTEGER, b TEXT);"
+                          "INSERT INTO t VALUES (1, 'x'), (2, 'x'), (3, 'y'), (4, NULL);"
+                          "CREATE VIEW v AS SELECT a FROM t WHERE a > 1;"));
+    db_->begin_read_snapshot();
+    for (const std::string sql :
+         {"SELECT * FROM t", "SELECT a FROM t;; -- two rows?", "SELECT a, a FROM t -- last line",
+          "SELECT DISTINCT b FROM t", "SELECT a FROM t ORDER BY a DESC LIMIT 2 OFFSET 1",
+          "WITH w AS (SELECT a FROM t) SELECT * FROM w, w AS w2", "SELECT * FROM v",
+          "VALUES (1), (2)", "PRAGMA table_info(t)", "SELECT count(*) FROM t", "SELECT a FROM t WHERE 0"}) {
+        std::string error;
+        const auto all = db_->open_record_set(sql, error);
+        ASSERT_TRUE(all) << sql << ": " << error;
+        const auto forward = db_->open_forward_record_set(sql, error);
+        ASSERT_TRUE(forward) << sql << ": " << error;
+        EXPECT_EQ(forward->record_count(), all->record_count()) << sql;
+        std::int64_t read = 0;
+        for (forward->move_first(); forward->has_current_row(); forward->move_next()) ++read;
+        EXPECT_EQ(read, all->record_count()) << sql;
+    }
+    db_->end_read_snapshot();
+}
+
 // The reader on a connection of its own (as the Access backend uses it).
 TEST(sqlite_reader, reads_any_connection_and_refuses_changes) {
     sqlite3* raw = nullptr;
