@@ -303,9 +303,12 @@ bool measure(const options& opt, const fs::path& work, const char* where, long n
         add("floor, statement per page", "floor", {opt.floor, db, "{site}", bench_date_text});
         add("floor, one statement", "floor1", {opt.floor, db, "{site}", bench_date_text, "--one-statement"});
     }
+    // Pages never seen half-written, as korvane-cli writes them.
+    add("floor, whole pages", "floorw", all[0].args);
+    all.back().args.push_back("--whole");
     // What two processes sharing nothing but the machine (and the folder)
     // get from it: the ceiling for --jobs 2 over --jobs 1.
-    add("floor, 2 processes", "floor2", all[0].args);
+    add("floor, 2 processes", "floor2", all.back().args);
     all.back().copies = 2;
     for (const auto& [cli, label] : {std::pair{opt.cli, std::string()}, {opt.other_cli, std::string("other ")}}) {
         if (cli.empty()) continue;

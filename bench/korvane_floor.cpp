@@ -8,6 +8,7 @@
 // prepared afresh for every page, since its text changes from page to page
 // as a template's does; --one-statement binds the page into one statement;
 // --fields writes the pages of the lighter workload, without the section.
+// --whole writes each page as korvane-cli must, never seen half-written.
 // --part K/N makes only the rows whose number modulo N is K, so that N copies
 // side by side show what the machine gives N processes that share nothing.
 #include "bench_site.h"
@@ -86,26 +87,41 @@ bool write_page(const std::string& path, const std::string& page) {
     return ::close(fd) == 0 && ok;
 }
 
+// The cheapest way to a page that is never seen half-written: a file without
+// a name in the folder (open as folder), named once it is whole. One system
+// call more than write_page.
+bool write_whole_page(int folder, const char* name, const std::string& page) {
+    const int fd = ::openat(folder, ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = ::write(fd, page.data(), page.size()) == static_cast<ssize_t>(page.size());
+    ok = ok && ::linkat(fd, "", folder, name, AT_EMPTY_PATH) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 4) {
         std::fprintf(stderr, "usage: korvane_floor DATABASE OUTPUT_FOLDER DATE [--one-statement | --fields]"
-                             " [--part K/N]\n");
+                             " [--whole] [--part K/N]\n");
         return 2;
     }
     bool one_statement = false;
     bool fields_only = false;
+    bool whole = false;
     long part = 0, parts = 1;  // rows whose number modulo parts is part
     for (int i = 4; i < argc; ++i) {
         if (std::strcmp(argv[i], "--one-statement") == 0) one_statement = true;
         if (std::strcmp(argv[i], "--fields") == 0) fields_only = true;
+        if (std::strcmp(argv[i], "--whole") == 0) whole = true;
         if (std::strcmp(argv[i], "--part") == 0 && i + 1 < argc &&
             std::sscanf(argv[i + 1], "%ld/%ld", &part, &parts) != 2) {
             return 2;
         }
     }
     const std::string folder = std::string(argv[2]) + "/";
+    const int folder_fd = ::open(argv[2], O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_fd < 0) return 1;
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(argv[1], &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return 1;
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
@@ -184,7 +200,7 @@ int main(int argc, char** argv) {
         }
 
         const auto* file = reinterpret_cast<const char*>(sqlite3_column_text(rows, 2));
-        if (!write_page(folder + file, page)) {
+        if (whole ? !write_whole_page(folder_fd, file, page) : !write_page(folder + file, page)) {
             std::fprintf(stderr, "korvane_floor: cannot write %s%s\n", folder.c_str(), file);
             return 1;
         }
@@ -193,5 +209,6 @@ int main(int argc, char** argv) {
     if (one_statement) sqlite3_finalize(lines);
     sqlite3_finalize(rows);
     sqlite3_close(db);
+    ::close(folder_fd);
     return pages > 0 ? 0 : 1;
 }
