@@ -147,8 +147,10 @@ void page_list::add(const std::string& page) {
 void page_list::add_listed(std::string_view page) {
     const std::size_t need = page.size() + 1;
     if (blocks_.empty() || blocks_.back().used + need > blocks_.back().size) {
+        // Not zeroed: memory is touched only as names fill it, so a run of a
+        // few pages does not pay for a megabyte it never uses.
         const std::size_t size = std::max<std::size_t>(1 << 20, need);
-        blocks_.push_back({std::make_unique<char[]>(size), size, 0});
+        blocks_.push_back({std::make_unique_for_overwrite<char[]>(size), size, 0});
     }
     block& b = blocks_.back();
     std::memcpy(b.bytes.get() + b.used, page.data(), page.size());
