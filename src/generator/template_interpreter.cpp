@@ -26,12 +26,6 @@ constexpr int max_section_depth = 1000;
 constexpr int max_substitutions = 10000;
 constexpr std::size_t max_substituted_size = 1 << 20;
 
-std::string_view tag_name(const template_engine& engine) {
-    std::string_view name, parameter;
-    split_tag(engine.tag_at_cursor(), tag_open, tag_close, name, parameter);
-    return name;
-}
-
 // Kinds whose page text is the stored text itself, so no copy is needed.
 bool text_is_stored(data::value_kind kind) {
     using data::value_kind;
@@ -59,27 +53,35 @@ void template_interpreter::process_template(template_engine& engine,
                                       const data::record_set* section_recordset) {
     while (!engine.end_of_file()) {
         if (!engine.output_to_line_containing(tag_open, "", false)) return;
-        std::string_view name, parameter;
-        split_tag(engine.tag_at_cursor(), tag_open, tag_close, name, parameter);
-        if (name == todays_date) {
-            engine.output_text(date_text(parameter), false);
-            engine.jump_past_line_containing(tag_close, "", false);
-        } else if (name == main_field || name == repeat_field) {
-            scratch_.clear();
-            append_field_value(scratch_, parameter,
-                               name == main_field ? main_ : section_recordset);
-            engine.output_text(scratch_, false);
-            engine.jump_past_line_containing(tag_close, "", false);
-        } else if (name == repeat) {
-            process_repeat_section(engine, parameter, section_recordset);
-        } else if (name == start_if) {
-            process_if_section(engine, parameter, section_recordset);
-        } else if (name == repeat_else || name == end_repeat || name == else_name ||
-                   name == end_if) {
-            // A closing tag ends this body; at the top level it ends the page.
-            return;
-        } else {
-            engine.output_past_line_containing(tag_close, "", false);
+        const parsed_tag tag = tag_at_cursor(engine);
+        switch (tag.kind) {
+            case tag_kind::todays_date:
+                engine.output_text(date_text(tag.parameter), false);
+                engine.jump_past_line_containing(tag_close, "", false);
+                break;
+            case tag_kind::main_field:
+            case tag_kind::repeat_field:
+                scratch_.clear();
+                append_field_value(scratch_, tag.parameter,
+                                   tag.kind == tag_kind::main_field ? main_ : section_recordset);
+                engine.output_text(scratch_, false);
+                engine.jump_past_line_containing(tag_close, "", false);
+                break;
+            case tag_kind::repeat:
+                process_repeat_section(engine, tag.parameter, section_recordset);
+                break;
+            case tag_kind::start_if:
+                process_if_section(engine, tag, section_recordset);
+                break;
+            case tag_kind::repeat_else:
+            case tag_kind::end_repeat:
+            case tag_kind::else_tag:
+            case tag_kind::end_if:
+                // A closing tag ends this body; at the top level it ends the page.
+                return;
+            case tag_kind::other:
+                engine.output_past_line_containing(tag_close, "", false);
+                break;
         }
     }
 }
@@ -262,10 +264,10 @@ void template_interpreter::process_repeat_section(template_engine& engine, std::
             enter_repeat_level(level + 1, result.get(), row, count);
             process_template(engine, repeat_recordset_at(level + 1));
             repeat_level_ = level;
-            const std::string_view ended_by = tag_name(engine);
-            if (ended_by == end_repeat) {
+            const tag_kind ended_by = tag_at_cursor(engine).kind;
+            if (ended_by == tag_kind::end_repeat) {
                 engine.jump_past_line_containing(tag_close, "", false);
-            } else if (ended_by == repeat_else) {
+            } else if (ended_by == tag_kind::repeat_else) {
                 engine.jump_past_line_containing(end_repeat_tag, repeat_opener, false);
             } else {
                 break;
@@ -277,12 +279,12 @@ void template_interpreter::process_repeat_section(template_engine& engine, std::
         engine.jump_past_line_containing(tag_close, "", false);
         engine.jump_to_line_containing_either(end_repeat_tag, repeat_else_tag, repeat_opener,
                                               false);
-        if (tag_name(engine) != repeat_else) {
+        if (tag_at_cursor(engine).kind != tag_kind::repeat_else) {
             engine.jump_past_line_containing(tag_close, "", false);
         } else {
             engine.jump_past_line_containing(tag_close, "", false);
             process_template(engine, section_recordset);
-            if (tag_name(engine) == end_repeat) {
+            if (tag_at_cursor(engine).kind == tag_kind::end_repeat) {
                 engine.jump_past_line_containing(tag_close, "", false);
             }
         }
@@ -316,8 +318,9 @@ void template_interpreter::report_too_deep(std::string_view tag) {
     report_.add_blank_error_line();
 }
 
-void template_interpreter::process_if_section(template_engine& engine, std::string_view condition,
+void template_interpreter::process_if_section(template_engine& engine, const parsed_tag& tag,
                                         const data::record_set* section_recordset) {
+    const std::string_view condition = tag.parameter;
     if (condition.empty()) {
         report_.add_error_line("IF statement is missing data");
         report_.add_error_line("    IF TAG: " + std::string(condition));
@@ -325,8 +328,8 @@ void template_interpreter::process_if_section(template_engine& engine, std::stri
         skip_if_section(engine);
         return;
     }
-    std::string_view left, op, right;
-    if (!split_condition(condition, left, op, right)) {
+    const std::string_view left = tag.left, op = tag.op, right = tag.right;
+    if (op.empty()) {
         report_.add_error_line("IF statement contains an invalid function");
         report_.add_error_line("    IF TAG: " + std::string(condition));
         report_.add_blank_error_line();
@@ -381,18 +384,18 @@ void template_interpreter::process_if_section(template_engine& engine, std::stri
     engine.jump_past_line_containing(tag_close, "", false);
     if (holds) {
         process_template(engine, section_recordset);
-        const std::string_view ended_by = tag_name(engine);
-        if (ended_by == end_if) {
+        const tag_kind ended_by = tag_at_cursor(engine).kind;
+        if (ended_by == tag_kind::end_if) {
             engine.jump_past_line_containing(tag_close, "", false);
-        } else if (ended_by == else_name) {
+        } else if (ended_by == tag_kind::else_tag) {
             engine.jump_past_line_containing(end_if_tag, if_opener, false);
         }
     } else {
         engine.jump_to_line_containing_either(end_if_tag, else_tag, if_opener, false);
-        if (tag_name(engine) == else_name) {
+        if (tag_at_cursor(engine).kind == tag_kind::else_tag) {
             engine.jump_past_line_containing(tag_close, "", false);
             process_template(engine, section_recordset);
-            if (tag_name(engine) == end_if) {
+            if (tag_at_cursor(engine).kind == tag_kind::end_if) {
                 engine.jump_past_line_containing(tag_close, "", false);
             }
         } else {

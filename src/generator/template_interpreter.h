@@ -8,6 +8,7 @@
 #include "data/engine/database.h"
 #include "data/engine/record_set.h"
 #include "generator/date_text.h"
+#include "generator/parsed_tags.h"
 #include "generator/template_syntax.h"
 #include "ports/host_ports.h"
 #include "ports/log_errors.h"
@@ -86,7 +87,7 @@ private:
     std::int64_t repeat_record_number(int level) const;
     std::int64_t repeat_record_count(int level) const;
 
-    void process_if_section(template_engine& engine, std::string_view condition,
+    void process_if_section(template_engine& engine, const parsed_tag& tag,
                             const data::record_set* section_recordset);
     // The operand replaced by its value: field references, current_record_num,
     // number_of_records; anything else as it is.
@@ -94,6 +95,10 @@ private:
     // Leaves out a conditional section, both parts, from its opening tag on.
     void skip_if_section(template_engine& engine);
     void report_too_deep(std::string_view tag);
+    // The tag at the cursor, parsed.
+    parsed_tag tag_at_cursor(const template_engine& engine) {
+        return tags_.parse(engine.tag_at_cursor(), engine.template_number());
+    }
     void pump_events();
 
     interpreter_options options_;
@@ -108,6 +113,7 @@ private:
     std::array<const data::record_set*, max_repeat_levels + 1> repeat_recordset_{};
     int section_depth_ = 0;  // sections of both kinds open around the cursor
 
+    parsed_tags tags_;
     std::string scratch_;  // a field value on its way to the page
     // The date last written, by format and time: a page's dates repeat.
     mutable std::string date_format_;

@@ -93,6 +93,10 @@ public:
                                  : std::string_view(pending_output_);
     }
     bool output_is_open() const { return writer_.is_open(); }
+    // The loaded template's number, which no other template loaded by any
+    // engine of the process has: views into the template (tag_at_cursor)
+    // stay valid while it stays the same. 0 before the first load.
+    std::uint64_t template_number() const { return template_number_; }
 
 private:
     // Fills the line table from the file; the number of lines, 0 on any
@@ -176,6 +180,7 @@ private:
     std::array<std::string, 3> folded_search_;  // search texts in lower case
     std::string folded_line_;                   // the scanned line in lower case
     scan_memo memo_;                            // the scans of the loaded template
+    std::uint64_t template_number_ = 0;
 };
 
 }  // namespace korvane

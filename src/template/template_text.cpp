@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -214,6 +215,8 @@ int template_engine::opener_position(int line, std::string_view part, std::strin
 }
 
 void template_engine::reset_template_state() {
+    static std::atomic<std::uint64_t> templates_loaded{0};
+    template_number_ = ++templates_loaded;
     tag_line_ = -1;  // the lines it pointed into are gone
     tag_ = {};
     tag_here_ = false;
