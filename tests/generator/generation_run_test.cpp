@@ -101,37 +101,6 @@ protected:
     test::recording_pump pump_;
 };
 
-// --- Sections --------------------------------------------------------------------
-
-TEST_F(generation_run, else_parts_at_both_levels) {
-    make_site(page_rows({{"two.html", "one.html"}, {"two.html", "two.html"}}) +
-              "create table categories(cat_id integer, page_id integer, name text);"
-              "create table products(cat_id integer, name text, qty integer);"
-              "insert into categories values(1, 1, 'Tea'), (2, 1, 'Cups');"
-              "insert into products values(1, 'Green', 20), (1, 'Black', 5), (2, 'Mug', 12);");
-    write_template("two.html",
-                   "<h1><!--MAIN_FIELD=id--></h1><!--REPEAT=select cat_id, name from categories "
-                   "where page_id=#--MAIN_FIELD=id--# order by cat_id-->\n"
-                   "<h2><!--REPEAT_FIELD=name--></h2><!--REPEAT=select name from products "
-                   "where cat_id=#--REPEAT_FIELD=cat_id--# and qty>15 order by name-->\n"
-                   "<p><!--REPEAT_FIELD=name--></p>\n"
-                   "<!--REPEAT ELSE--><p>no products</p>\n"
-                   "<!--END REPEAT-->\n"
-                   "<!--REPEAT ELSE--><p>no categories</p>\n"
-                   "<!--END REPEAT--><footer>\n");
-    run();
-    // The inner else part joins the line its section opened on.
-    EXPECT_EQ(page("one.html"),
-              "<h1>1</h1>\r\n<h2>Tea</h2>\r\n<p>Green</p>\r\n\r\n\r\n"
-              "<h2>Cups</h2><p>no products</p>\r\n\r\n<footer>\r\n");
-    // With no categories, the skip over the body counts the inner section's
-    // line as one level, closed by the inner REPEAT ELSE; the inner END REPEAT
-    // then ends the outer section and the outer REPEAT ELSE, now at the top
-    // level, ends the page.
-    EXPECT_EQ(page("two.html"), "<h1>2</h1>\r\n");
-    EXPECT_EQ(report(), full_report({}, 2));
-}
-
 TEST_F(generation_run, the_classic_row_limit_is_32767_rows_for_sections_and_the_main_result) {
     const std::string numbers =
         "with recursive n(x) as (select 1 union all select x+1 from n where x<";
