@@ -3,10 +3,7 @@
 
 #include "../support/case_table.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <sstream>
 
 namespace korvane::check {
 namespace {

@@ -2,10 +2,7 @@
 #include "cli/cli_options.h"
 #include "../support/case_table.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
-#include <sstream>
 
 namespace korvane::cli {
 namespace {

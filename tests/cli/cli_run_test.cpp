@@ -2,7 +2,6 @@
 // korvane-cli run as a process, as scripts run it: exit statuses, the
 // report on standard error and in files, --jobs giving the pages and report
 // of --jobs 1, and a stop that leaves no page half-written.
-#include "sqlite_test_support.h"
 #include "../support/cli_process.h"
 
 #include <gmock/gmock.h>
@@ -14,7 +13,6 @@
 
 #include <sys/file.h>
 
-#include <filesystem>
 #include <sstream>
 
 namespace korvane {

@@ -8,7 +8,6 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <string>
 
 namespace {
 

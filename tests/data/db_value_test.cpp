@@ -4,8 +4,6 @@
 #include "../support/case_table.h"
 #include "kind_names.h"
 
-#include <gtest/gtest.h>
-
 namespace korvane::data {
 namespace {
 

@@ -4,8 +4,6 @@
 #include "../support/case_table.h"
 #include "sqlite_test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -3,10 +3,6 @@
 
 #include "../support/case_table.h"
 
-#include <gtest/gtest.h>
-
-#include <sstream>
-
 namespace korvane {
 namespace {
 

@@ -7,10 +7,7 @@
 
 #include "../support/case_table.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
-#include <functional>
 
 namespace korvane::generator {
 namespace {

@@ -2,12 +2,8 @@
 #include "generator/page_manifest.h"
 #include "../support/case_table.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace korvane::generator {
 namespace {

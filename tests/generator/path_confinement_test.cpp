@@ -3,10 +3,6 @@
 #include "../support/case_table.h"
 #include "sqlite_test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-
 namespace korvane::generator {
 namespace {
 

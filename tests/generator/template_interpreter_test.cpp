@@ -7,8 +7,6 @@
 #include "sqlite_test_support.h"
 #include "../support/case_table.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 
 namespace korvane::generator {

@@ -17,7 +17,6 @@
 
 #include <functional>
 #include <memory>
-#include <string>
 
 namespace korvane::test {
 

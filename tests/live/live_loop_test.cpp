@@ -8,8 +8,6 @@
 #include <QJsonObject>
 #include <QProcess>
 
-#include <filesystem>
-
 namespace korvane::test {
 namespace {
 

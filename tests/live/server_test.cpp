@@ -5,8 +5,6 @@
 #include "live/page_injection.h"
 #include "live_fixture.h"
 
-#include <filesystem>
-
 namespace korvane::test {
 namespace {
 

@@ -1,15 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 // Rows that name files outside their folders: allowed and written by default,
 // listed by check, refused one by one by generate --confine.
-#include "sqlite_test_support.h"
 #include "../support/cli_process.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
-#include <vector>
 
 namespace korvane {
 namespace {

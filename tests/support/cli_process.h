@@ -16,9 +16,7 @@
 
 #include <chrono>
 #include <csignal>
-#include <filesystem>
 #include <functional>
-#include <string>
 #include <thread>
 #include <vector>
 

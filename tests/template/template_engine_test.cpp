@@ -10,17 +10,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <system_error>
-#include <vector>
 
 namespace korvane {
 namespace {

@@ -6,8 +6,6 @@
 
 #include "../support/case_table.h"
 
-#include <gtest/gtest.h>
-
 namespace korvane::text {
 namespace {
 

@@ -11,16 +11,11 @@
 #include "../kind_names.h"
 #include "sqlite_test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
-#include <string>
 #include <thread>
-#include <vector>
 
 namespace korvane::data {
 namespace {

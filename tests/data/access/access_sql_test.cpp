@@ -10,13 +10,11 @@
 #include "data/access/function_catalogue.h"
 #include "../../support/case_table.h"
 
-#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
 #include <set>
-#include <string>
 
 namespace korvane::data::access {
 namespace {

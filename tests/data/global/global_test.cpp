@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <utility>
-#include <vector>
 
 namespace korvane::global {
 namespace {

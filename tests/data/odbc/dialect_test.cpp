@@ -15,10 +15,6 @@
 #include <QSqlDriver>
 #include <QVariant>
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-
 namespace korvane::data {
 namespace {
 

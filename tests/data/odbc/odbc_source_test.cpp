@@ -12,11 +12,8 @@
 #include "../kind_names.h"
 #include "sqlite_test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
 #include <map>
 #include <ostream>
 #include <thread>

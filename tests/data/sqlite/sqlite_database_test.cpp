@@ -5,10 +5,7 @@
 #include "../kind_names.h"
 #include "sqlite_test_support.h"
 
-#include <gtest/gtest.h>
 #include <sqlite3.h>
-
-#include <filesystem>
 
 namespace korvane::data {
 namespace {

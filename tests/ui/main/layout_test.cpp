@@ -3,8 +3,6 @@
 // and the error report take the room; the labels' mnemonics reach the lists.
 #include "main_window_fixture.h"
 
-#include <QComboBox>
-#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QMenuBar>

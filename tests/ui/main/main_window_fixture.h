@@ -6,11 +6,8 @@
 #include "ui/main/frm_main.h"
 #include "ui_script.h"
 
-#include <QAction>
-#include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
 

@@ -4,7 +4,6 @@
 #include "main_window_fixture.h"
 #include "ui/main/background_run.h"
 
-#include <QCoreApplication>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>

@@ -5,8 +5,6 @@
 #include "support/case_table.h"
 #include "ui_test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>

@@ -5,8 +5,6 @@
 #include "ui/support/frm_splash.h"
 #include "ui_test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>

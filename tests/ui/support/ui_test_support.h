@@ -19,8 +19,6 @@
 #include <deque>
 #include <map>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 // Failures show texts, not their bytes.
 inline void PrintTo(const QString& text, std::ostream* out) {

@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
