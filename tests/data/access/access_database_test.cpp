@@ -4,7 +4,6 @@
 // go with the repository; the Northwind copies and a few others come from
 // the shared test data, and their cases skip without it.
 #include "data/access/access_database.h"
-#include "data/access/mdb_reader.h"
 #include "data/engine/db_value.h"
 #include "data/text_helpers.h"
 #include "../../support/case_table.h"
@@ -216,21 +215,6 @@ TEST(access_files, rows_a_damaged_page_hides_make_their_table_a_database_problem
                 << column_text(*damaged, view);
         }
     }
-}
-
-TEST(access_files, decimals_keep_every_digit) {
-    auto kept = [](const char* digits) {
-        access::cell c;
-        access::decimal_cell(digits, c);
-        return c.k == access::cell::kind::text ? c.bytes
-               : c.k == access::cell::kind::integer ? std::to_string(c.integer) + "i"
-                                                    : std::to_string(c.real) + "r";
-    };
-    EXPECT_EQ(kept("102030405060.654321"), "102030405060.654321");
-    EXPECT_EQ(kept("12.500000"), "12.500000r");  // a plain number compares as one
-    EXPECT_EQ(kept("-0.000000"), "0i");
-    EXPECT_EQ(kept("123456789012345678"), "123456789012345678i");
-    EXPECT_EQ(kept("1234567890123456789012.5"), "1234567890123456789012.5");
 }
 
 TEST(access_files, one_database_per_thread) {

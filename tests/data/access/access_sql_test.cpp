@@ -2,12 +2,14 @@
 // Access SQL as the in-memory copy answers it: each statement of
 // sql_cases.tsv is translated and run on a SQLite connection carrying the
 // Access functions, so the cases check results, not the translator's spelling.
-// Then text and dates as Access files store them and Access compares them.
+// Then text, dates and decimals as Access files store them and Access
+// compares them.
 #include "data/access/access_dates.h"
 #include "data/access/access_functions.h"
 #include "data/sql/access_sql.h"
 #include "data/access/access_text.h"
 #include "data/access/function_catalogue.h"
+#include "data/access/mdb_reader.h"
 #include "../../support/case_table.h"
 
 #include <sqlite3.h>
@@ -106,6 +108,12 @@ TEST(access_text, every_case_of_the_table) {
             got = order < 0 ? "<" : order > 0 ? ">" : "=";
         } else if (f == "like" && row.fields.size() == 4) {
             got = like_match(row[1], row[2]) ? "yes" : "no";
+        } else if (f == "decimal" && row.fields.size() == 3) {
+            cell c;
+            decimal_cell(row[1], c);
+            got = c.k == cell::kind::text      ? c.bytes
+                  : c.k == cell::kind::integer ? std::to_string(c.integer) + "i"
+                                               : std::to_string(c.real) + "r";
         } else if (f == "date" && row.fields.size() == 3) {
             const auto parts = parts_from_ole(std::stod(row[1]));
             got = parts ? stamp_from_parts(*parts) : "none";

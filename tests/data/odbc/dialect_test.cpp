@@ -20,31 +20,16 @@ namespace {
 
 using test::column_text;
 
-const char* const rows_sql = R"sql(
-    INSERT INTO "Web Pages" VALUES
-        (1, 'Home', 'Zoë', '1995-01-02 10:30:00', TRUE, 14.50, NULL),
-        (2, 'About us', 'bob', '1996-07-04 00:00:00', FALSE, 3.25, 'x%y'),
-        (3, 'Contact', NULL, '2024-02-29 23:59:59', TRUE, 20, ''),
-        (4, 'a_b', 'Bob', NULL, FALSE, NULL, 'Note');
-)sql";
-
 class access_sql_on_odbc : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         const auto& box = test::sandbox();
         server_ = std::make_unique<test::postgres_server>(box.root / "pg_dialect", box.postgres_port);
-        setup_error_ = server_->start(std::string(R"sql(
-            CREATE TABLE "Web Pages"("PageID" int PRIMARY KEY, "Title" varchar(40), "Author Name" text,
-                                     "Published" timestamp, "Live" boolean, "Price" numeric(10,2), "Note" text);
-        )sql") + rows_sql);
-        postgres_ = "Driver=PostgreSQL Unicode;Servername=" + (box.root / "pg_dialect").string() +
-                    ";Port=" + std::to_string(box.postgres_port) + ";Database=postgres;Username=korvane;BoolsAsChar=0";
+        setup_error_ = server_->start(test::sql_file("web_pages_postgres.sql"));
+        postgres_ = server_->connection();
         const std::string file = (box.root / "dialect.sqlite").string();
         std::filesystem::remove(file);
-        if (!test::make_sqlite_file(file, std::string(R"sql(
-                CREATE TABLE "Web Pages"("PageID" INTEGER PRIMARY KEY, "Title" TEXT, "Author Name" TEXT,
-                                         "Published" DATETIME, "Live" BOOLEAN, "Price" REAL, "Note" TEXT);
-            )sql") + rows_sql)) {
+        if (!test::make_sqlite_file(file, test::sql_file("web_pages_sqlite.sql"))) {
             setup_error_ += "the SQLite file was not made";
         }
         sqlite_ = "Driver=SQLite3;Database=" + file;

@@ -119,17 +119,12 @@ TEST(northwind_on_postgresql, the_access_templates_give_the_same_pages) {
     ASSERT_FALSE(load.empty()) << error;
     access->close(error);
 
-    const auto& box = test::sandbox();
-    const fs::path server_dir = box.root / "pg_northwind";
-    test::postgres_server server(server_dir, box.postgres_port);
-    const std::string started = server.start(load);
-    ASSERT_EQ(started, "");
-    const std::string source = "Driver=PostgreSQL Unicode;Servername=" + server_dir.string() + ";Port=" +
-                               std::to_string(box.postgres_port) + ";Database=postgres;Username=korvane;BoolsAsChar=0";
+    test::postgres_server server(test::sandbox().root / "pg_northwind", test::sandbox().postgres_port);
+    ASSERT_EQ(server.start(load), "");
 
     test::temp_folder from_access, from_postgres;
     const auto access_report = generate(0, northwind, from_access.dir());
-    const auto postgres_report = generate(1, source, from_postgres.dir());
+    const auto postgres_report = generate(1, server.connection(), from_postgres.dir());
     EXPECT_EQ(access_report, (std::vector<std::string>{"Starting Korvane page generator...", "",
                                                        "Process complete. 77 files generated"}));
     EXPECT_EQ(postgres_report, access_report);

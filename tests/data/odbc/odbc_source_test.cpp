@@ -32,19 +32,15 @@ void PrintTo(const odbc_source& source, std::ostream* out) { *out << source.name
 
 std::unique_ptr<test::postgres_server> server;
 
-std::string sql_file(const std::string& name) {
-    return test::read_file(KORVANE_SOURCE_DIR "/tests/data/odbc/" + name);
-}
-
 std::string set_up_sqlite() {
     std::filesystem::remove(sandbox().sqlite_file);
-    return test::make_sqlite_file(sandbox().sqlite_file, sql_file("pages_sqlite.sql")) ? ""
+    return test::make_sqlite_file(sandbox().sqlite_file, test::sql_file("pages_sqlite.sql")) ? ""
                                                                                        : "the SQLite file was not made";
 }
 
 std::string set_up_postgres() {
     server = std::make_unique<test::postgres_server>(sandbox().postgres_dir, sandbox().postgres_port);
-    return server->start(sql_file("pages_postgres.sql"));
+    return server->start(test::sql_file("pages_postgres.sql"));
 }
 
 const odbc_source sqlite_source{"sqlite", test::sqlite_dsn, set_up_sqlite};

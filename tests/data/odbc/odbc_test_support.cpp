@@ -82,6 +82,8 @@ const odbc_sandbox& sandbox() { return the_sandbox; }
 
 void add_odbc_environment() { ::testing::AddGlobalTestEnvironment(new sandbox_environment); }
 
+std::string sql_file(const std::string& name) { return read_file(KORVANE_SOURCE_DIR "/tests/data/odbc/" + name); }
+
 postgres_server::postgres_server(fs::path dir, int port) : dir_(std::move(dir)), port_(port) {}
 
 postgres_server::~postgres_server() {
@@ -150,6 +152,11 @@ std::string postgres_server::run_sql(const std::string& sql) {
     write_file(script.string(), sql);
     return run({"psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", dir_.string(), "-p", std::to_string(port_), "-U",
                 "korvane", "-d", "postgres", "-f", script.string()});
+}
+
+std::string postgres_server::connection() const {
+    return "Driver=PostgreSQL Unicode;Servername=" + dir_.string() + ";Port=" + std::to_string(port_) +
+           ";Database=postgres;Username=korvane;BoolsAsChar=0";
 }
 
 std::string postgres_server::stop() {

@@ -30,6 +30,9 @@ const odbc_sandbox& sandbox();
 // Registers the environment that creates the sandbox (call from main).
 void add_odbc_environment();
 
+// The text of tests/data/odbc/<name>: the sources' tables as SQL.
+std::string sql_file(const std::string& name);
+
 // One PostgreSQL 15 cluster in its own folder, reached by a Unix socket in
 // that folder only. Under root the server runs as the postgres user.
 class postgres_server {
@@ -44,6 +47,8 @@ public:
     std::string start(const std::string& setup_sql);
     std::string run_sql(const std::string& sql);
     std::string stop();
+    // A connection string for psqlODBC that reaches this server.
+    std::string connection() const;
 
 private:
     std::string run(const std::vector<std::string>& args);
