@@ -4,10 +4,10 @@
 #include "generator/page_generator.h"
 #include "run_test_support.h"
 #include "sqlite_test_support.h"
-
-#include <gtest/gtest.h>
+#include "../support/case_table.h"
 
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 
 namespace korvane::generator {
@@ -26,26 +26,6 @@ std::string page_rows(const std::vector<std::pair<std::string, std::string>>& ro
             "insert into pages values(" + std::to_string(++id) + ", '" + tpl + "', '" + out + "');";
     }
     return sql;
-}
-
-// The report of a run that got through: start lines, what happened, the
-// completion line.
-lines full_report(const lines& middle, int generated) {
-    lines all{"Starting Korvane page generator...", ""};
-    all.insert(all.end(), middle.begin(), middle.end());
-    all.push_back("Process complete. " + std::to_string(generated) + " files generated");
-    return all;
-}
-
-lines joined(std::initializer_list<lines> parts) {
-    lines all;
-    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-lines missing_template(const std::string& name) {
-    return {"Template does not exist or contains no text ",
-            "(check the path and filename):", "    Template: " + name, ""};
 }
 
 class generation_run : public ::testing::Test {
@@ -93,6 +73,23 @@ protected:
     }
     const lines& report() const { return report_.lines(); }
 
+    // The report run_reports.tsv gives for the case.
+    lines expected(const std::string& name) const {
+        lines report;
+        for (const auto& row : test::read_case_table("generator/run_reports.tsv", 1)) {
+            if (row[0] != name) continue;
+            std::string line = row.fields.size() > 1 ? row[1] : "";
+            for (const auto& [word, text] :
+                 {std::pair{"$OUT", folder_.path("out")}, {"$DIR", folder_.dir().string()},
+                  {"$ENOENT", std::generic_category().message(ENOENT)}}) {
+                if (const auto at = line.find(word); at != std::string::npos) line.replace(at, std::strlen(word), text);
+            }
+            report.push_back(line);
+        }
+        EXPECT_FALSE(report.empty()) << "no report " << name;
+        return report;
+    }
+
     test::temp_folder folder_;
     memory_error_list report_;
     test::recording_status status_;
@@ -113,12 +110,12 @@ TEST_F(generation_run, the_classic_row_limit_is_32767_rows_for_sections_and_the_
                                    section("32768", "select x", "x<!--REPEAT ELSE-->too many"));
     run();
     EXPECT_EQ(page("big.html"), "32767\r\n" + std::string(32767, 'x') + "\r\ntoo many\r\n");
-    EXPECT_EQ(report(), full_report({}, 1));
+    EXPECT_EQ(report(), expected("one page"));
 
     // A main result of 32768 rows counts as empty; lifted, every row is taken.
     make_site("insert into pages(id) " + numbers + "32767) select x + 1 from n;");
     run();
-    EXPECT_EQ(report(), full_report({}, 0));
+    EXPECT_EQ(report(), expected("no page"));
     run(settings(), no_row_limit);
     ASSERT_EQ(report().size(), 3 + 4 * 32767U);
     EXPECT_EQ(report()[2], "Template does not exist or contains no text ");
@@ -129,27 +126,27 @@ TEST_F(generation_run, the_classic_row_limit_is_32767_rows_for_sections_and_the_
 
 TEST_F(generation_run, progress_shows_rounded_percentages_and_every_page_counts) {
     std::vector<std::pair<std::string, std::string>> rows;
-    lines expected{""};
+    lines captions{""};
     const char* percent[] = {"12", "25", "38", "50", "62", "75", "88", "100"};
     for (int row = 1; row <= 8; ++row) {
         const std::string name = "p" + std::to_string(row) + ".html";
         rows.emplace_back("p.html", name);
-        expected.push_back(" Generating file, " + name + ", " + percent[row - 1] + "% complete");
+        captions.push_back(" Generating file, " + name + ", " + percent[row - 1] + "% complete");
     }
-    expected.push_back(" Process complete!  8 files generated");
+    captions.push_back(" Process complete!  8 files generated");
     make_site(page_rows(rows));
     write_template("p.html", "<!--MAIN_FIELD=id-->");
     run();
-    EXPECT_EQ(status_.texts, expected);
+    EXPECT_EQ(status_.texts, captions);
     EXPECT_EQ(page("p8.html"), "8\r\n");
-    EXPECT_EQ(report(), full_report({}, 8));
+    EXPECT_EQ(report(), expected("eight pages"));
     EXPECT_TRUE(messages_.shown.empty());
 
     // Pages already up to date count as generated.
     test::write_file(folder_.path("out/p2.html"), "old");
     page_generator generator(options());
     generator.start_page_generator(status_, report_, settings());
-    EXPECT_EQ(report(), full_report({}, 8));
+    EXPECT_EQ(report(), expected("eight pages"));
     EXPECT_EQ(generator.pages_unchanged(), 7);
     EXPECT_EQ(generator.pages_written(), 1);
     EXPECT_EQ(page("p2.html"), "2\r\n");
@@ -170,14 +167,14 @@ TEST_F(generation_run, a_stop_ends_the_run_between_pages_with_its_completion_lin
     page_generator generator(o);
     generator.start_page_generator(status_, report_, settings());
     EXPECT_EQ(progress, (std::vector<std::pair<std::int64_t, std::int64_t>>{{1, 4}, {2, 4}}));
-    EXPECT_EQ(report(), full_report({"Generation stopped by the user."}, 2));
+    EXPECT_EQ(report(), expected("stopped after two"));
     EXPECT_EQ(status_.texts.back(), " Process complete!  2 files generated");
     EXPECT_EQ(page("2.html"), "2\r\n");
     EXPECT_FALSE(std::filesystem::exists(folder_.path("out/3.html")));
 
     // A stop asked before the run makes no page at all.
     generator.start_page_generator(status_, report_, settings());
-    EXPECT_EQ(report(), full_report({"Generation stopped by the user."}, 0));
+    EXPECT_EQ(report(), expected("stopped at once"));
     EXPECT_EQ(progress.size(), 2u);
 }
 
@@ -191,8 +188,7 @@ TEST_F(generation_run, a_database_that_cannot_be_opened_ends_the_run) {
                   {"Korvane - Database problem", error, message_icon::critical},
                   {"Korvane - Database error", "Problem opening database: missing.db",
                    message_icon::critical}}));
-    EXPECT_EQ(report(), (lines{"Starting Korvane page generator...", "", "Error opening database: ",
-                               "    " + error, "    Database: missing.db", ""}));
+    EXPECT_EQ(report(), expected("missing database"));
     EXPECT_EQ(status_.texts, lines{""});
 
     // A connection text's password stays out of the report.
@@ -208,10 +204,7 @@ TEST_F(generation_run, a_main_result_that_fails_or_is_empty_makes_no_page) {
     make_site(page_rows({{"p.html", "p.html"}, {"p.html", "q.html"}}));
     write_template("p.html", "p");
     run(settings("select * from nowhere", 2));
-    EXPECT_EQ(report(),
-              full_report({"Problem running SQL for MAIN table:", "    no such table: nowhere",
-                           "    SQL: select * from nowhere", ""},
-                          0));
+    EXPECT_EQ(report(), expected("failing main"));
     EXPECT_TRUE(messages_.shown.empty());
 
     // A field missing from the main result ends the run at the first row; the
@@ -219,12 +212,10 @@ TEST_F(generation_run, a_main_result_that_fails_or_is_empty_makes_no_page) {
     GenerationSettings s = settings();
     s.generated_field = "file";
     run(s);
-    EXPECT_EQ(report(), full_report({"Field not found in MAIN table: file",
-                                     "    SQL: select * from pages; ", ""},
-                                    0));
+    EXPECT_EQ(report(), expected("missing field"));
 
     run(settings("select * from pages where id > 2", 2));
-    EXPECT_EQ(report(), full_report({}, 0));
+    EXPECT_EQ(report(), expected("no page"));
     EXPECT_EQ(status_.texts, (lines{"", " Process complete!  0 files generated", "",
                                     " Process complete!  0 files generated", "",
                                     " Process complete!  0 files generated"}));
@@ -242,11 +233,7 @@ TEST_F(generation_run, rows_without_a_template_are_skipped) {
     write_template("empty.html", "");
     write_template("ok.html", "ok");
     run();
-    EXPECT_EQ(report(), full_report(joined({missing_template("templates/"),
-                                            missing_template("templates/missing.html"),
-                                            missing_template("templates/missing.html"),
-                                            missing_template("templates/empty.html")}),
-                                    1));
+    EXPECT_EQ(report(), expected("missing templates"));
     EXPECT_EQ(page("e.html"), "ok\r\n");
     // and the run's lock file
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.path("out")), {}), 2);
@@ -274,27 +261,7 @@ TEST_F(generation_run, pages_that_cannot_be_opened_or_written_are_reported_and_n
     };
     run();
     ASSERT_TRUE(removed);
-    auto failing_sql = [](const std::string& id) {
-        return lines{"Problem running SQL for repeating section:", "    no such table: nowhere",
-                     "    Template: templates/p.html",
-                     "    SQL: select * from nowhere where id=" + id, ""};
-    };
-    EXPECT_EQ(
-        report(),
-        full_report(
-            joined(
-                {{"Error opening file for writing: ",
-                  "    The folder does not exist: " + folder_.path("out/nowhere"),
-                  "    File: out/nowhere/a.html", ""},
-                 {"Error opening file for writing: ",
-                  "    The name is a folder: " + folder_.path("out/sub"), "    File: out/sub", ""},
-                 failing_sql("3"),
-                 {"Error writing file: ",
-                  "    The page could not be put in place (" +
-                      std::generic_category().message(ENOENT) + "): " + folder_.path("out/gone/p.html"),
-                  "    File: out/gone/p.html", ""},
-                 failing_sql("4")}),
-            1));
+    EXPECT_EQ(report(), expected("unwritable pages"));
     EXPECT_EQ(page("fine.html"), "no rows page\r\n");
 }
 
@@ -331,8 +298,7 @@ TEST_F(generation_run, a_template_is_read_again_only_when_the_row_names_another)
     EXPECT_EQ(row_status.texts, (lines{" Generating file, 2.html, 40% complete",
                                        " Generating file, 1.html, 20% complete",
                                        " Generating file, 5.html, 100% complete"}));
-    const lines missing = missing_template("templates/late.html");
-    EXPECT_EQ(row_report.lines(), joined({missing, missing}));
+    EXPECT_EQ(row_report.lines(), expected("late template"));
 }
 
 }  // namespace
