@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // Rows that name files outside their folders: allowed and written by default,
 // listed by check, refused one by one by generate --confine.
+#include "../support/case_table.h"
 #include "../support/cli_process.h"
 
 #include <gmock/gmock.h>
@@ -16,29 +17,15 @@ using test::run_cli;
 using test::temp_folder;
 using test::write_file;
 
-const struct {
-    const char* template_value;
-    const char* page_value;
-    const char* page_file;  // where the page lands, from the site's folder
-    const char* check_text; // in check's warning for the row ("": none)
-    const char* refusal;    // generate --confine's report line for the row ("": made)
-    const char* kind;       // the refusal's kind in the JSON report
-} rows[] = {
-    {"t.html", "a.html", "out/a.html", "", "", ""},
-    {"t.html", "../escaped.html", "escaped.html", "' outside the generated folder '",
-     "Page outside its folder, row refused:", "page_outside_folder"},
-    {"t.html", "linked/b.html", "elsewhere/b.html", "' through the symbolic link '",
-     "Page behind a symbolic link, row refused:", "page_behind_link"},
-    {"../outside.html", "c.html", "out/c.html", "' from outside the template folder '",
-     "Template outside its folder, row refused:", "template_outside_folder"},
-    {"shared.html", "d.html", "out/d.html", "/tpl/shared.html' through the symbolic link '",
-     "Template behind a symbolic link, row refused:", "template_behind_link"},
-};
+const std::vector<test::table_row>& rows() {
+    static const auto table = test::read_case_table("reliability/confined_rows.tsv", 6);
+    return table;
+}
 
 std::string make_site(const temp_folder& dir) {
     std::string sql = "CREATE TABLE pages (id INTEGER PRIMARY KEY, tpl TEXT, out TEXT);";
-    for (const auto& r : rows) {
-        sql += std::string("INSERT INTO pages (tpl, out) VALUES ('") + r.template_value + "', '" + r.page_value + "');";
+    for (const auto& r : rows()) {
+        sql += "INSERT INTO pages (tpl, out) VALUES ('" + r[0] + "', '" + r[1] + "');";
     }
     test::make_sqlite_file(dir.path("site.db"), sql);
     const auto kvn =
@@ -67,24 +54,24 @@ TEST(confinement, rows_outside_their_folders_are_written_listed_by_check_and_ref
         const auto generated = run_cli(dir.dir(), generate_args);
         EXPECT_EQ(generated.status, confine ? 1 : 0) << generated.err;
 
-        for (std::size_t i = 0; i < std::size(rows); ++i) {
-            const auto& r = rows[i];
+        for (std::size_t i = 0; i < rows().size(); ++i) {
+            const auto& r = rows()[i];
             const std::string row = "main row " + std::to_string(i + 1) + " ";
-            const std::string where = std::string(r.page_value) + (confine ? ", confined" : "");
+            const std::string where = r.where + (confine ? ", confined" : "");
             const auto warning = check.out.find(row);
-            if (*r.check_text) {
+            if (r[3] != "-") {
                 ASSERT_NE(warning, std::string::npos) << where << "\n" << check.out;
                 const std::string line = check.out.substr(warning, check.out.find('\n', warning) - warning);
-                EXPECT_THAT(line, HasSubstr(r.check_text)) << where;
+                EXPECT_THAT(line, HasSubstr(r[3])) << where;
             } else {
                 EXPECT_EQ(warning, std::string::npos) << where << "\n" << check.out;
             }
-            const bool refused = confine && *r.refusal;
-            EXPECT_EQ(fs::exists(dir.path(r.page_file)), !refused) << where;
-            EXPECT_EQ(*r.refusal && generated.err.find(r.refusal) != std::string::npos, refused)
+            const bool refusing = r[4] != "-", refused = confine && refusing;
+            EXPECT_EQ(fs::exists(dir.path(r[2])), !refused) << where;
+            EXPECT_EQ(refusing && generated.err.find(r[4]) != std::string::npos, refused)
                 << where << "\n" << generated.err;
             if (refused) {
-                EXPECT_THAT(generated.out, HasSubstr(std::string("\"kind\": \"") + r.kind + "\"")) << where;
+                EXPECT_THAT(generated.out, HasSubstr("\"kind\": \"" + r[5] + "\"")) << where;
             }
         }
     }
