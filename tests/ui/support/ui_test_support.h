@@ -5,13 +5,12 @@
 #pragma once
 
 #include "run_test_support.h"  // the message recorder, shared with the run tests
+#include "sqlite_test_support.h"
 #include "ui/support/ui_ports.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <QComboBox>
-#include <QFile>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -56,23 +55,14 @@ public:
     bool result = true;
 };
 
-inline void make_sqlite_file(const QString& path, const std::string& script) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.toStdString().c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, script.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << script;
-    sqlite3_close(db);
+// The core tests' file helpers, for the paths the widget tests hold.
+inline void make_sqlite_file(const QString& path, const std::string& sql) {
+    korvane::test::make_sqlite_file(path.toStdString(), sql);
 }
-
 inline void write_text_file(const QString& path, const std::string& text) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text.data(), static_cast<qint64>(text.size()));
+    korvane::test::write_file(path.toStdString(), text);
 }
-
-inline std::string read_text_file(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "<missing>";
-}
+inline std::string read_text_file(const QString& path) { return korvane::test::read_file(path.toStdString()); }
 
 // The one descendant of root named `name` of type T; throws (GoogleTest
 // reports it as the test's failure) when there is none or more than one.
