@@ -96,14 +96,9 @@ TEST_F(runs, the_wizard_record_replaces_the_panel_and_cancel_changes_nothing) {
 TEST_F(runs, check_templates_lists_findings_in_the_report) {
     write_text_file(path("templates/page.html"), "<p><!--MAIN_FIELD=nosuchfield--></p>\r\n");
     fill_panel_for_pages();
-    c<QAction>("mnu_run_check").trigger();
-    ASSERT_GE(report().size(), 2);
-    EXPECT_TRUE(report()[0].startsWith(path("templates/page.html") + ":1:"))
-        << report()[0].toStdString();
-    EXPECT_TRUE(report()[0].contains(": warning: "));
+    script().run(scenarios, "check");
     write_text_file(path("templates/page.html"), "<p><!--MAIN_FIELD=title--></p>\r\n");
-    c<QAction>("mnu_run_check").trigger();
-    EXPECT_EQ(report(), QStringList({"Check complete: no problems found."}));
+    script().run(scenarios, "check_clean");
 }
 
 TEST_F(runs, help_opens_the_documentation_or_says_where_it_is_missing) {
@@ -240,25 +235,11 @@ TEST_F(runs, the_windows_run_on_every_core_gives_the_pages_and_report_of_korvane
 // Run > Remove stale pages: off, a page whose row went stays; on, it goes,
 // and a file no run wrote stays either way.
 TEST_F(runs, remove_stale_pages_deletes_only_pages_an_earlier_run_of_the_file_wrote) {
-    const QString settings = write_settings("s.kvn", "0", "site.sqlite", "0", "pages");
-    make_window({settings});
-    window->generate_pages();
-    ASSERT_TRUE(QFileInfo::exists(path("site/two.html")));
+    make_window({write_settings("s.kvn", "0", "site.sqlite", "0", "pages")});
     write_text_file(path("site/mine.html"), "not Korvane's");
-    make_sqlite_file(path("site.sqlite"),
-                     "delete from pages where page_file = 'two.html';");
-
-    window->generate_pages();
-    EXPECT_TRUE(QFileInfo::exists(path("site/two.html")));
-
-    c<QAction>("mnu_run_clean").trigger();
-    ASSERT_TRUE(window->remove_stale_pages());
-    window->generate_pages();
-    EXPECT_FALSE(QFileInfo::exists(path("site/two.html")));
-    EXPECT_TRUE(QFileInfo::exists(path("site/one.html")));
-    EXPECT_TRUE(QFileInfo::exists(path("site/mine.html")));
-    EXPECT_TRUE(report().contains("Removed a page no row names any more: two.html"))
-        << report().join('\n').toStdString();
+    script().run(scenarios, "generate");
+    make_sqlite_file(path("site.sqlite"), "delete from pages where page_file = 'two.html';");
+    script().run(scenarios, "stale");
 }
 
 // The window's run takes the output folder's lock as every run does: it
@@ -291,14 +272,5 @@ TEST_F(runs, keep_pages_in_their_folders_refuses_a_row_leaving_its_folder) {
     make_sqlite_file(path("site.sqlite"),
                      "update pages set page_file = '../outside.html' where page_file = 'two.html';");
     make_window({write_settings("s.kvn", "0", "site.sqlite", "0", "pages")});
-    c<QAction>("mnu_run_confine").trigger();
-    window->generate_pages();
-    EXPECT_TRUE(QFileInfo::exists(path("site/one.html")));
-    EXPECT_FALSE(QFileInfo::exists(path("outside.html")));
-    EXPECT_TRUE(report().contains("Page outside its folder, row refused:"))
-        << report().join('\n').toStdString();
-
-    c<QAction>("mnu_run_confine").trigger();
-    window->generate_pages();
-    EXPECT_TRUE(QFileInfo::exists(path("outside.html")));
+    script().run(scenarios, "confine");
 }

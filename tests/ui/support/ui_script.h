@@ -10,7 +10,9 @@
 // or for one: items (joined with "|"), text (the title for "window"), focus,
 //   message (the last one's caption, text and icon), caption (its caption),
 //   messages (how many), asked (the last dialog's kind and title), file
-//   (the file holds the value).
+//   (the file holds the value), holds (an item of the list widget holds the
+//   value), lines (its items, joined with "|"); or for each file named, exists
+//   / missing (under the test's folder).
 // "$DIR" stands for the test's folder.
 #pragma once
 
@@ -21,8 +23,10 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListWidget>
 
 #include <set>
 
@@ -123,6 +127,15 @@ private:
             EXPECT_EQ(dialogs.calls.back().title, value);
         } else if (step == "file") {
             EXPECT_TRUE(QString::fromStdString(read_text_file(name)).contains(value));
+        } else if (step == "holds" || step == "lines") {
+            QStringList lines;
+            for (int i = 0; i < control<QListWidget>(root, name).count(); ++i)
+                lines << control<QListWidget>(root, name).item(i)->text();
+            EXPECT_TRUE(step == "holds" ? lines.filter(value).size() > 0 : lines.join('|') == value)
+                << lines.join('\n').toStdString();
+        } else if (step == "exists" || step == "missing") {
+            for (const QString& each : name.split(' ', Qt::SkipEmptyParts))
+                EXPECT_EQ(QFileInfo::exists(dir + "/" + each), step == "exists") << each.toStdString();
         } else {
             ADD_FAILURE() << "unknown step " << step;
         }
