@@ -4,7 +4,6 @@
 #include "generator/tag_text.h"
 #include "generator/template_syntax.h"
 
-#include <cstdint>
 
 namespace korvane::generator {
 namespace {
@@ -35,16 +34,11 @@ parsed_tag parse_tag(std::string_view tag) {
 
 }  // namespace
 
-parsed_tag parsed_tags::parse(std::string_view tag, std::uint64_t template_number) {
-    // Tags lie some bytes apart; the low bits of their address tell them apart.
-    const auto address = reinterpret_cast<std::uintptr_t>(tag.data());
-    slot& s = slots_[(address ^ address >> 8) % slots_.size()];
-    if (s.template_number != template_number || s.at != tag.data() || s.size != tag.size()) {
-        s.template_number = template_number;
-        s.at = tag.data();
-        s.size = tag.size();
-        s.tag = parse_tag(tag);
-    }
+const parsed_tag& parsed_tags::fill(slot& s, std::string_view tag, std::uint64_t template_number) {
+    s.template_number = template_number;
+    s.at = tag.data();
+    s.size = tag.size();
+    s.tag = parse_tag(tag);
     return s.tag;
 }
 

@@ -35,8 +35,17 @@ class parsed_tags {
 public:
     // tag views into the template loaded as number template_number (the
     // engine's tag_at_cursor and template_number): the views the answer holds
-    // are valid as long as that template stays loaded.
-    parsed_tag parse(std::string_view tag, std::uint64_t template_number);
+    // are valid as long as that template stays loaded. The answer itself is
+    // valid until the next parse.
+    const parsed_tag& parse(std::string_view tag, std::uint64_t template_number) {
+        // Tags lie some bytes apart; the low bits of their address tell them apart.
+        const auto address = reinterpret_cast<std::uintptr_t>(tag.data());
+        slot& s = slots_[(address ^ address >> 8) % slots_.size()];
+        if (s.template_number == template_number && s.at == tag.data() && s.size == tag.size()) {
+            return s.tag;
+        }
+        return fill(s, tag, template_number);
+    }
 
 private:
     struct slot {
@@ -48,6 +57,8 @@ private:
     // Direct-mapped by where the tag lies: a tag whose slot another took is
     // parsed again.
     std::array<slot, 256> slots_{};
+
+    static const parsed_tag& fill(slot& s, std::string_view tag, std::uint64_t template_number);
 };
 
 }  // namespace korvane::generator

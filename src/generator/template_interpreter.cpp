@@ -53,7 +53,8 @@ void template_interpreter::process_template(template_engine& engine,
                                       const data::record_set* section_recordset) {
     while (!engine.end_of_file()) {
         if (!engine.output_to_line_containing(tag_open, "", false)) return;
-        const parsed_tag tag = tag_at_cursor(engine);
+        // Valid until the next tag is read, which the sections below do.
+        const parsed_tag& tag = tag_at_cursor(engine);
         switch (tag.kind) {
             case tag_kind::todays_date:
                 engine.output_text(date_text(tag.parameter), false);
@@ -318,7 +319,7 @@ void template_interpreter::report_too_deep(std::string_view tag) {
     report_.add_blank_error_line();
 }
 
-void template_interpreter::process_if_section(template_engine& engine, const parsed_tag& tag,
+void template_interpreter::process_if_section(template_engine& engine, const parsed_tag tag,
                                         const data::record_set* section_recordset) {
     const std::string_view condition = tag.parameter;
     if (condition.empty()) {

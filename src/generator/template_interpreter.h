@@ -87,7 +87,7 @@ private:
     std::int64_t repeat_record_number(int level) const;
     std::int64_t repeat_record_count(int level) const;
 
-    void process_if_section(template_engine& engine, const parsed_tag& tag,
+    void process_if_section(template_engine& engine, parsed_tag tag,
                             const data::record_set* section_recordset);
     // The operand replaced by its value: field references, current_record_num,
     // number_of_records; anything else as it is.
@@ -95,8 +95,8 @@ private:
     // Leaves out a conditional section, both parts, from its opening tag on.
     void skip_if_section(template_engine& engine);
     void report_too_deep(std::string_view tag);
-    // The tag at the cursor, parsed.
-    parsed_tag tag_at_cursor(const template_engine& engine) {
+    // The tag at the cursor, parsed; valid until the next call.
+    const parsed_tag& tag_at_cursor(const template_engine& engine) {
         return tags_.parse(engine.tag_at_cursor(), engine.template_number());
     }
     void pump_events();
