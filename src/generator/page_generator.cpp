@@ -332,9 +332,9 @@ page_outcome page_generator::generate_row(std::int64_t row_number, std::int64_t 
             if (template_file == previous_template_file_) {
                 engine_->initialise_cursor();
             } else {
-                template_loaded_ = engine_->load_template(resolved_path(template_file));
-                interpreter_.set_template_file(template_file);
                 files_template_ = resolved_path(template_file);
+                template_loaded_ = engine_->load_template(files_template_);
+                interpreter_.set_template_file(template_file);
             }
             previous_template_file_ = template_file;
             // The files of this row, for row_files just after it.

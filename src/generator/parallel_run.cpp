@@ -352,23 +352,25 @@ parallel_result make_pages_on_threads(page_generator& reporter, const Generation
     };
     // Rows catch their own failures; this is for running out of memory while
     // a thread sets up, which must stop the run rather than end the program.
-    auto worker = [&] {
-        std::string why;
-        try {
-            work();
-            return;
-        } catch (const std::exception& e) {
-            why = e.what();
-        } catch (...) {
-            why = "unknown error";
-        }
+    auto record_failure = [&](const char* why) {
         {
             std::lock_guard lock(mutex);
             if (failure.empty()) failure = why;
         }
-        threads_ready.fetch_add(1);
         thread_failed.store(true);
         chunk_done.notify_all();
+    };
+    auto worker = [&] {
+        try {
+            work();
+            return;
+        } catch (const std::exception& e) {
+            threads_ready.fetch_add(1);
+            record_failure(e.what());
+        } catch (...) {
+            threads_ready.fetch_add(1);
+            record_failure("unknown error");
+        }
     };
 
     // This thread makes pages too, between reading rows and reporting them:
@@ -394,12 +396,9 @@ parallel_result make_pages_on_threads(page_generator& reporter, const Generation
             }
             make_chunk(*own_run, own_opened, c.get());
         } catch (const std::exception& e) {
-            {
-                std::lock_guard lock(mutex);
-                if (failure.empty()) failure = e.what();
-            }
-            thread_failed.store(true);
-            chunk_done.notify_all();
+            record_failure(e.what());
+        } catch (...) {
+            record_failure("unknown error");
         }
         return true;
     };

@@ -358,13 +358,15 @@ close_result page_writer::link_new_page() {
     if (target_existed_ && S_ISDIR(info.st_mode)) {
         return failure("The page could not be put in place", EISDIR, output_path_);
     }
-    return write_page();
+    return write_page(target_existed_ ? &info : nullptr);
 }
 
-close_result page_writer::write_page() {
+close_result page_writer::write_page(const struct stat* found) {
     // The page there now, as a plain file, may already hold these bytes.
     struct stat existing {};
-    const bool regular = target_existed_ && ::lstat(output_path_.c_str(), &existing) == 0 &&
+    if (found) existing = *found;
+    const bool regular = target_existed_ &&
+                         (found || ::lstat(output_path_.c_str(), &existing) == 0) &&
                          S_ISREG(existing.st_mode);
     if (regular && static_cast<std::size_t>(existing.st_size) == page_.size() &&
         file_holds(output_path_, page_, compare_bytes_)) {

@@ -4,6 +4,8 @@
 // new bytes at every instant.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -50,7 +52,9 @@ public:
     close_result close();
 
 private:
-    close_result write_page();
+    // found: what lstat gave for the page's name just before, if the
+    // caller looked; null to look here.
+    close_result write_page(const struct stat* found = nullptr);
     // A page whose name was free when its folder was listed: linked in under
     // that name at once, or handed to write_page when the name was taken
     // meanwhile.
