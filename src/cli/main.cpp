@@ -3,7 +3,7 @@
 // scheduled jobs and CI.
 #include "cli/cli_options.h"
 #include "cli/generate_command.h"
-#include "cli/watch_command.h"
+#include "cli/live_program.h"
 #include "cli/json_report.h"
 #include "cli/standard_output.h"
 #include "check/settings_check.h"
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
                 return generate_command(*options);
             case command::watch:
             case command::serve:
-                return watch_command(*options);
+                return run_live_program(argv);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "korvane-cli: %s\n", e.what());

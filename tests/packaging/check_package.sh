@@ -40,7 +40,8 @@ dpkg-deb -c "$deb" | sed -E 's/^([^ ]+ +){5}//; s/ -> .*//; s|^\./|/|; s|/$||' >
 has() { grep -qxF -- "$1" "$work/list" || fail "the package has no $1"; }
 
 doc=/usr/share/doc/korvane
-for path in /usr/bin/korvane /usr/bin/korvane-cli \
+live=/usr/libexec/korvane/korvane-cli-live
+for path in /usr/bin/korvane /usr/bin/korvane-cli "$live" \
         /usr/share/applications/korvane.desktop \
         /usr/share/mime/packages/korvane.xml \
         /usr/share/metainfo/io.korvane.Korvane.metainfo.xml \
@@ -57,15 +58,15 @@ for path in /usr/bin/korvane /usr/bin/korvane-cli \
 done
 others=$(grep -E '^/usr/bin/.' "$work/list" | grep -vxE '/usr/bin/korvane(-cli)?')
 [ -z "$others" ] || fail "more than the two programs under /usr/bin: $others"
-outside=$(grep -vE '^(/usr|/usr/(bin|share)(/.*)?)?$' "$work/list")
-[ -z "$outside" ] || fail "files outside /usr/bin and /usr/share: $outside"
+outside=$(grep -vE '^(/usr|/usr/(bin|share|libexec/korvane)(/.*)?|/usr/libexec)?$' "$work/list")
+[ -z "$outside" ] || fail "files outside /usr/bin, /usr/libexec/korvane and /usr/share: $outside"
 # Owned by root and writable by root alone, whatever the builder's umask:
 # programs 755, other files 644, folders 755.
 odd=$(dpkg-deb -c "$deb" | awk '
     $2 != "root/root" { print; next }
     $1 ~ /^d/ && $1 != "drwxr-xr-x" { print; next }
-    $1 ~ /^-/ && $6 ~ /^\.\/usr\/bin\// && $1 != "-rwxr-xr-x" { print; next }
-    $1 ~ /^-/ && $6 !~ /^\.\/usr\/bin\// && $1 != "-rw-r--r--" { print }')
+    $1 ~ /^-/ && $6 ~ /^\.\/usr\/(bin|libexec)\// && $1 != "-rwxr-xr-x" { print; next }
+    $1 ~ /^-/ && $6 !~ /^\.\/usr\/(bin|libexec)\// && $1 != "-rw-r--r--" { print }')
 [ -z "$odd" ] || fail "owners or permissions out of the ordinary: $odd"
 
 # Control fields: the name and version, the libraries dpkg-shlibdeps found,
@@ -180,6 +181,11 @@ if [ -x "$root/usr/bin/korvane-cli" ] && [ -f "$example/bookshop.kvn" ]; then
     "$root/usr/bin/korvane-cli" generate --quiet "$example/bookshop.kvn" >"$work/generate.log" 2>&1 ||
         { cat "$work/generate.log"; fail "the packaged example does not generate cleanly"; }
     [ -s "$example/site/index.html" ] || fail "the packaged example wrote no site/index.html"
+    # watch and serve find korvane-cli-live where the package puts it: it
+    # answers for a settings file that is not there.
+    "$root/usr/bin/korvane-cli" watch "$work/none.kvn" >"$work/watch.log" 2>&1
+    grep -qF "cannot read the settings file" "$work/watch.log" ||
+        { cat "$work/watch.log"; fail "the packaged korvane-cli does not start korvane-cli-live"; }
 fi
 
 if [ "$failures" -gt 0 ]; then
