@@ -15,19 +15,12 @@
 
 #include <sstream>
 
-namespace korvane {
+namespace korvane::test {
 namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using test::cli_result;
-using test::make_sqlite_file;
-using test::read_file;
-using test::run_cli;
-using test::temp_folder;
-using test::write_file;
-using test::write_settings;
 
 // A site in dir from the table p that sql makes in db.sqlite, with the
 // template templates/t.html; its settings file.
@@ -368,4 +361,4 @@ TEST(cli_stop, a_stop_while_a_damaged_access_file_is_read_ends_the_program) {
 }
 
 }  // namespace
-}  // namespace korvane
+}  // namespace korvane::test

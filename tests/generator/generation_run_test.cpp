@@ -82,7 +82,8 @@ protected:
             for (const auto& [word, text] :
                  {std::pair{"$OUT", folder_.path("out")}, {"$DIR", folder_.dir().string()},
                   {"$ENOENT", std::generic_category().message(ENOENT)}}) {
-                if (const auto at = line.find(word); at != std::string::npos) line.replace(at, std::strlen(word), text);
+                if (const auto at = line.find(word); at != std::string::npos)
+                    line.replace(at, std::strlen(word), text);
             }
             report.push_back(line);
         }

@@ -7,18 +7,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-namespace korvane {
+namespace korvane::test {
 namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-using test::read_file;
-using test::run_cli;
-using test::temp_folder;
-using test::write_file;
 
-const std::vector<test::table_row>& rows() {
-    static const auto table = test::read_case_table("reliability/confined_rows.tsv", 6);
+const std::vector<table_row>& rows() {
+    static const auto table = read_case_table("reliability/confined_rows.tsv", 6);
     return table;
 }
 
@@ -27,9 +23,9 @@ std::string make_site(const temp_folder& dir) {
     for (const auto& r : rows()) {
         sql += "INSERT INTO pages (tpl, out) VALUES ('" + r[0] + "', '" + r[1] + "');";
     }
-    test::make_sqlite_file(dir.path("site.db"), sql);
+    make_sqlite_file(dir.path("site.db"), sql);
     const auto kvn =
-        test::write_settings(dir.dir(), "site.kvn", "site.db", "select * from pages order by id", "out/", "tpl/");
+        write_settings(dir.dir(), "site.kvn", "site.db", "select * from pages order by id", "out/", "tpl/");
     fs::create_directories(dir.dir() / "elsewhere");
     write_file(dir.path("tpl/t.html"), "page <!--MAIN_FIELD=id-->\n");
     write_file(dir.path("outside.html"), "outside <!--MAIN_FIELD=id-->\n");
@@ -81,4 +77,4 @@ TEST(confinement, rows_outside_their_folders_are_written_listed_by_check_and_ref
 }
 
 }  // namespace
-}  // namespace korvane
+}  // namespace korvane::test

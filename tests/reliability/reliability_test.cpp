@@ -13,17 +13,11 @@
 #include <cstdlib>
 #include <random>
 
-namespace korvane {
+namespace korvane::test {
 namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-using test::make_sqlite_file;
-using test::read_file;
-using test::start_cli;
-using test::temp_folder;
-using test::wait_cli;
-using test::write_file;
 
 constexpr int site_pages = 5000;
 const std::string page_end = "<p>end of page</p>";
@@ -42,7 +36,7 @@ std::string make_site(const temp_folder& dir, const std::string& version,
     }
     write_file(dir.path("t.html"), version + " <!--MAIN_FIELD=id-->\n" + body +
                                        std::string(2000, 'x') + "\n" + page_end + "\n");
-    return test::write_settings(dir.dir(), "site.kvn", "site.db", main_sql, "out/", "");
+    return write_settings(dir.dir(), "site.kvn", "site.db", main_sql, "out/", "");
 }
 
 using problems = std::vector<std::string>;
@@ -218,4 +212,4 @@ TEST(reliability, hostile_sql_and_odd_files_get_a_report_not_a_crash) {
 }
 
 }  // namespace
-}  // namespace korvane
+}  // namespace korvane::test

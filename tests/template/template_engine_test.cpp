@@ -17,12 +17,10 @@
 #include <cstdlib>
 #include <system_error>
 
-namespace korvane {
+namespace korvane::test {
 namespace {
 
 namespace fs = std::filesystem;
-using test::read_file;
-using test::write_file;
 using names = std::vector<std::string>;
 
 names folder_entries(const fs::path& folder) {
@@ -85,7 +83,7 @@ struct template_engine_test : ::testing::Test {
         EXPECT_EQ(engine.cursor_column(), column);
     }
 
-    test::temp_folder temp;
+    temp_folder temp;
     const fs::path& folder = temp.dir();
     template_engine engine;
 };
@@ -120,7 +118,7 @@ TEST_F(template_engine_test, only_files_of_1_to_2001_lines_load) {
 }
 
 TEST_F(template_engine_test, lines_end_at_lf_crlf_or_a_lone_cr_and_every_byte_reaches_the_page) {
-    for (const auto& row : test::read_case_table("template/line_end_cases.tsv", 2)) {
+    for (const auto& row : read_case_table("template/line_end_cases.tsv", 2)) {
         EXPECT_EQ(page_of(row[0]), row[1]) << row.where;
     }
     EXPECT_EQ(engine.line_count(), 1);
@@ -130,7 +128,7 @@ TEST_F(template_engine_test, lines_end_at_lf_crlf_or_a_lone_cr_and_every_byte_re
 // ---------------------------------------------------------------- scans
 
 TEST_F(template_engine_test, a_line_holding_the_opening_text_hides_one_closing_match) {
-    for (const auto& row : test::read_case_table("template/nested_scan_cases.tsv", 5)) {
+    for (const auto& row : read_case_table("template/nested_scan_cases.tsv", 5)) {
         load(row[0]);
         if (row[1] == "inside") {
             ASSERT_TRUE(engine.jump_past_line_containing("-->", "", false)) << row.where;
@@ -468,4 +466,4 @@ TEST_F(template_engine_test, opening_fails_with_the_reason) {
 }
 
 }  // namespace
-}  // namespace korvane
+}  // namespace korvane::test

@@ -25,11 +25,12 @@ protected:
     static void SetUpTestSuite() {
         const auto& box = test::sandbox();
         server_ = std::make_unique<test::postgres_server>(box.root / "pg_dialect", box.postgres_port);
-        setup_error_ = server_->start(test::sql_file("web_pages_postgres.sql"));
+        const std::string rows = test::sql_file("web_pages_rows.sql");
+        setup_error_ = server_->start(test::sql_file("web_pages_postgres.sql") + rows);
         postgres_ = server_->connection();
         const std::string file = (box.root / "dialect.sqlite").string();
         std::filesystem::remove(file);
-        if (!test::make_sqlite_file(file, test::sql_file("web_pages_sqlite.sql"))) {
+        if (!test::make_sqlite_file(file, test::sql_file("web_pages_sqlite.sql") + rows)) {
             setup_error_ += "the SQLite file was not made";
         }
         sqlite_ = "Driver=SQLite3;Database=" + file;

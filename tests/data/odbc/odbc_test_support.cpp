@@ -82,7 +82,9 @@ const odbc_sandbox& sandbox() { return the_sandbox; }
 
 void add_odbc_environment() { ::testing::AddGlobalTestEnvironment(new sandbox_environment); }
 
-std::string sql_file(const std::string& name) { return read_file(KORVANE_SOURCE_DIR "/tests/data/odbc/" + name); }
+std::string sql_file(const std::string& name) {
+    return read_file(KORVANE_SOURCE_DIR "/tests/data/odbc/" + name);
+}
 
 postgres_server::postgres_server(fs::path dir, int port) : dir_(std::move(dir)), port_(port) {}
 

@@ -1,10 +1,5 @@
 -- SPDX-License-Identifier: Apache-2.0
--- The table of the dialect cases on PostgreSQL: a name with a blank, columns
--- in mixed case.
+-- The table of the dialect cases on PostgreSQL (its rows: web_pages_rows.sql):
+-- a name with a blank, columns in mixed case.
 CREATE TABLE "Web Pages"("PageID" int PRIMARY KEY, "Title" varchar(40), "Author Name" text,
                          "Published" timestamp, "Live" boolean, "Price" numeric(10,2), "Note" text);
-INSERT INTO "Web Pages" VALUES
-    (1, 'Home', 'Zoë', '1995-01-02 10:30:00', TRUE, 14.50, NULL),
-    (2, 'About us', 'bob', '1996-07-04 00:00:00', FALSE, 3.25, 'x%y'),
-    (3, 'Contact', NULL, '2024-02-29 23:59:59', TRUE, 20, ''),
-    (4, 'a_b', 'Bob', NULL, FALSE, NULL, 'Note');

@@ -2,8 +2,3 @@
 -- The table of the dialect cases on SQLite: PostgreSQL's, with SQLite's types.
 CREATE TABLE "Web Pages"("PageID" INTEGER PRIMARY KEY, "Title" TEXT, "Author Name" TEXT,
                          "Published" DATETIME, "Live" BOOLEAN, "Price" REAL, "Note" TEXT);
-INSERT INTO "Web Pages" VALUES
-    (1, 'Home', 'Zoë', '1995-01-02 10:30:00', TRUE, 14.50, NULL),
-    (2, 'About us', 'bob', '1996-07-04 00:00:00', FALSE, 3.25, 'x%y'),
-    (3, 'Contact', NULL, '2024-02-29 23:59:59', TRUE, 20, ''),
-    (4, 'a_b', 'Bob', NULL, FALSE, NULL, 'Note');
