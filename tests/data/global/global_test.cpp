@@ -3,6 +3,7 @@
 
 #include "../../generator/run_test_support.h"
 #include "sqlite_test_support.h"
+#include "../../support/case_table.h"
 
 #include <gtest/gtest.h>
 
@@ -80,23 +81,16 @@ TEST_F(global_with_database, a_failed_open_shows_the_database_problem_and_emptie
 TEST_F(global_with_database, the_main_result_is_counted_for_every_main_type_or_says_why_not) {
     ASSERT_TRUE(make_sqlite_file(path_, "CREATE TABLE Big (k INTEGER); WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL "
                                         "SELECT k + 1 FROM n WHERE k < 32768) INSERT INTO Big SELECT k FROM n;"));
-    const struct {
-        std::int16_t type;
-        const char* name;
-        std::int16_t rows;
-        const char* message;  // after "Korvane - Problem running SQL: " (any text when "")
-    } cases[] = {{0, "Pages", 3, ""}, {0, "Web Pages", 0, ""}, {0, "Empty", 0, ""}, {1, "Latest", 2, ""},
-                 {1, "All.Pages", 3, ""}, {2, "SELECT * FROM Pages WHERE template = 'a.tpl'", 2, ""},
-                 {2, "SELECT k FROM Big WHERE k <= 32767", 32767, ""}, {0, "Big", 0, ""},
-                 {0, "Nope", -1, "no such table: Nope"}, {3, "Pages", -1, ""}};
     const std::string problem = "Korvane - Problem running SQL: ";
-    for (const auto& c : cases) {
+    for (const auto& c : test::read_case_table("data/global/main_results.tsv", 3)) {
         ASSERT_EQ(open_main_result(*db_, result_, 0, "Pages", messages_), 3);
-        EXPECT_EQ(open_main_result(*db_, result_, c.type, c.name, messages_), c.rows) << c.name;
-        EXPECT_EQ(result_ != nullptr, c.rows >= 0) << c.name;  // an empty result stays open too
-        if (c.rows >= 0) EXPECT_TRUE(messages_.shown.empty()) << c.name;
-        else if (*c.message) EXPECT_EQ(only_message(message_icon::exclamation), problem + c.message);
-        else EXPECT_TRUE(only_message(message_icon::exclamation).starts_with(problem)) << c.name;
+        const auto type = static_cast<std::int16_t>(std::stoi(c[0]));
+        const int rows = std::stoi(c[2]);
+        EXPECT_EQ(open_main_result(*db_, result_, type, c[1], messages_), rows) << c.where;
+        EXPECT_EQ(result_ != nullptr, rows >= 0) << c.where;  // an empty result stays open too
+        if (rows >= 0) EXPECT_TRUE(messages_.shown.empty()) << c.where;
+        else if (c[3].empty()) EXPECT_TRUE(only_message(message_icon::exclamation).starts_with(problem));
+        else EXPECT_EQ(only_message(message_icon::exclamation), problem + c[3]) << c.where;
     }
     // The count leaves the result on its last row.
     ASSERT_EQ(open_main_result(*db_, result_, 0, "Pages", messages_), 3);

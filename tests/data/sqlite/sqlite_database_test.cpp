@@ -14,6 +14,10 @@ using test::make_sqlite_file;
 using test::read_file;
 using test::temp_folder;
 
+std::string sql_file(const std::string& name) {
+    return read_file(KORVANE_SOURCE_DIR "/tests/data/sqlite/" + name);
+}
+
 // Every open here goes through Qt's driver, as the program's do.
 std::unique_ptr<database> open_ok(const std::string& path) {
     std::string error;
@@ -53,15 +57,7 @@ protected:
 
 TEST_F(sqlite_file, the_catalog_lists_tables_apart_from_views_and_blank_names_can_be_quoted) {
     // A file in write-ahead-log mode reads like any other.
-    ASSERT_TRUE(make_sqlite_file(folder_.path("site.db"),
-                                 "PRAGMA journal_mode=WAL;"
-                                 "CREATE TABLE Zeta (id INTEGER PRIMARY KEY AUTOINCREMENT, a TEXT);"
-                                 "CREATE TABLE alpha (x);"
-                                 "CREATE VIEW \"Web Pages\" AS SELECT * FROM alpha;"
-                                 "CREATE TABLE \"Web Pages Old\" (y);"
-                                 "CREATE INDEX alpha_x ON alpha(x);"
-                                 "CREATE VIEW aview AS SELECT a FROM Zeta;"
-                                 "INSERT INTO Zeta (a) VALUES ('one');"));
+    ASSERT_TRUE(make_sqlite_file(folder_.path("site.db"), sql_file("catalog.sql")));
     // The backend is chosen by the content, not the name.
     std::string error;
     auto db = open_database_file(folder_.path("site.db"), error);
@@ -86,13 +82,7 @@ TEST_F(sqlite_file, the_catalog_lists_tables_apart_from_views_and_blank_names_ca
 
 class sqlite_values : public sqlite_file {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(open_site(
-            "CREATE TABLE v (i INTEGER, r REAL, c CURRENCY REAL, m money, b BOOLEAN INTEGER,"
-            " d DATETIME TEXT, dn DATETIME, dd DATE, t TIME, s SINGLE REAL, dec DECIMAL(10,2),"
-            " txt TEXT, bl BLOB, any_col);"
-            "CREATE VIEW vv AS SELECT * FROM v;"));
-    }
+    void SetUp() override { ASSERT_TRUE(open_site(sql_file("values.sql"))); }
 
     // One row where only the named column is set; returns that cell.
     db_value cell(const std::string& column, const std::string& literal,
