@@ -2,6 +2,7 @@
 #include "check/template_check.h"
 
 #include "../support/case_table.h"
+#include "sqlite_test_support.h"
 
 #include <algorithm>
 
@@ -38,18 +39,10 @@ TEST(template_check, every_template_of_the_table_gets_its_finding) {
     }
 }
 
+// clean.html: every construct, an ordinary comment and one over lines.
 TEST(template_check, a_clean_template_has_no_findings_and_its_fields_are_outlined) {
     template_outline outline;
-    const auto found = check(
-        "<html><!-- an ordinary comment --><title><!--MAIN_FIELD=title--></title>\n"
-        "<!--TODAYS DATE=yyyy-->\n"
-        "<!--REPEAT=select * from b where a=#--MAIN_FIELD=id--#-->\n"
-        "  <!--REPEAT=select * from c where b=#--REPEAT_FIELD=id--#-->x<!--REPEAT_FIELD=name-->\n"
-        "  <!--END REPEAT-->\n"
-        "  <!--START IF=current_record_num<number_of_records-->,<!--ELSE-->.<!--END IF-->\n"
-        "<!--REPEAT ELSE-->none<!--END REPEAT-->\n"
-        "<!--\n multi-line comment\n-->\n",
-        &outline);
+    const auto found = check(test::read_file(KORVANE_SOURCE_DIR "/tests/check/clean.html"), &outline);
     EXPECT_TRUE(found.empty()) << found.front();
     ASSERT_EQ(outline.fields.size(), 4u);
     EXPECT_TRUE(outline.fields[0].main);
