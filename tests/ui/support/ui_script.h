@@ -11,9 +11,9 @@
 //   message (the last one's caption, text and icon), caption (its caption),
 //   messages (how many), asked (the last dialog's kind and title), file
 //   (the file holds the value), holds (an item of the list widget holds the
-//   value), lines (its items, joined with "|"); or for each file named, exists
-//   / missing (under the test's folder).
-// "$DIR" stands for the test's folder.
+//   value; also a list's), lines (its items, joined with "|"); or for each file
+//   named, exists / missing (under the test's folder).
+// "$DIR" stands for the test's folder, "$DATA" for the shared test data.
 #pragma once
 
 #include "support/case_table.h"
@@ -46,7 +46,9 @@ struct ui_script {
             SCOPED_TRACE(row.where);
             ++steps;
             const auto field = [&](std::size_t i) {
-                return i < row.fields.size() ? QString::fromStdString(row[i]).replace("$DIR", dir)
+                return i < row.fields.size() ? QString::fromStdString(row[i])
+                                                     .replace("$DIR", dir)
+                                                     .replace("$DATA", KORVANE_TESTDATA_DIR)
                                              : QString();
             };
             if (row[1] == "play")
@@ -129,8 +131,12 @@ private:
             EXPECT_TRUE(QString::fromStdString(read_text_file(name)).contains(value));
         } else if (step == "holds" || step == "lines") {
             QStringList lines;
-            for (int i = 0; i < control<QListWidget>(root, name).count(); ++i)
-                lines << control<QListWidget>(root, name).item(i)->text();
+            if (auto* list = root.findChild<QComboBox*>(name)) {
+                lines = items(*list);
+            } else {
+                for (int i = 0; i < control<QListWidget>(root, name).count(); ++i)
+                    lines << control<QListWidget>(root, name).item(i)->text();
+            }
             EXPECT_TRUE(step == "holds" ? lines.filter(value).size() > 0 : lines.join('|') == value)
                 << lines.join('\n').toStdString();
         } else if (step == "exists" || step == "missing") {

@@ -39,23 +39,6 @@ protected:
         wizard.activate();
     }
 
-    template <typename T = QWidget>
-    T& c(const char* name) {
-        return control<T>(wizard, name);
-    }
-    void click(const char* name) { c<QAbstractButton>(name).click(); }
-    void type(const char* name, const QString& text) { c<QLineEdit>(name).setText(text); }
-    QStringList list(const char* name) { return items(c<QComboBox>(name)); }
-    void choose(const char* name, const QString& item) {
-        ui::test::choose(c<QComboBox>(name), item);
-    }
-
-    void to_page_2(const QString& database) {
-        type("txt_database_name", database);
-        click("cmd_next");
-        ASSERT_EQ(wizard.current_step(), 2) << messages.shown.size();
-    }
-
     QTemporaryDir folder;
     const QString site = folder.filePath("site.sqlite"), other = folder.filePath("other.sqlite");
     recording_messages messages;
@@ -80,7 +63,7 @@ TEST_F(wizard_test, page_3_offers_finish_only_with_both_fields_chosen) {
 
 TEST_F(wizard_test, going_back_keeps_choices_and_refills_only_without_a_selection) {
     script.run(scenarios, "back");
-    c<QComboBox>("lst_db_table").setCurrentIndex(-1);
+    control<QComboBox>(wizard, "lst_db_table").setCurrentIndex(-1);
     script.run(scenarios, "back_2");
 }
 
@@ -97,7 +80,7 @@ TEST_F(wizard_test, cancel_escape_and_close_hand_nothing_over) {
     script.run(scenarios, "page_3");  // both fields chosen
     for (int end = 0; end < 3; ++end) {
         wizard.show();
-        if (end == 0) click("cmd_cancel");
+        if (end == 0) control<QAbstractButton>(wizard, "cmd_cancel").click();
         if (end == 1) QTest::keyClick(&wizard, Qt::Key_Escape);
         if (end == 2) wizard.close();
         EXPECT_FALSE(wizard.isVisible());
@@ -120,37 +103,20 @@ TEST_F(wizard_test, the_database_browse_judges_the_file_by_its_contents_not_its_
 }
 
 TEST_F(wizard_test, access_files_and_odbc_connection_strings_open) {
-    const QString northwind = KORVANE_TESTDATA_DIR "/access/Northwind.mdb";
-    if (QFileInfo::exists(northwind)) {
-        to_page_2(northwind);
-        EXPECT_TRUE(list("lst_db_table").contains("Customers"));
-        click("cmd_previous");
-    }
+    if (QFileInfo::exists(KORVANE_TESTDATA_DIR "/access/Northwind.mdb")) script.run(scenarios, "northwind");
     ASSERT_FALSE(sqlite_odbc_driver().isEmpty()) << "apt-get install libsqliteodbc";
-    click("opt_dsn");
-    type("txt_odbc_dsn", "Driver=" + sqlite_odbc_driver() + ";Database=" + site);
-    click("cmd_next");
-    ASSERT_EQ(wizard.current_step(), 2) << (messages.shown.empty() ? "" : messages.shown.back().text);
-    EXPECT_EQ(list("lst_db_table"), QStringList({"pages", "msys_lower", "empty_pages"}));
+    control<QAbstractButton>(wizard, "opt_dsn").click();
+    control<QLineEdit>(wizard, "txt_odbc_dsn").setText("Driver=" + sqlite_odbc_driver() + ";Database=" + site);
+    script.run(scenarios, "odbc");
     EXPECT_EQ(wizard.wizard_settings().database_type, 1);
 }
 
 TEST_F(wizard_test, the_example_site_chosen_in_the_wizard_is_its_settings_file) {
-    const QString examples = KORVANE_EXAMPLE_DIR;
     GenerationSettings file;
-    ASSERT_EQ(read_settings_file(file, (examples + "/bookshop.kvn").toStdString()), 8);
+    ASSERT_EQ(read_settings_file(file, KORVANE_EXAMPLE_DIR "/bookshop.kvn"), 8);
     const QString current = QDir::currentPath();
-    QDir::setCurrent(examples);
-    to_page_2("bookshop.sqlite");  // relative names, from the example's folder
-    click("opt_db_table");
-    choose("lst_db_table", "pages");
-    click("cmd_next");
-    choose("lst_field_tmp", "template_file");
-    choose("lst_field_gen", "page_file");
-    dialogs.answers[dialog_kind::folder] = {"templates", "site"};
-    click("cmd_temp_browse");
-    click("cmd_gen_browse");
-    click("cmd_finish");
+    QDir::setCurrent(KORVANE_EXAMPLE_DIR);  // relative names, from the example's folder
+    script.run(scenarios, "example");
     QDir::setCurrent(current);
     file.filename.clear();
     EXPECT_EQ(wizard.handed_over(), file);
