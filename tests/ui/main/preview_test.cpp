@@ -3,38 +3,10 @@
 // port, opens the first row's page through the desktop, shows the address and
 // stops it again.
 #include "main_window_fixture.h"
+#include "support/http_client.h"
 
-#include <QElapsedTimer>
-#include <QTcpSocket>
-
-namespace {
-
-bool wait_until(const std::function<bool()>& done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > 30000) return false;  // only against a hang
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-// The status line of a GET, or "" when nothing answers.
-std::string first_line_of_get(const QUrl& url) {
-    QTcpSocket socket;
-    socket.connectToHost(url.host(), static_cast<quint16>(url.port()));
-    if (!socket.waitForConnected(3000)) return {};
-    socket.write("GET " + url.path().toUtf8() + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
-    std::string data;
-    wait_until([&] {
-        data += socket.readAll().toStdString();
-        return data.find("\r\n") != std::string::npos ||
-               socket.state() != QAbstractSocket::ConnectedState;
-    });
-    return data.substr(0, data.find("\r\n"));
-}
-
-}  // namespace
+using korvane::test::http_get;
+using korvane::test::wait_until;
 
 TEST_F(main_window_test, preview_opens_the_first_page_shows_the_address_and_stops) {
     make_window({write_settings("p.kvn", "0", "site.sqlite", "0", "pages")});
@@ -45,11 +17,11 @@ TEST_F(main_window_test, preview_opens_the_first_page_shows_the_address_and_stop
     EXPECT_EQ(page.path(), "/one.html");
     EXPECT_TRUE(status().startsWith(" Preview at http://127.0.0.1:" + QString::number(page.port())))
         << status().toStdString();
-    EXPECT_EQ(first_line_of_get(page), "HTTP/1.1 200 OK");
+    EXPECT_EQ(http_get(static_cast<quint16>(page.port()), "/one.html").status, 200);
     EXPECT_TRUE(c<QAction>("mnu_run_stop").isEnabled());
 
     c<QAction>("mnu_run_stop").trigger();
-    EXPECT_EQ(first_line_of_get(page), "");
+    EXPECT_EQ(http_get(static_cast<quint16>(page.port()), "/one.html").status, 0);  // nothing answers
     EXPECT_FALSE(status().startsWith(" Preview at"));
 }
 
