@@ -68,14 +68,20 @@ protected:
     temp_folder dir_;
 };
 
-TEST_F(cli_site, jobs_give_the_pages_and_report_of_a_single_thread) {
+// --jobs gives the pages, report and status log of one thread, and --format
+// json on stdout says what the text report says, problem for problem, with the
+// row and files of each; a second run leaves unchanged pages alone.
+TEST_F(cli_site, jobs_give_the_pages_and_report_of_one_thread_json_the_same_problems) {
+    cli_result run;
     for (const std::string jobs : {"1", "3"}) {
         const std::string out = "jobs" + jobs;
-        const auto run = generate(
-            out, {"--jobs", jobs, "--now", "2026-12-05T09:08:07", "--report",
-                  dir_.path(out + ".txt"), "--status-log", dir_.path(out + "-status.txt")});
+        run = generate(out, {"--jobs", jobs, "--now", "2026-12-05T09:08:07", "--report",
+                             dir_.path(out + ".txt"), "--status-log", dir_.path(out + "-status.txt"),
+                             "--format", jobs == "1" ? "text" : "json"});
         EXPECT_EQ(run.status, 1) << out << ": " << run.err;
         EXPECT_THAT(run.err, Not(HasSubstr("one thread")));
+        EXPECT_THAT(run.err, HasSubstr("Starting Korvane page generator..."));
+        EXPECT_THAT(run.err, HasSubstr("58 pages written, 0 left unchanged"));
     }
     std::size_t pages = 0;
     for (const auto& entry : fs::directory_iterator(dir_.dir() / "jobs1")) {
@@ -100,29 +106,7 @@ TEST_F(cli_site, jobs_give_the_pages_and_report_of_a_single_thread) {
         EXPECT_THAT(text, HasSubstr(line)) << line;
     }
     EXPECT_TRUE(text.ends_with("\nProcess complete. 58 files generated\n")) << text;
-}
 
-TEST_F(cli_site, a_second_run_leaves_unchanged_pages_alone_and_quiet_shows_only_problems) {
-    const auto first = generate("out", {"--now", "2026-12-05T09:08:07"});
-    EXPECT_THAT(first.err, HasSubstr("Starting Korvane page generator..."));
-    EXPECT_THAT(first.err, HasSubstr("58 pages written, 0 left unchanged"));
-
-    const auto again = generate("out", {"--now", "2026-12-05T09:08:07", "--quiet"});
-    EXPECT_EQ(again.status, 1);
-    EXPECT_THAT(again.err, Not(HasSubstr("Starting Korvane page generator...")));
-    EXPECT_THAT(again.err, Not(HasSubstr("Process complete.")));
-    EXPECT_THAT(again.err, HasSubstr("Problem running SQL for repeating section:"));
-
-    // Only the pages that show the date change a month later.
-    const auto later = generate("out", {"--now", "2027-01-01T00:00:00", "--jobs", "2"});
-    EXPECT_THAT(later.err, HasSubstr("50 pages written, 8 left unchanged"));
-}
-
-// --format json on stdout says what the text report on stderr says, problem
-// for problem, with the row and files of each.
-TEST_F(cli_site, the_json_report_holds_the_problems_of_the_text_report) {
-    const auto run = generate("json", {"--format", "json", "--jobs", "2", "--now", "2026-12-05T09:08:07",
-                                       "--report", dir_.path("json.txt")});
     const QJsonObject json = json_of(run.out);
     EXPECT_EQ(json["exit_status"].toInt(), run.status);
     EXPECT_EQ(run.status, 1);
@@ -136,8 +120,8 @@ TEST_F(cli_site, the_json_report_holds_the_problems_of_the_text_report) {
     // The problems' lines, in order, are the report's lines between its start
     // and completion lines, without the empty lines.
     std::string problem_lines, report_lines;
-    std::istringstream report(read_file(dir_.path("json.txt")));
-    for (std::string line; std::getline(report, line);) {
+    std::istringstream lines(read_file(dir_.path("jobs3.txt")));
+    for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line != "Starting Korvane page generator..." &&
             !line.starts_with("Process complete.")) {
             report_lines += line + "\n";
@@ -154,7 +138,7 @@ TEST_F(cli_site, the_json_report_holds_the_problems_of_the_text_report) {
             missing_template = true;
             EXPECT_EQ(p["row"].toInt(), 17);
             EXPECT_TRUE(p["template_file"].toString().endsWith("templates/missing.html"));
-            EXPECT_TRUE(p["output_file"].toString().endsWith("json/p17.html"));
+            EXPECT_TRUE(p["output_file"].toString().endsWith("jobs3/p17.html"));
         }
         if (p["kind"] == "output_unopened") {
             unopened_output = true;
@@ -168,6 +152,16 @@ TEST_F(cli_site, the_json_report_holds_the_problems_of_the_text_report) {
     }
     EXPECT_EQ(problem_lines, report_lines);
     EXPECT_TRUE(missing_template && unopened_output);
+
+    // Again, --quiet shows only the problems; a month later only the pages
+    // that show the date change.
+    const auto again = generate("jobs1", {"--now", "2026-12-05T09:08:07", "--quiet"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_THAT(again.err, Not(HasSubstr("Starting Korvane page generator...")));
+    EXPECT_THAT(again.err, Not(HasSubstr("Process complete.")));
+    EXPECT_THAT(again.err, HasSubstr("Problem running SQL for repeating section:"));
+    const auto later = generate("jobs1", {"--now", "2027-01-01T00:00:00", "--jobs", "2"});
+    EXPECT_THAT(later.err, HasSubstr("50 pages written, 8 left unchanged"));
 }
 
 // A main statement that fails is a failed run, in the summary, the exit
