@@ -3,6 +3,7 @@
 // repeating section over its order lines.
 #include "data/engine/database.h"
 #include "northwind_template.h"
+#include "../data/kind_names.h"
 #include "sqlite_test_support.h"
 
 #include <gtest/gtest.h>
@@ -20,12 +21,7 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
 }
 
 std::int64_t count_of(data::database& database, const std::string& sql) {
-    std::string error;
-    auto result = database.open_record_set(sql, error);
-    EXPECT_NE(result, nullptr) << error;
-    if (!result || !result->move_first()) return -1;
-    const data::db_value* value = result->value(0);
-    return value ? value->integer : -1;
+    return std::stoll(test::column_text(database, sql));  // an error ("error: ...") throws
 }
 
 TEST(northwind_run, a_page_per_product_lists_its_order_lines) {
