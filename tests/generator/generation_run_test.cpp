@@ -15,19 +15,6 @@ namespace {
 
 using lines = std::vector<std::string>;
 
-const std::string pages_table = "create table pages(id integer, tpl text, out text);";
-
-// The pages table with one row per (template, page), numbered from 1.
-std::string page_rows(const std::vector<std::pair<std::string, std::string>>& rows) {
-    std::string sql = pages_table;
-    int id = 0;
-    for (const auto& [tpl, out] : rows) {
-        sql +=
-            "insert into pages values(" + std::to_string(++id) + ", '" + tpl + "', '" + out + "');";
-    }
-    return sql;
-}
-
 class generation_run : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -58,8 +45,16 @@ protected:
                 .generated_path = "out/"};
     }
 
-    void make_site(const std::string& sql) {
-        ASSERT_TRUE(test::make_sqlite_file(folder_.path("site.db"), sql));
+    // The site run_sites.tsv gives; further SQL after it.
+    void make_site(const std::string& name, const std::string& more_sql = "") {
+        std::string sql = "create table pages(id integer, tpl text, out text);";
+        int id = 0;
+        for (const auto& row : test::read_case_table("generator/run_sites.tsv", 3)) {
+            if (row[0] != name) continue;
+            const std::string values = std::to_string(++id) + ", '" + row[1] + "', '" + row[2] + "'";
+            sql += "insert into pages values(" + values + ");";
+        }
+        ASSERT_TRUE(test::make_sqlite_file(folder_.path("site.db"), sql + more_sql));
     }
     void write_template(const std::string& name, const std::string& text) {
         test::write_file(folder_.path("templates/" + name), text);
@@ -101,7 +96,7 @@ protected:
 TEST_F(generation_run, the_classic_row_limit_is_32767_rows_for_sections_and_the_main_result) {
     const std::string numbers =
         "with recursive n(x) as (select 1 union all select x+1 from n where x<";
-    make_site(page_rows({{"big.html", "big.html"}}));
+    make_site("big");
     auto section = [&](const char* limit, const char* select, const char* body) {
         return "<!--REPEAT=" + numbers + limit + ") " + select + " from n-->" + body +
                "<!--END REPEAT-->\n";
@@ -114,7 +109,8 @@ TEST_F(generation_run, the_classic_row_limit_is_32767_rows_for_sections_and_the_
     EXPECT_EQ(report(), expected("one page"));
 
     // A main result of 32768 rows counts as empty; lifted, every row is taken.
-    make_site("insert into pages(id) " + numbers + "32767) select x + 1 from n;");
+    ASSERT_TRUE(test::make_sqlite_file(folder_.path("site.db"),
+                                       "insert into pages(id) " + numbers + "32767) select x + 1 from n;"));
     run();
     EXPECT_EQ(report(), expected("no page"));
     run(settings(), no_row_limit);
@@ -126,19 +122,10 @@ TEST_F(generation_run, the_classic_row_limit_is_32767_rows_for_sections_and_the_
 // --- The run -------------------------------------------------------------------
 
 TEST_F(generation_run, progress_shows_rounded_percentages_and_every_page_counts) {
-    std::vector<std::pair<std::string, std::string>> rows;
-    lines captions{""};
-    const char* percent[] = {"12", "25", "38", "50", "62", "75", "88", "100"};
-    for (int row = 1; row <= 8; ++row) {
-        const std::string name = "p" + std::to_string(row) + ".html";
-        rows.emplace_back("p.html", name);
-        captions.push_back(" Generating file, " + name + ", " + percent[row - 1] + "% complete");
-    }
-    captions.push_back(" Process complete!  8 files generated");
-    make_site(page_rows(rows));
+    make_site("eight pages");
     write_template("p.html", "<!--MAIN_FIELD=id-->");
     run();
-    EXPECT_EQ(status_.texts, captions);
+    EXPECT_EQ(status_.texts, expected("eight captions"));
     EXPECT_EQ(page("p8.html"), "8\r\n");
     EXPECT_EQ(report(), expected("eight pages"));
     EXPECT_TRUE(messages_.shown.empty());
@@ -154,8 +141,7 @@ TEST_F(generation_run, progress_shows_rounded_percentages_and_every_page_counts)
 }
 
 TEST_F(generation_run, a_stop_ends_the_run_between_pages_with_its_completion_lines) {
-    make_site(page_rows({{"p.html", "1.html"}, {"p.html", "2.html"}, {"p.html", "3.html"},
-                         {"p.html", "4.html"}}));
+    make_site("four pages");
     write_template("p.html", "<!--MAIN_FIELD=id-->");
     stop_source stop;
     std::vector<std::pair<std::int64_t, std::int64_t>> progress;
@@ -202,7 +188,7 @@ TEST_F(generation_run, a_database_that_cannot_be_opened_ends_the_run) {
 }
 
 TEST_F(generation_run, a_main_result_that_fails_or_is_empty_makes_no_page) {
-    make_site(page_rows({{"p.html", "p.html"}, {"p.html", "q.html"}}));
+    make_site("two pages");
     write_template("p.html", "p");
     run(settings("select * from nowhere", 2));
     EXPECT_EQ(report(), expected("failing main"));
@@ -225,12 +211,7 @@ TEST_F(generation_run, a_main_result_that_fails_or_is_empty_makes_no_page) {
 }
 
 TEST_F(generation_run, rows_without_a_template_are_skipped) {
-    make_site(page_rows({{"", "a.html"},
-                         {"missing.html", "b.html"},
-                         {"missing.html", "c.html"},
-                         {"empty.html", "d.html"},
-                         {"ok.html", "e.html"}}) +
-              "update pages set tpl = null where id = 1;");
+    make_site("missing templates", "update pages set tpl = null where id = 1;");
     write_template("empty.html", "");
     write_template("ok.html", "ok");
     run();
@@ -241,10 +222,7 @@ TEST_F(generation_run, rows_without_a_template_are_skipped) {
 }
 
 TEST_F(generation_run, pages_that_cannot_be_opened_or_written_are_reported_and_not_counted) {
-    make_site(page_rows({{"ok.html", "nowhere/a.html"},
-                         {"ok.html", "sub"},
-                         {"p.html", "gone/p.html"},
-                         {"p.html", "fine.html"}}));
+    make_site("unwritable pages");
     std::filesystem::create_directories(folder_.path("out/sub"));
     std::filesystem::create_directories(folder_.path("out/gone"));
     write_template("ok.html", "ok");
@@ -267,11 +245,7 @@ TEST_F(generation_run, pages_that_cannot_be_opened_or_written_are_reported_and_n
 }
 
 TEST_F(generation_run, a_template_is_read_again_only_when_the_row_names_another) {
-    make_site(page_rows({{"a.html", "1.html"},
-                         {"a.html", "2.html"},
-                         {"late.html", "3.html"},
-                         {"late.html", "4.html"},
-                         {"a.html", "5.html"}}));
+    make_site("late template");
     write_template("a.html", "first A <!--MAIN_FIELD=id-->");
     page_generator generator(options());
     ASSERT_TRUE(generator.open_database(settings()));
