@@ -103,16 +103,6 @@ public:
             error = "The database is closed.";
             return nullptr;
         }
-        // The count steps through every page of the result and the rows are
-        // read again right after: a cache that keeps those pages spares the
-        // second reading. Only where the row limit bounds the count, so that
-        // memory stays bounded too.
-        if (row_bound_ > 0 && !cache_raised_) {
-            sqlite3_set_authorizer(handle_, nullptr, nullptr);
-            sqlite3_exec(handle_, "PRAGMA cache_size = -16384", nullptr, nullptr, nullptr);
-            sqlite3_set_authorizer(handle_, &allow_reading_only, nullptr);
-            cache_raised_ = true;
-        }
         return run_sqlite_query_forward(handle_, sql, error, row_bound_);
     }
 
@@ -184,7 +174,6 @@ private:
     sqlite3* handle_;
     bool in_snapshot_ = false;
     std::int64_t row_bound_ = 0;
-    bool cache_raised_ = false;
     stop_token stop_;
     statement_cache kept_;
 };
