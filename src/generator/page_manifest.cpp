@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -162,38 +161,17 @@ void page_list::add_listed(std::string_view page) {
 }
 
 std::vector<const char*> page_list::sorted() const {
-    // Sorted by their first eight bytes as one number, the rest compared
-    // only where those are the same: names that differ early, as most do,
-    // cost one comparison of numbers instead of a call of strcmp.
-    struct keyed {
-        std::uint64_t head;  // the first eight bytes, big-endian, NULs after the end
-        std::size_t length;  // up to eight
-        const char* name;
-    };
-    auto before = [](const keyed& a, const keyed& b) {
-        if (a.head != b.head) return a.head < b.head;
-        return a.length == 8 && std::strcmp(a.name + 8, b.name + 8) < 0;
-    };
-    std::vector<keyed> keys;
-    keys.reserve(count_);
+    std::vector<const char*> pages;
+    pages.reserve(count_);
     for (const block& b : blocks_) {
-        for (std::size_t at = 0; at < b.used;) {
-            const char* name = b.bytes.get() + at;
-            keyed k{0, 0, name};
-            while (k.length < 8 && name[k.length] != '\0') {
-                k.head |= std::uint64_t{static_cast<unsigned char>(name[k.length])} << (56 - 8 * k.length);
-                ++k.length;
-            }
-            keys.push_back(k);
-            at += k.length + std::strlen(name + k.length) + 1;
+        for (std::size_t at = 0; at < b.used; at += std::strlen(b.bytes.get() + at) + 1) {
+            pages.push_back(b.bytes.get() + at);
         }
     }
-    std::sort(keys.begin(), keys.end(), before);
-    std::vector<const char*> pages;
-    pages.reserve(keys.size());
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        if (i == 0 || before(keys[i - 1], keys[i])) pages.push_back(keys[i].name);
-    }
+    std::sort(pages.begin(), pages.end(), by_bytes);
+    pages.erase(std::unique(pages.begin(), pages.end(),
+                            [](const char* a, const char* b) { return std::strcmp(a, b) == 0; }),
+                pages.end());
     return pages;
 }
 
