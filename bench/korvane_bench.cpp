@@ -402,6 +402,25 @@ bool measure(const options& opt, const fs::path& work, const char* where, long n
             std::printf(" %9.2f\n", median(c.vs_jinja));
         }
     }
+    // Two threads against what two processes get from this machine, round by round.
+    auto find = [&](const std::string& key) -> const contender* {
+        for (const auto& c : all) {
+            if (c.key == key) return &c;
+        }
+        return nullptr;
+    };
+    auto scaling = [](const contender* one, const contender* two) {
+        std::vector<double> ratios;
+        for (std::size_t r = 0; r < one->runs.size() && r < two->runs.size(); ++r) {
+            ratios.push_back(one->runs[r].seconds / two->runs[r].seconds);
+        }
+        return median(ratios);
+    };
+    const contender *j1 = find("j1"), *j2 = find("j2"), *w1 = find("floorw"), *w2 = find("floor2");
+    if (j1 && j2 && w1 && w2) {
+        std::printf("two over one: korvane-cli --jobs 2 over --jobs 1 %.2f; two floor processes over one "
+                    "(whole pages) %.2f\n", scaling(j1, j2), scaling(w1, w2));
+    }
     std::fflush(stdout);
     return true;
 }
