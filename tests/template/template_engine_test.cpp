@@ -127,52 +127,36 @@ TEST_F(template_engine_test, lines_end_at_lf_crlf_or_a_lone_cr_and_every_byte_re
 
 // ---------------------------------------------------------------- scans
 
-TEST_F(template_engine_test, a_line_holding_the_opening_text_hides_one_closing_match) {
-    for (const auto& row : read_case_table("template/nested_scan_cases.tsv", 5)) {
+// scan_cases.tsv: one scan a row, from where it starts to where it stops.
+TEST_F(template_engine_test, every_scan_of_the_table_stops_where_it_should) {
+    for (const auto& row : read_case_table("template/scan_cases.tsv", 8)) {
         load(row[0]);
         if (row[1] == "inside") {
             ASSERT_TRUE(engine.jump_past_line_containing("-->", "", false)) << row.where;
+        } else if (row[1] != "top") {
+            engine.place_cursor(std::stoi(row[1]), std::stoi(row[1].substr(row[1].find(':') + 1)));
         }
-        const bool found = row[2] == "1";
-        EXPECT_EQ(engine.jump_past_line_containing("<!--END REPEAT-->", "<!--REPEAT=", false), found) << row.where;
-        EXPECT_EQ(engine.cursor_line(), std::stoi(row[3])) << row.where;
-        EXPECT_EQ(engine.text_at_cursor(), row[4]) << row.where;
+        const std::string& scan = row[2];
+        const std::string opening = row[5] == "-" ? "" : row[5];
+        const bool any_case = scan.ends_with(", any case");
+        const bool to = scan.starts_with("to"), either = scan.find("either") != std::string::npos;
+        const bool found =
+            either ? (to ? engine.jump_to_line_containing_either(row[3], row[4], opening, any_case)
+                         : engine.jump_past_line_containing_either(row[3], row[4], opening, any_case))
+                   : (to ? engine.jump_to_line_containing(row[3], opening, any_case)
+                         : engine.jump_past_line_containing(row[3], opening, any_case));
+        EXPECT_EQ(found, row[6] == "1") << row.where;
         EXPECT_EQ(engine.end_of_file(), !found) << row.where;
+        std::string at = std::to_string(engine.cursor_line());
+        if (row[7].find(':') != std::string::npos) at += ":" + std::to_string(engine.cursor_column());
+        EXPECT_EQ(at, row[7]) << row.where;
+        if (row.fields.size() > 8) {
+            EXPECT_EQ(engine.text_at_cursor(), row[8]) << row.where;
+        }
     }
 }
 
-TEST_F(template_engine_test, an_either_scan_stops_at_whichever_text_starts_first) {
-    load("x<!--END IF--><!--ELSE-->\ny<!--ELSE-->z<!--END IF-->\n");
-    EXPECT_TRUE(engine.jump_to_line_containing_either("<!--ELSE-->", "<!--END IF-->", "", false));
-    expect_cursor(0, 2);
-    engine.place_cursor(0, 3);
-    EXPECT_TRUE(engine.jump_to_line_containing_either("<!--ELSE-->", "<!--END IF-->", "", false));
-    expect_cursor(0, 15);
-    engine.place_cursor(0, 16);
-    EXPECT_TRUE(engine.jump_to_line_containing_either("<!--END IF-->", "<!--ELSE-->", "", false));
-    expect_cursor(1, 2);
-
-    // Jumping past adds the first text's length, whichever of the two matched.
-    engine.initialise_cursor();
-    EXPECT_TRUE(engine.jump_past_line_containing_either("<!--ELSE-->", "<!--END IF-->", "", false));
-    expect_cursor(0, 13);
-    // At the same position the first text wins.
-    engine.initialise_cursor();
-    EXPECT_TRUE(engine.jump_past_line_containing_either("<!--END", "<!--END IF-->", "", false));
-    expect_cursor(0, 9);
-    // ignore_case true compares with ASCII case folded away.
-    load("a<!--end if-->\n");
-    EXPECT_FALSE(engine.jump_to_line_containing("<!--END IF-->", "", false));
-    engine.initialise_cursor();
-    EXPECT_TRUE(engine.jump_to_line_containing("<!--END IF-->", "", true));
-    expect_cursor(0, 2);
-}
-
-TEST_F(template_engine_test, columns_count_bytes_and_go_beyond_sixteen_bits) {
-    load("\xC3\x89t\xC3\xA9<!--END IF-->\n");
-    EXPECT_TRUE(engine.jump_to_line_containing("<!--END IF-->", "", false));
-    EXPECT_EQ(engine.cursor_column(), 6);  // two bytes for each accent
-
+TEST_F(template_engine_test, columns_go_beyond_sixteen_bits) {
     load(std::string(100000, 'a') + "<!--MAIN_FIELD=x-->tail\n");
     EXPECT_TRUE(engine.jump_to_line_containing("<!--", "", false));
     EXPECT_EQ(engine.cursor_column(), 100001);
