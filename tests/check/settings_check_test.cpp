@@ -2,6 +2,7 @@
 #include "check/settings_check.h"
 
 #include "sqlite_test_support.h"
+#include "../support/case_table.h"
 
 #include <gtest/gtest.h>
 
@@ -61,23 +62,14 @@ TEST_F(settings_check, settings_that_cannot_lead_to_a_run) {
     EXPECT_FALSE(check_settings_file(dir_.path("absent.kvn"), 32767).settings_read);
 
     const std::string shop = "db_type=0\r\ndb_name=shop.sqlite\r\nmain_type=";
-    const std::pair<std::string, std::string> cases[] = {
-        {"db_type=0\r\ndb_name=shop.sqlite\r\n", "site.kvn:1:1: warning: the settings are incomplete: the main type"},
-        {"db_type=0\r\ndb_name=other.sqlite\r\nmain_type=0\r\nmain_name=pages\r\ntemplate_field=t\r\n"
-         "generated_field=f\r\n",
-         "site.kvn:2:1: warning: the database does not open"},
-        {shop + "2\r\nmain_name=select * from nowhere\r\ntemplate_field=t\r\ngenerated_field=f\r\n",
-         "site.kvn:4:1: warning: the main SQL fails"},
-        {shop + "0\r\nmain_name=pages\r\ntemplate_field=layout\r\ngenerated_field=file\r\n",
-         "site.kvn:5:1: warning: 'layout' is not a field of the main result"},
-        // A folder name the system refuses is a finding, and the check goes on.
-        {std::string(complete) + "generated_path=" + std::string(300, 'd') + "/\r\n",
-         "but its folder cannot be used (File name too long)"}};
-    std::string text;
-    for (const auto& [body, finding] : cases) {
-        text = all(check_settings_file(settings(body), 32767));
-        EXPECT_NE(text.find(finding), std::string::npos) << text;
+    for (const auto& row : test::read_case_table("check/unusable_settings.tsv", 2)) {
+        const std::string found = all(check_settings_file(settings(row[0]), 32767));
+        EXPECT_NE(found.find(row[1]), std::string::npos) << row.where << "\n" << found;
     }
+    // A folder name the system refuses is a finding, and the check goes on.
+    const std::string long_name = std::string(complete) + "generated_path=" + std::string(300, 'd') + "/\r\n";
+    std::string text = all(check_settings_file(settings(long_name), 32767));
+    EXPECT_NE(text.find("but its folder cannot be used (File name too long)"), std::string::npos) << text;
     EXPECT_NE(text.find("MAIN_FIELD 'headline'"), std::string::npos) << text;
 
     text = all(check_settings_file(settings(complete), 3));
