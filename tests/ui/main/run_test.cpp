@@ -25,10 +25,6 @@ TEST_F(runs, a_record_opened_from_another_folder_runs_from_the_menu) {
 }
 
 TEST_F(runs, during_a_run_generate_is_ignored_and_exit_stops_after_the_page_then_ends) {
-    make_sqlite_file(path("site.sqlite"),
-                     "create table many as with recursive n(i) as (select 0 union all select i + 1 "
-                     "from n where i < 299) select 'page.html' as template_file, 'p' || i || "
-                     "'.html' as page_file, 'x' as title from n;");
     services.run_event_interval_ms = 0;
     make_window({write_settings("many.kvn", "0", "site.sqlite", "0", "many")});
     bool seen_running = false;
@@ -124,10 +120,6 @@ TEST_F(runs, a_dropped_settings_file_opens_as_file_open_would) {
 
 TEST_F(runs, stop_during_a_slow_page_is_answered_at_once_and_ends_the_run_at_the_next_row) {
     // Every page counts through a long recursive statement in its section.
-    make_sqlite_file(path("site.sqlite"),
-                     "create table slow as with recursive n(i) as (select 1 union all select i + 1 "
-                     "from n where i < 12) select 'slow.html' as template_file, 'p' || i || "
-                     "'.html' as page_file, 'x' as title from n;");
     write_text_file(path("templates/slow.html"),
                     "<p><!--REPEAT=with recursive n(i) as (select 0 union all select i + 1 from n "
                     "where i < 1000000) select count(*) as c from n--><!--REPEAT_FIELD=c-->"
@@ -199,12 +191,7 @@ TEST_F(runs, the_bar_shows_the_status_lines_number_and_hides_after_a_failed_open
 }
 
 TEST_F(runs, the_windows_run_on_every_core_gives_the_pages_and_report_of_korvane_cli) {
-    make_sqlite_file(path("site.sqlite"),
-                     "create table many as with recursive n(i) as (select 1 union all select i + 1 "
-                     "from n where i < 40) select case when i % 7 = 0 then 'missing.html' else "
-                     "'page.html' end as template_file, 'p' || i || '.html' as page_file, "
-                     "'title ' || i as title from n;");
-    const QString settings = write_settings("many.kvn", "0", "site.sqlite", "0", "many");
+    const QString settings = write_settings("mixed.kvn", "0", "site.sqlite", "0", "mixed");
     make_window({settings});
     window->generate_pages();
     const QStringList window_report = report();
