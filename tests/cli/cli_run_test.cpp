@@ -22,10 +22,10 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-// A site in dir from the table p that sql makes in db.sqlite, with the
+// A site in dir from the tables of small_sites.sql in db.sqlite, with the
 // template templates/t.html; its settings file.
-std::string small_site(const temp_folder& dir, const std::string& sql,
-                       const std::string& main = "select * from p", const std::string& text = "page\n") {
+std::string small_site(const temp_folder& dir, const std::string& main, const std::string& text = "page\n") {
+    const std::string sql = read_file(KORVANE_SOURCE_DIR "/tests/cli/small_sites.sql");
     EXPECT_TRUE(make_sqlite_file(dir.path("db.sqlite"), sql));
     const auto kvn = write_settings(dir.dir(), "site.kvn", "db.sqlite", main);
     write_file(dir.path("templates/t.html"), text);
@@ -168,7 +168,7 @@ TEST_F(cli_site, jobs_give_the_pages_and_report_of_one_thread_json_the_same_prob
 // status and the JSON report alike.
 TEST(cli_failed_run, a_failing_main_statement_fails_the_run) {
     temp_folder dir;
-    const auto kvn = small_site(dir, "CREATE TABLE p (tpl TEXT, out TEXT);", "select * from my-pages");
+    const auto kvn = small_site(dir, "select * from my-pages");
     const auto text = run_cli(dir.dir(), {"generate", kvn});
     EXPECT_EQ(text.status, 1);
     EXPECT_THAT(text.err, HasSubstr("near \"-\": syntax error"));
@@ -194,7 +194,7 @@ TEST(cli_failed_run, a_failing_main_statement_fails_the_run) {
 // prints its JSON document.
 TEST(cli_failed_run, a_busy_output_folder_is_a_json_document_too) {
     temp_folder dir;
-    const auto kvn = small_site(dir, "CREATE TABLE p (tpl TEXT, out TEXT); INSERT INTO p VALUES ('t.html', 'a.html');");
+    const auto kvn = small_site(dir, "select * from one");
     const int held = ::open(dir.path("out/.korvane.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
@@ -211,13 +211,12 @@ TEST(cli_failed_run, a_busy_output_folder_is_a_json_document_too) {
 // --clean removes the page of a row that is gone, and nothing else.
 TEST(cli_clean, removes_the_pages_of_rows_that_are_gone) {
     temp_folder dir;
-    const auto kvn = small_site(dir, "CREATE TABLE p (tpl TEXT, out TEXT); INSERT INTO p VALUES"
-                                     " ('t.html', 'a.html'), ('t.html', 'b.html'), ('t.html', 'c.html');");
+    const auto kvn = small_site(dir, "select * from three");
     const auto first = run_cli(dir.dir(), {"generate", kvn, "-v", "--jobs=1"});
     EXPECT_EQ(first.status, 0) << first.err;
     EXPECT_THAT(first.err, HasSubstr("wrote " + dir.path("out/c.html") + "\n"));
 
-    ASSERT_TRUE(make_sqlite_file(dir.path("db.sqlite"), "DELETE FROM p WHERE out = 'c.html';"));
+    ASSERT_TRUE(make_sqlite_file(dir.path("db.sqlite"), "DELETE FROM three WHERE out = 'c.html';"));
     EXPECT_EQ(run_cli(dir.dir(), {"generate", kvn}).status, 0);
     EXPECT_TRUE(fs::exists(dir.path("out/c.html")));  // without --clean nothing is deleted
     const auto clean = run_cli(dir.dir(), {"generate", kvn, "--clean"});
@@ -235,14 +234,7 @@ TEST(cli_clean, removes_the_pages_of_rows_that_are_gone) {
 // the environment as schedulers hand it out.
 TEST(cli_jobs, rows_that_share_files_give_the_pages_of_row_order_and_a_shard_refuses_them) {
     temp_folder dir;
-    const auto kvn = small_site(
-        dir,
-        "CREATE TABLE p (id INTEGER, tpl TEXT, out TEXT);"
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40) "
-        "INSERT INTO p SELECT i, CASE i WHEN 30 THEN 'gen.html' ELSE 't.html' END,"
-        " CASE i WHEN 5 THEN 'same.html' WHEN 20 THEN 'same.html'"
-        " WHEN 7 THEN '../templates/gen.html' ELSE 'p' || i || '.html' END FROM n;",
-        "select * from p order by id", "row <!--MAIN_FIELD=id-->\n");
+    const auto kvn = small_site(dir, "select * from forty order by id", "row <!--MAIN_FIELD=id-->\n");
     for (const char* jobs : {"2", "4"}) {
         fs::remove_all(dir.dir() / "out");
         fs::create_directories(dir.dir() / "out");
@@ -258,7 +250,7 @@ TEST(cli_jobs, rows_that_share_files_give_the_pages_of_row_order_and_a_shard_ref
     EXPECT_EQ(refused.status, 2);
     EXPECT_THAT(refused.err,
                 HasSubstr("--shard cannot split this run: a row uses as its template a page another row writes"));
-    const auto whole = write_settings(dir.dir(), "whole.kvn", "db.sqlite", "select * from p where id <> 30");
+    const auto whole = write_settings(dir.dir(), "whole.kvn", "db.sqlite", "select * from forty where id <> 30");
     EXPECT_EQ(run_cli(dir.dir(), {"generate", whole, "--shard", "2/2"}).status, 2);  // no part 2 of 2
     ::setenv("KORVANE_SHARD", "1/3", 1);
     const auto from_env = run_cli(dir.dir(), {"generate", whole, "--report", dir.path("report.txt")});
@@ -270,13 +262,9 @@ TEST(cli_jobs, rows_that_share_files_give_the_pages_of_row_order_and_a_shard_ref
 
 TEST(cli_exit_status, tells_scripts_what_happened) {
     temp_folder dir;
-    const auto big = small_site(
-        dir,
-        "CREATE TABLE p (tpl TEXT, out TEXT); INSERT INTO p VALUES ('t.html', 'a.html');"
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 32768) "
-        "INSERT INTO p SELECT 't.html', 'p' || i || '.html' FROM n WHERE i > 1;");
-    const auto ok = write_settings(dir.dir(), "ok.kvn", "db.sqlite", "select * from p limit 1");
-    const auto nodb = write_settings(dir.dir(), "nodb.kvn", "absent.sqlite", "select * from p");
+    const auto big = small_site(dir, "select * from big");
+    const auto ok = write_settings(dir.dir(), "ok.kvn", "db.sqlite", "select * from big limit 1");
+    const auto nodb = write_settings(dir.dir(), "nodb.kvn", "absent.sqlite", "select * from big");
     const std::pair<std::vector<std::string>, int> cases[] = {
         {{"generate", ok}, 0},
         {{"generate"}, 2},
@@ -312,12 +300,8 @@ TEST(cli_stop, a_stopped_run_leaves_no_page_half_written) {
     temp_folder dir;
     std::string line = "a line of the page, long enough to take a moment to write", page, crlf_page;
     for (int i = 0; i < 400; ++i) page += line + "\n", crlf_page += line + "\r\n";
-    const auto kvn = small_site(
-        dir,
-        "CREATE TABLE p (tpl TEXT, out TEXT);"
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
-        "INSERT INTO p SELECT 't.html', 'p' || i || '.html' FROM n;",
-        "select * from p", page + "<!--MAIN_FIELD=out-->\nend\n");
+    const auto kvn =
+        small_site(dir, "select * from big limit 20000", page + "<!--MAIN_FIELD=out-->\nend\n");
     // Stopped once pages are being written.
     const auto run = run_cli(dir.dir(), {"generate", kvn, "--quiet", "--jobs", "2"},
                              [&] { return fs::exists(dir.path("out/p10.html")); });
