@@ -88,12 +88,9 @@ TEST_F(settings_file, a_failed_write_reports_why_and_leaves_the_old_file) {
 
 TEST_F(settings_file, a_file_holding_a_secret_is_only_its_owners) {
     const mode_t old_mask = ::umask(022);
-    const std::pair<const char*, mode_t> cases[] = {
-        {"shop.sqlite", 0644}, {"Driver=PostgreSQL;Server=db;UID=web", 0644},
-        {"Driver=PostgreSQL;Server=db;UID=web;PWD=s3cret", 0600}, {"DSN=shop;password=s3cret", 0600},
-        {"DSN=shop;Passwd=s3cret", 0600}, {"DSN=shop; Pass = s3cret", 0600}, {"Server=db;Token=abc", 0600},
-        {"Server=db;SECRET={a;b}", 0600}, {"Server=db;key=abc", 0600}};
-    for (const auto& [database_name, mode] : cases) {
+    for (const auto& row : test::read_case_table("data/secret_settings.tsv", 2)) {
+        const std::string& database_name = row[0];
+        const auto mode = static_cast<mode_t>(std::stoi(row[1], nullptr, 8));
         // Over an old file that anyone may read, and as a new file.
         const std::string name = path("site.kvn");
         test::write_file(name, "old");
