@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <set>
 
 namespace korvane::data::access {
@@ -32,16 +33,9 @@ protected:
         sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
         std::string error;
         ASSERT_TRUE(register_access_functions(db_, error)) << error;
-        const char* rows =
-            "CREATE TABLE \"Order Details\" (id INTEGER, name TEXT COLLATE access_text, "
-            "region TEXT COLLATE access_text, price CURRENCY REAL, shipped DATETIME TEXT, "
-            "done BOOLEAN INTEGER); INSERT INTO \"Order Details\" VALUES "
-            "(1, 'London', NULL, 14, '1995-01-01', -1),"
-            "(2, 'london', 'WA', 3.0125, '1996-07-04 10:30:00', 0),"
-            "(3, 'Äpfel', '', 9.5, NULL, 0),"
-            "(4, 'äpfel', 'OR', 20, '1899-12-30 08:00:00', -1),"
-            "(5, 'Berlin', NULL, 1, '1994-12-31 23:59:59', 0)";
-        ASSERT_EQ(sqlite3_exec(db_, rows, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db_);
+        std::ifstream file(KORVANE_SOURCE_DIR "/tests/data/access/order_details.sql");
+        const std::string rows{std::istreambuf_iterator<char>(file), {}};
+        ASSERT_EQ(sqlite3_exec(db_, rows.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db_);
     }
     void TearDown() override { sqlite3_close(db_); }
 

@@ -79,8 +79,6 @@ TEST_F(global_with_database, a_failed_open_shows_the_database_problem_and_emptie
 // Counts beyond the sixteen-bit range give 0; failing SQL, and an unknown
 // main type, which has no SQL, give -1, say why and clear the result.
 TEST_F(global_with_database, the_main_result_is_counted_for_every_main_type_or_says_why_not) {
-    ASSERT_TRUE(make_sqlite_file(path_, "CREATE TABLE Big (k INTEGER); WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL "
-                                        "SELECT k + 1 FROM n WHERE k < 32768) INSERT INTO Big SELECT k FROM n;"));
     const std::string problem = "Korvane - Problem running SQL: ";
     for (const auto& c : test::read_case_table("data/global/main_results.tsv", 3)) {
         ASSERT_EQ(open_main_result(*db_, result_, 0, "Pages", messages_), 3);
@@ -101,7 +99,7 @@ TEST_F(global_with_database, the_main_result_is_counted_for_every_main_type_or_s
 TEST_F(global_with_database, lists_are_cleared_and_filled_in_engine_order) {
     list_recorder list{"left over"};
     list_tables(*db_, list, messages_);
-    EXPECT_EQ(list.items, (names{"Pages", "MSysObjects", "Web Pages", "Empty"}));
+    EXPECT_EQ(list.items, (names{"Pages", "MSysObjects", "Web Pages", "Empty", "Big"}));
     list_queries(*db_, list, messages_);
     EXPECT_EQ(list.items, (names{"Latest", "All.Pages"}));
     ASSERT_EQ(open_main_result(*db_, result_, 0, "Web Pages", messages_), 0);
