@@ -268,7 +268,6 @@ TEST(cli_exit_status, tells_scripts_what_happened) {
     const std::pair<std::vector<std::string>, int> cases[] = {
         {{"generate", ok}, 0},
         {{"generate"}, 2},
-        {{"generate", ok, "--jobs", "none"}, 2},
         {{"generate", dir.path("absent.kvn")}, 3},
         {{"check", ok}, 0}};
     for (const auto& [args, status] : cases) {

@@ -15,11 +15,8 @@ class kept_statements : public ::testing::Test {
 protected:
     void SetUp() override {
         const std::string file = folder_.path("kept.sqlite");
-        ASSERT_TRUE(test::make_sqlite_file(
-            file,
-            "CREATE TABLE t (id INTEGER PRIMARY KEY, page INTEGER, who TEXT, n INTEGER);"
-            "INSERT INTO t (page, who, n) VALUES (1, 'Ann', 3), (1, 'O''Brien', 1), (2, 'Bo', 2),"
-            " (2, 'Cy', 5), (3, 'Di', 4);"));
+        const std::string sql = test::read_file(KORVANE_SOURCE_DIR "/tests/generator/kept.sql");
+        ASSERT_TRUE(test::make_sqlite_file(file, sql));
         std::string error;
         db_ = open_sqlite_file(file, error);
         ASSERT_TRUE(db_) << error;

@@ -61,8 +61,7 @@ protected:
         return messages.shown.at(messages.shown.size() - 1);
     }
 
-    // The user's choice in a list, leaving a box.
-    void choose(const char* list, const QString& text) { test::choose(c(list), text); }
+    // The user leaving a box.
     void lose_focus(const char* name, Qt::FocusReason reason = Qt::TabFocusReason) {
         QFocusEvent out(QEvent::FocusOut, reason);
         QCoreApplication::sendEvent(&box(name), &out);

@@ -26,7 +26,7 @@ TEST_F(panel, going_back_up_releases_what_depended_on_the_level) {
     auto* names = qobject_cast<QStringListModel*>(box("txt_database_name").completer()->model());
     ASSERT_NE(names, nullptr);
     EXPECT_EQ(names->stringList(), QStringList({"bookshop", "sales"}));
-    choose("lst_database", "Database file");
+    ui::test::choose(c("lst_database"), "Database file");
     EXPECT_EQ(box("txt_database_name").completer(), nullptr);
 }
 
