@@ -193,27 +193,22 @@ TEST_P(odbc_data_source, streams_a_forward_result_beside_other_statements_counti
     EXPECT_EQ(page_count(*db), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(odbc, odbc_data_source, ::testing::Values(sqlite_source, postgres_source),
-                         [](const auto& source) { return std::string(source.param.name); });
-
-// What only the SQLite source shows.
-class odbc_sqlite_source : public odbc_data_source {};
-
-TEST_P(odbc_sqlite_source, reads_the_source_by_its_name_or_a_whole_connection_string) {
-    // A connect text with DATABASE=<dsn name> would open an empty file named
-    // after the source; the rows prove the source's own file was read.
+TEST_P(odbc_data_source, reads_the_source_by_its_name_or_a_whole_connection_string) {
+    // A connect text with DATABASE=<dsn name> would open an empty SQLite file
+    // named after the source; the rows prove the source's own data was read.
     EXPECT_EQ(page_count(*db), 2);
     EXPECT_FALSE(std::filesystem::exists(test::sqlite_dsn));
-    for (const std::string& text : {"Driver=SQLite3;Database=" + sandbox().sqlite_file,
-                                    std::string("DSN=") + test::sqlite_dsn,
-                                    std::string("Timeout=2000;DSN=") + test::sqlite_dsn}) {
+    const std::string dsn = GetParam().dsn;
+    const std::string whole = dsn == test::postgres_dsn ? server->connection()
+                                                        : "Driver=SQLite3;Database=" + sandbox().sqlite_file;
+    for (const std::string& text : {whole, "DSN=" + dsn, "Timeout=2000;DSN=" + dsn}) {
         auto other = open_odbc_connection(text, error);
         ASSERT_NE(other, nullptr) << text << ": " << error;
         EXPECT_EQ(page_count(*other), 2) << text;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(odbc, odbc_sqlite_source, ::testing::Values(sqlite_source),
+INSTANTIATE_TEST_SUITE_P(odbc, odbc_data_source, ::testing::Values(sqlite_source, postgres_source),
                          [](const auto& source) { return std::string(source.param.name); });
 
 TEST(odbc_unreachable_source, fails_with_a_one_line_reason) {
