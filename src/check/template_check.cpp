@@ -8,6 +8,8 @@
 #include "text/case_fold.h"
 
 #include <array>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace korvane::check {
@@ -17,30 +19,6 @@ namespace syntax = generator::syntax;
 constexpr std::string_view open_marker = syntax::tag_open;
 constexpr std::string_view close_marker = syntax::tag_close;
 
-struct known_tag {
-    std::string_view name;
-    tag_kind kind;
-};
-
-constexpr std::array<known_tag, 9> known_tags{{
-    {syntax::todays_date, tag_kind::todays_date},
-    {syntax::main_field, tag_kind::main_field},
-    {syntax::repeat_field, tag_kind::repeat_field},
-    {syntax::repeat, tag_kind::repeat},
-    {syntax::repeat_else, tag_kind::repeat_else},
-    {syntax::end_repeat, tag_kind::end_repeat},
-    {syntax::start_if, tag_kind::start_if},
-    {syntax::else_name, tag_kind::else_tag},
-    {syntax::end_if, tag_kind::end_if},
-}};
-
-const known_tag* find_known(std::string_view name) {
-    for (const auto& t : known_tags) {
-        if (t.name == name) return &t;
-    }
-    return nullptr;
-}
-
 std::string trim_blanks(std::string_view s) {
     const auto first = s.find_first_not_of(" \t");
     if (first == std::string_view::npos) return {};
@@ -48,9 +26,11 @@ std::string trim_blanks(std::string_view s) {
     return std::string(s.substr(first, last - first + 1));
 }
 
-// The tag a comment that is not one was probably meant to be, or nullptr.
-const known_tag* meant_tag(std::string_view name) {
-    return find_known(korvane::text::upper_ascii(trim_blanks(name)));
+// The name of the tag a comment that is not one was probably meant to be.
+std::optional<std::string> meant_tag(std::string_view name) {
+    std::string meant = korvane::text::upper_ascii(trim_blanks(name));
+    if (syntax::kind_of(meant) == tag_kind::other) return std::nullopt;
+    return meant;
 }
 
 // The name part of a comment's text (after "<!--"): up to the first "=" or
@@ -112,9 +92,9 @@ private:
     void skip_unclosed_comment(std::size_t line, std::size_t open) {
         const std::string_view after =
             std::string_view(lines_[line]).substr(open + open_marker.size());
-        if (const known_tag* meant = meant_tag(name_part(after)); meant && !after.empty()) {
+        if (const auto meant = meant_tag(name_part(after)); meant && !after.empty()) {
             add(static_cast<int>(line), static_cast<int>(open),
-                "the closing \"-->\" of this " + tag_text(meant->name) +
+                "the closing \"-->\" of this " + tag_text(*meant) +
                     " tag is not on its line, so it is copied to the page as a comment");
         }
     }
@@ -149,27 +129,28 @@ private:
         generator::split_tag(tag, open_marker, close_marker, name, parameter_view);
         const std::string parameter(parameter_view);
 
-        const known_tag* known = find_known(name);
-        if (!known) {
-            if (const known_tag* meant = meant_tag(name)) {
+        const tag_kind kind = syntax::kind_of(name);
+        if (kind == tag_kind::other) {
+            if (const auto meant = meant_tag(name)) {
                 const bool case_only = trim_blanks(name) == std::string(name);
                 add(line, column,
                     "\"" + std::string(tag) + "\" is not a tag (" +
                         (case_only ? "tag names are upper case" : "no blanks around the tag name") +
-                        "; did you mean " + tag_text(meant->name) +
+                        "; did you mean " + tag_text(*meant) +
                         "?) and is copied to the page as a comment");
             }
             return;
         }
         const int index = static_cast<int>(outline_.tags.size());
-        outline_.tags.push_back({known->kind, line, column, column + static_cast<int>(tag.size()),
+        outline_.tags.push_back({kind, line, column, column + static_cast<int>(tag.size()),
                                  parameter, innermost_repeat()});
-        switch (known->kind) {
+        switch (kind) {
+            case tag_kind::other:
             case tag_kind::todays_date:
                 break;
             case tag_kind::main_field:
             case tag_kind::repeat_field:
-                add_field(known->kind == tag_kind::main_field, parameter, line, column,
+                add_field(kind == tag_kind::main_field, parameter, line, column,
                           "REPEAT_FIELD");
                 break;
             case tag_kind::repeat:

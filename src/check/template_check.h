@@ -4,6 +4,8 @@
 // mean, conditions that cannot hold) before a run.
 #pragma once
 
+#include "generator/template_syntax.h"
+
 #include <string>
 #include <vector>
 
@@ -22,17 +24,7 @@ struct finding {
 // "file:line:column: warning: message"
 std::string format_finding(const finding& f);
 
-enum class tag_kind {
-    todays_date,
-    main_field,
-    repeat_field,
-    repeat,
-    repeat_else,
-    end_repeat,
-    start_if,
-    else_tag,
-    end_if
-};
+using tag_kind = generator::tag_kind;
 
 struct template_tag {
     tag_kind kind;

@@ -4,24 +4,13 @@
 // conditions are split the first time and looked up by where they lie after.
 #pragma once
 
+#include "generator/template_syntax.h"
+
 #include <array>
 #include <cstdint>
 #include <string_view>
 
 namespace korvane::generator {
-
-enum class tag_kind : std::uint8_t {
-    other,  // a plain comment, or a name the language does not know
-    todays_date,
-    main_field,
-    repeat_field,
-    repeat,
-    repeat_else,
-    end_repeat,
-    start_if,
-    else_tag,
-    end_if,
-};
 
 struct parsed_tag {
     tag_kind kind = tag_kind::other;

@@ -17,6 +17,19 @@ field_reference find_field_reference(std::string_view text, std::size_t from) {
     return found;
 }
 
+tag_kind kind_of(std::string_view name) {
+    if (name == main_field) return tag_kind::main_field;
+    if (name == repeat_field) return tag_kind::repeat_field;
+    if (name == todays_date) return tag_kind::todays_date;
+    if (name == repeat) return tag_kind::repeat;
+    if (name == repeat_else) return tag_kind::repeat_else;
+    if (name == end_repeat) return tag_kind::end_repeat;
+    if (name == start_if) return tag_kind::start_if;
+    if (name == else_name) return tag_kind::else_tag;
+    if (name == end_if) return tag_kind::end_if;
+    return tag_kind::other;
+}
+
 bool split_condition(std::string_view condition, std::string_view& left, std::string_view& op,
                      std::string_view& right) {
     return split_expression(condition, condition_operators, left, op, right);

@@ -11,6 +11,24 @@
 #include <cstdint>
 #include <string_view>
 
+namespace korvane::generator {
+
+// What a tag is, by its name.
+enum class tag_kind : std::uint8_t {
+    other,  // a plain comment, or a name the language does not know
+    todays_date,
+    main_field,
+    repeat_field,
+    repeat,
+    repeat_else,
+    end_repeat,
+    start_if,
+    else_tag,
+    end_if,
+};
+
+}  // namespace korvane::generator
+
 namespace korvane::generator::syntax {
 
 inline constexpr std::string_view tag_open = "<!--";
@@ -28,6 +46,9 @@ inline constexpr std::string_view end_repeat = "END REPEAT";
 inline constexpr std::string_view start_if = "START IF";
 inline constexpr std::string_view else_name = "ELSE";
 inline constexpr std::string_view end_if = "END IF";
+
+// The kind of the tag a name (split_tag's) stands for.
+tag_kind kind_of(std::string_view name);
 
 // Whole tags and openers, as the section scans look for them.
 inline constexpr std::string_view repeat_opener = "<!--REPEAT=";
