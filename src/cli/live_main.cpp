@@ -2,13 +2,11 @@
 // korvane-cli-live: korvane-cli's watch and serve, which korvane-cli hands
 // over to with the same arguments.
 #include "cli/cli_options.h"
+#include "cli/process_setup.h"
 #include "cli/watch_command.h"
 
 #include <QCoreApplication>
 
-#include <sqlite3.h>
-
-#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -16,8 +14,7 @@
 
 int main(int argc, char** argv) {
     using namespace korvane::cli;
-    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
-    std::signal(SIGPIPE, SIG_IGN);
+    set_up_cli_process();
     try {
         QCoreApplication app(argc, argv);
         std::vector<std::string> args(argv + 1, argv + argc);

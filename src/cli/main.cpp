@@ -4,6 +4,7 @@
 #include "cli/cli_options.h"
 #include "cli/generate_command.h"
 #include "cli/live_program.h"
+#include "cli/process_setup.h"
 #include "cli/json_report.h"
 #include "cli/standard_output.h"
 #include "check/settings_check.h"
@@ -12,10 +13,7 @@
 
 #include <QCoreApplication>
 
-#include <sqlite3.h>
-
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -49,12 +47,7 @@ int check_command(const cli_options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // SQLite's allocation statistics take one process-wide lock on every
-    // allocation, which threads rendering pages side by side would queue on.
-    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
-    // A reader that goes away (| head) must not end a run in the middle of a
-    // page: writes to it fail instead, and the run goes on to its end.
-    std::signal(SIGPIPE, SIG_IGN);
+    set_up_cli_process();
     try {
         // Qt SQL loads its drivers as plugins, which needs an application object.
         QCoreApplication app(argc, argv);
