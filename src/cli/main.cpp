@@ -11,11 +11,8 @@
 #include "generator/template_syntax.h"
 #include "korvane/version.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <cstdio>
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -47,18 +44,8 @@ int check_command(const cli_options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    set_up_cli_process();
-    try {
-        // Qt SQL loads its drivers as plugins, which needs an application object.
-        QCoreApplication app(argc, argv);
-        std::vector<std::string> args(argv + 1, argv + argc);
-        std::string error;
-        const auto options = parse_command_line(args, error);
-        if (!options) {
-            std::fprintf(stderr, "korvane-cli: %s\n\n%s", error.c_str(), usage_text().c_str());
-            return exit_usage;
-        }
-        switch (options->what) {
+    return run_cli_program(argc, argv, [argv](const cli_options& options) -> int {
+        switch (options.what) {
             case command::help:
                 std::fputs(usage_text().c_str(), stdout);
                 return exit_ok;
@@ -69,17 +56,13 @@ int main(int argc, char** argv) {
                             korvane::package_version_text, korvane::licence_text);
                 return exit_ok;
             case command::check:
-                return check_command(*options);
+                return check_command(options);
             case command::generate:
-                return generate_command(*options);
+                return generate_command(options);
             case command::watch:
             case command::serve:
                 return run_live_program(argv);
         }
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "korvane-cli: %s\n", e.what());
-    } catch (...) {
-        std::fprintf(stderr, "korvane-cli: an unexpected error ended the run\n");
-    }
-    return exit_problems;
+        return exit_problems;
+    });
 }
