@@ -7,7 +7,6 @@
 #include "template/template_engine.h"
 #include "text/case_fold.h"
 
-#include <array>
 #include <optional>
 #include <string>
 #include <string_view>

@@ -21,10 +21,9 @@ int run_live_program(char** argv) {
     // Beside korvane-cli in a build tree; where the package puts it once installed.
     const std::filesystem::path candidates[] = {folder / "korvane-cli-live",
                                                 folder / KORVANE_LIVE_FROM_BINDIR};
-    int error_number = ENOENT;
     for (const auto& program : candidates) {
         ::execv(program.c_str(), argv);
-        error_number = errno;
+        const int error_number = errno;  // execv returns only when it failed
         if (error_number != ENOENT) {
             std::fprintf(stderr, "korvane-cli: cannot start %s: %s\n", program.c_str(),
                          std::strerror(error_number));

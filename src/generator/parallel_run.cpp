@@ -361,16 +361,17 @@ parallel_result make_pages_on_threads(page_generator& reporter, const Generation
         chunk_done.notify_all();
     };
     auto worker = [&] {
+        std::string why;
         try {
             work();
             return;
         } catch (const std::exception& e) {
-            threads_ready.fetch_add(1);
-            record_failure(e.what());
+            why = e.what();
         } catch (...) {
-            threads_ready.fetch_add(1);
-            record_failure("unknown error");
+            why = "unknown error";
         }
+        threads_ready.fetch_add(1);
+        record_failure(why.c_str());
     };
 
     // This thread makes pages too, between reading rows and reporting them:
